@@ -1,0 +1,16 @@
+#!/bin/sh
+# Sets everything up, builds the normal and the sanitizer configuration and
+# runs the whole test suite (unit, interoperability, user interface, fuzzing)
+# in both. Exits non-zero on any failure.
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/setup-deps.sh
+export QT_QPA_PLATFORM=offscreen
+for preset in default asan; do
+  echo "=== $preset: configure and build"
+  cmake --preset "$preset" -DNORVOISP_WERROR=ON
+  cmake --build --preset "$preset"
+  echo "=== $preset: test"
+  ctest --preset "$preset" --output-on-failure --timeout 900
+done
+echo "All tests passed."

@@ -1,0 +1,35 @@
+// A small option parser for the subcommands: "--name value", "--name=value",
+// flags, and positional arguments.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class CliUsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class CliArgs {
+  public:
+    // valueOptions take a value, flags do not; anything else starting with
+    // "--" is a usage error.
+    CliArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
+            const std::set<std::string>& flags);
+
+    const std::vector<std::string>& Positional() const { return FPositional; }
+    bool Has(const std::string& name) const { return FValues.count(name) || FFlags.count(name); }
+    std::optional<std::string> Value(const std::string& name) const;
+    std::string ValueOr(const std::string& name, const std::string& fallback) const;
+    // An integer option within [lo, hi]; a usage error otherwise.
+    std::optional<long> IntValue(const std::string& name, long lo, long hi) const;
+
+  private:
+    std::vector<std::string> FPositional;
+    std::map<std::string, std::string> FValues;
+    std::set<std::string> FFlags;
+};

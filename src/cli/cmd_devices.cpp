@@ -1,0 +1,45 @@
+// norvoisp-cli devices: the device catalogue.
+#include "catalogue/device_list.h"
+#include "cli/cli_args.h"
+#include "cli/cli_command.h"
+
+#include <iomanip>
+#include <ostream>
+
+namespace {
+
+const char* const kFamilies[] = {"24C", "25C", "93C"};
+
+int RunDevices(const std::vector<std::string>& args, std::ostream& out, std::ostream&) {
+    CliArgs a(args, {"family"}, {});
+    if (!a.Positional().empty())
+        throw CliUsageError("unexpected argument \"" + a.Positional().front() + "\"");
+    int family = -1;
+    if (auto f = a.Value("family")) {
+        const std::string wanted = AsciiUpper(*f);
+        for (int i = 0; i < 3; ++i)
+            if (wanted == kFamilies[i])
+                family = i;
+        if (family < 0)
+            throw CliUsageError("--family must be 24C, 25C or 93C");
+    }
+    out << std::left << std::setw(12) << "Device" << std::setw(8) << "Family" << std::right << std::setw(8)
+        << "Size" << std::setw(6) << "Page" << std::setw(10) << "Write ms" << "\n";
+    const auto& list = DeviceList();
+    for (int i = 0; i < list.NumDevices(); ++i) {
+        const TDevice* d = list.Device(i);
+        if (family >= 0 && d->ProgrammerId() != family)
+            continue;
+        out << std::left << std::setw(12) << d->DeviceName() << std::setw(8) << kFamilies[d->ProgrammerId()]
+            << std::right << std::setw(8) << d->FlashSize() << std::setw(6) << d->PageSize() << std::setw(10)
+            << d->EEPROMTime() << "\n";
+    }
+    return EXIT_OK;
+}
+
+const CliRegistrar kDevices({"devices", "[--family 24C|25C|93C]",
+                             "List the supported devices: name, family, size and page size in bytes, "
+                             "default write delay.",
+                             RunDevices});
+
+} // namespace

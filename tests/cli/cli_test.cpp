@@ -1,0 +1,63 @@
+#include "cli/cli_command.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+Result Cli(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int code = RunCli(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::vector<std::string> FirstColumn(const std::string& text) {
+    std::vector<std::string> names;
+    std::istringstream in(text);
+    std::string line;
+    std::getline(in, line); // header
+    while (std::getline(in, line))
+        names.push_back(line.substr(0, line.find(' ')));
+    return names;
+}
+
+TEST(CliDevices, FamilyFilterKeepsCatalogueOrder) {
+    auto r = Cli({"devices", "--family", "93c"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(FirstColumn(r.out),
+              (std::vector<std::string>{"93C06", "93C46", "93C56", "93C57", "93C66", "93C76", "93C86"}));
+    EXPECT_NE(r.out.find("93C76       93C         1024    32         2"), std::string::npos) << r.out;
+
+    r = Cli({"devices"});
+    ASSERT_EQ(r.code, 0);
+    EXPECT_EQ(FirstColumn(r.out).size(), 51u);
+    EXPECT_EQ(FirstColumn(Cli({"devices", "--family=25C"}).out).size(), 23u);
+}
+
+TEST(CliDevices, UsageErrorsExitTwo) {
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"devices", "--family", "26C"}, {"devices", "--family"}, {"devices", "--bogus"},
+             {"devices", "extra"}, {"nosuchcommand"}, {}}) {
+        auto r = Cli(args);
+        EXPECT_EQ(r.code, 2) << r.out;
+        EXPECT_FALSE(r.err.empty());
+    }
+}
+
+TEST(Cli, HelpAndVersion) {
+    auto r = Cli({"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("devices"), std::string::npos);
+    r = Cli({"--version"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out.rfind("norvoisp-cli ", 0), 0u);
+    EXPECT_EQ(Cli({"devices", "--help"}).code, 0);
+}
+
+} // namespace

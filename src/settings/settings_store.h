@@ -32,9 +32,6 @@ class TISPSettings {
     // exactly (letter case counts), leaving its scope as it is; otherwise
     // appends a new setting with AScope.
     void SetSetting(std::string_view AModule, std::string_view AName, TSetScope AScope, TSettingValue AValue);
-    void SetSetting(std::string_view AModule, std::string_view AName, TSetScope AScope, const char* AValue) {
-        SetSetting(AModule, AName, AScope, TSettingValue(std::string(AValue)));
-    }
 
     // Removes the settings of scope SettingType whose module is exactly Section.
     void ClearSettings(TSetScope SettingType, std::string_view Section);

@@ -216,6 +216,7 @@ void THexWindow::SetCursor(int index) {
     if (c >= size) c = size - 1;
     if (c < 0) c = 0;
     FCursor = static_cast<int>(c);
+    viewport()->update();
 }
 
 void THexWindow::AlterCursor(TCursorIncrement increment) {

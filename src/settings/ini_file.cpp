@@ -55,7 +55,7 @@ void TIniFile::Save() const {
 }
 
 void TIniFile::LoadFromBytes(std::string_view Bytes) {
-    FSections.clear();
+    Clear();
     const std::string text = DecodeText(Bytes).Text;
     TSection* current = nullptr;
     std::size_t start = 0;
@@ -72,8 +72,7 @@ void TIniFile::LoadFromBytes(std::string_view Bytes) {
                 close == std::string_view::npos ? std::string_view() : Trim(line.substr(1, close - 1));
             current = nullptr;
             if (name.empty()) continue;
-            current = FindSection(name);
-            if (!current) current = &FSections.emplace_back(TSection{std::string(name), {}});
+            current = &AddSection(name);
             continue;
         }
         if (!current) continue;
@@ -81,9 +80,9 @@ void TIniFile::LoadFromBytes(std::string_view Bytes) {
         if (eq == std::string_view::npos) continue;
         const std::string_view name = Trim(line.substr(0, eq));
         if (name.empty()) continue;
-        const bool known = std::any_of(current->Keys.begin(), current->Keys.end(),
-                                       [&](const auto& k) { return SameText(k.first, name); });
-        if (!known)
+        // The first of equal keys counts.
+        const auto [slot, added] = current->KeyIndex.try_emplace(UpperText(name), current->Keys.size());
+        if (added)
             current->Keys.emplace_back(std::string(name), std::string(Unquote(Trim(line.substr(eq + 1)))));
     }
 }
@@ -100,9 +99,19 @@ std::string TIniFile::SaveToText() const {
 }
 
 TIniFile::TSection* TIniFile::FindSection(std::string_view Section) {
-    for (TSection& s : FSections)
-        if (SameText(s.Name, Section)) return &s;
-    return nullptr;
+    const auto it = FSectionIndex.find(UpperText(Section));
+    return it == FSectionIndex.end() ? nullptr : &FSections[it->second];
+}
+
+TIniFile::TSection& TIniFile::AddSection(std::string_view Section) {
+    const auto [it, added] = FSectionIndex.try_emplace(UpperText(Section), FSections.size());
+    if (added) FSections.push_back(TSection{std::string(Section), {}, {}});
+    return FSections[it->second];
+}
+
+void TIniFile::Clear() {
+    FSections.clear();
+    FSectionIndex.clear();
 }
 
 const TIniFile::TSection* TIniFile::FindSection(std::string_view Section) const {
@@ -126,9 +135,10 @@ bool TIniFile::SectionExists(std::string_view Section) const {
 }
 
 std::optional<std::string> TIniFile::ReadValue(std::string_view Section, std::string_view Name) const {
-    if (const TSection* s = FindSection(Section))
-        for (const auto& [key, value] : s->Keys)
-            if (SameText(key, Name)) return value;
+    if (const TSection* s = FindSection(Section)) {
+        const auto it = s->KeyIndex.find(UpperText(Name));
+        if (it != s->KeyIndex.end()) return s->Keys[it->second].second;
+    }
     return std::nullopt;
 }
 
@@ -139,17 +149,20 @@ std::string TIniFile::ReadString(std::string_view Section, std::string_view Name
 }
 
 void TIniFile::WriteString(std::string_view Section, std::string_view Name, std::string_view Value) {
-    const std::string section = OneLine(Section), name = OneLine(Name);
-    TSection* s = FindSection(section);
-    if (!s) s = &FSections.emplace_back(TSection{section, {}});
-    for (auto& [key, value] : s->Keys)
-        if (SameText(key, name)) {
-            value = OneLine(Value);
-            return;
-        }
-    s->Keys.emplace_back(name, OneLine(Value));
+    TSection& s = AddSection(OneLine(Section));
+    const std::string name = OneLine(Name);
+    const auto [it, added] = s.KeyIndex.try_emplace(UpperText(name), s.Keys.size());
+    if (added)
+        s.Keys.emplace_back(name, OneLine(Value));
+    else
+        s.Keys[it->second].second = OneLine(Value);
 }
 
 void TIniFile::EraseSection(std::string_view Section) {
-    std::erase_if(FSections, [&](const TSection& s) { return SameText(s.Name, Section); });
+    const auto it = FSectionIndex.find(UpperText(Section));
+    if (it == FSectionIndex.end()) return;
+    FSections.erase(FSections.begin() + static_cast<std::ptrdiff_t>(it->second));
+    FSectionIndex.clear();
+    for (std::size_t i = 0; i < FSections.size(); ++i)
+        FSectionIndex.emplace(UpperText(FSections[i].Name), i);
 }

@@ -13,6 +13,8 @@
 // written in double quotes; CR and LF in names and values become blanks.
 #pragma once
 
+#include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,16 +47,21 @@ class TIniFile {
     // adds the key, and the section when missing, at the end.
     void WriteString(std::string_view Section, std::string_view Name, std::string_view Value);
     void EraseSection(std::string_view Section);
-    void Clear() { FSections.clear(); }
+    void Clear();
 
   private:
+    // Names are looked up through maps keyed by their upper-cased form, so a
+    // file of very many sections or keys loads in n log n time.
     struct TSection {
         std::string Name;
         std::vector<std::pair<std::string, std::string>> Keys;
+        std::map<std::string, std::size_t> KeyIndex;
     };
     TSection* FindSection(std::string_view Section);
     const TSection* FindSection(std::string_view Section) const;
+    TSection& AddSection(std::string_view Section);
 
     std::string FFileName;
     std::vector<TSection> FSections;
+    std::map<std::string, std::size_t> FSectionIndex;
 };

@@ -3,10 +3,21 @@
 // characters compare byte for byte.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 inline char UpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The text with its ASCII letters upper-cased: equal for the names SameText
+// finds equal. Ordered as std::string compares, these give the order in
+// which the registry lists subkeys.
+inline std::string UpperText(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = UpperAscii(c);
+    return out;
 }
 
 // True when A and B are equal apart from the case of ASCII letters.
@@ -15,17 +26,4 @@ inline bool SameText(std::string_view A, std::string_view B) {
     for (std::size_t i = 0; i < A.size(); ++i)
         if (UpperAscii(A[i]) != UpperAscii(B[i])) return false;
     return true;
-}
-
-// Three-way comparison of the upper-cased forms, bytes taken as unsigned:
-// the order in which the registry lists subkeys.
-inline int CompareText(std::string_view A, std::string_view B) {
-    const std::size_t n = A.size() < B.size() ? A.size() : B.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto a = static_cast<unsigned char>(UpperAscii(A[i]));
-        const auto b = static_cast<unsigned char>(UpperAscii(B[i]));
-        if (a != b) return a < b ? -1 : 1;
-    }
-    if (A.size() == B.size()) return 0;
-    return A.size() < B.size() ? -1 : 1;
 }

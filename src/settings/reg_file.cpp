@@ -45,19 +45,34 @@ std::optional<std::uint32_t> ParseHexNumber(std::string_view s, std::size_t MaxD
     return v;
 }
 
-// Lines split at CR LF, LF or a lone CR.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
+// Walks the lines of a text, split at CR LF, LF or a lone CR, without
+// copying them.
+class TLineReader {
+  public:
+    explicit TLineReader(std::string_view Text) : FText(Text) {}
+    bool AtEnd() const { return FPos >= FText.size(); }
+    // The next line without moving on; empty at the end.
+    std::string_view Peek() const {
+        std::size_t next = FPos;
+        return Scan(next);
     }
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
-}
+    std::string_view Next() { return Scan(FPos); }
+
+  private:
+    std::string_view Scan(std::size_t& pos) const {
+        if (pos >= FText.size()) return {};
+        std::size_t end = FText.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = FText.size();
+        const std::string_view line = FText.substr(pos, end - pos);
+        pos = end;
+        if (pos < FText.size())
+            pos += (FText[pos] == '\r' && pos + 1 < FText.size() && FText[pos + 1] == '\n') ? 2 : 1;
+        return line;
+    }
+
+    std::string_view FText;
+    std::size_t FPos = 0;
+};
 
 // A quoted string starting at s[0] == '"', with \\ and \" escapes; any other
 // backslash stands for itself. Returns the text and sets rest to what follows
@@ -206,38 +221,41 @@ std::vector<std::string> SplitRegKeyPath(std::string_view Path) {
     return parts;
 }
 
-TRegScript ParseRegScript(std::string_view Bytes) {
+TRegScript ParseRegScript(std::string_view Bytes, const TRegOpSink& Sink, bool RequireHeader) {
     TRegScript script;
     TDecodedText decoded = DecodeText(Bytes);
     script.Encoding = decoded.Encoding;
-    std::vector<std::string_view> lines = SplitLines(decoded.Text);
 
-    std::size_t first = 0;
-    while (first < lines.size() && Trim(lines[first]).empty())
-        ++first;
-    if (first < lines.size()) {
-        const std::string_view header = Trim(lines[first]);
-        if (SameText(header, RegHeader5)) {
-            script.HasHeader = true;
-        } else if (SameText(header, RegHeader4)) {
-            script.HasHeader = script.Regedit4 = true;
-            // Without a byte order mark, the old form is in the ANSI code page.
-            if (decoded.Encoding == TTextEncoding::Utf8) {
-                decoded.Text = Cp1252ToUtf8(Bytes);
-                script.Encoding = TTextEncoding::Ansi;
-                lines = SplitLines(decoded.Text);
-            }
-        }
-        if (script.HasHeader) ++first;
+    TLineReader header(decoded.Text);
+    std::string_view first;
+    while (!header.AtEnd() && (first = Trim(header.Next())).empty()) {
     }
+    if (SameText(first, RegHeader5)) {
+        script.HasHeader = true;
+    } else if (SameText(first, RegHeader4)) {
+        script.HasHeader = script.Regedit4 = true;
+        // Without a byte order mark, the old form is in the ANSI code page.
+        if (decoded.Encoding == TTextEncoding::Utf8) {
+            decoded.Text = Cp1252ToUtf8(Bytes);
+            script.Encoding = TTextEncoding::Ansi;
+        }
+    }
+    if (RequireHeader && !script.HasHeader) return script;
 
-    std::vector<std::string> key; // current section; empty while none applies
-    for (std::size_t i = first; i < lines.size(); ++i) {
-        const std::string_view line = Trim(lines[i]);
+    TLineReader lines(decoded.Text);
+    if (script.HasHeader)
+        while (Trim(lines.Next()).empty() && !lines.AtEnd()) {
+        }
+
+    // One instruction object, its key set once per section line.
+    TRegOp op;
+    bool inKey = false; // values apply: a key section is open
+    while (!lines.AtEnd()) {
+        const std::string_view line = Trim(lines.Next());
         if (line.empty() || line.front() == ';') continue;
 
         if (line.front() == '[') {
-            key.clear();
+            inKey = false;
             if (line.back() != ']' || line.size() < 3) {
                 ++script.SkippedLines;
                 continue;
@@ -250,8 +268,13 @@ TRegScript ParseRegScript(std::string_view Bytes) {
                 ++script.SkippedLines;
                 continue;
             }
-            script.Ops.push_back({deletion ? TRegOpKind::DeleteKey : TRegOpKind::CreateKey, parts, {}, {}});
-            if (!deletion) key = std::move(parts);
+            op.Kind = deletion ? TRegOpKind::DeleteKey : TRegOpKind::CreateKey;
+            op.Key = std::move(parts);
+            op.Name.clear();
+            op.Data = {};
+            ++op.Section;
+            Sink(op);
+            inKey = !deletion;
             continue;
         }
 
@@ -283,25 +306,35 @@ TRegScript ParseRegScript(std::string_view Bytes) {
         if (data.size() >= 3 && SameText(std::string_view(data).substr(0, 3), "hex")) {
             while (!data.empty() && data.back() == '\\') {
                 data.pop_back();
-                if (i + 1 >= lines.size()) break;
+                if (lines.AtEnd()) break;
                 // A truncated value does not swallow the next key or value.
-                const std::string_view next = Trim(lines[i + 1]);
+                const std::string_view next = Trim(lines.Peek());
                 if (!next.empty() && (next.front() == '[' || next.front() == '"' || next.front() == '@'))
                     break;
                 data += next;
-                ++i;
+                lines.Next();
             }
         }
-        if (key.empty()) continue; // no section, or one that was skipped or deleted
+        if (!inKey) continue; // no section, or one that was skipped or deleted
         bool deleted = false;
         auto value = ParseData(data, script.Regedit4, deleted);
         if (!value) {
             ++script.SkippedLines;
             continue;
         }
-        script.Ops.push_back({deleted ? TRegOpKind::DeleteValue : TRegOpKind::SetValue, key, std::move(name),
-                              std::move(*value)});
+        op.Kind = deleted ? TRegOpKind::DeleteValue : TRegOpKind::SetValue;
+        op.Name = std::move(name);
+        op.Data = std::move(*value);
+        Sink(op);
     }
+    return script;
+}
+
+TRegScript ParseRegScript(std::string_view Bytes) {
+    std::vector<TRegOp> ops;
+    TRegScript script = ParseRegScript(
+        Bytes, [&ops](const TRegOp& op) { ops.push_back(op); }, false);
+    script.Ops = std::move(ops);
     return script;
 }
 

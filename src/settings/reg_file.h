@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,19 +56,29 @@ struct TRegOp {
     std::vector<std::string> Key;
     std::string Name; // value name; empty for the default value "@"
     TRegData Data;
+    // Number of the key section the instruction belongs to, counting from 1:
+    // values of one section share it (and their key).
+    std::size_t Section = 0;
 };
+
+using TRegOpSink = std::function<void(const TRegOp&)>;
 
 struct TRegScript {
     bool HasHeader = false; // the first line is one of the two headers
     bool Regedit4 = false;  // the ANSI "REGEDIT4" form
     TTextEncoding Encoding = TTextEncoding::Utf8;
-    std::vector<TRegOp> Ops;
     std::size_t SkippedLines = 0; // lines that could not be understood
+    std::vector<TRegOp> Ops;      // filled by the collecting form only
 };
 
 // Parses the bytes of a registry file in any of the encodings regedit
-// produces or reads. Never fails: lines it cannot understand are counted in
-// SkippedLines and ignored, and so are the values of a section it skipped.
+// produces or reads, handing each instruction to Sink in file order as it is
+// read (memory stays bounded by the file's size). Never fails: lines it
+// cannot understand are counted in SkippedLines and ignored, and so are the
+// values of a section it skipped. With RequireHeader, a file without header
+// line yields no instruction at all.
+TRegScript ParseRegScript(std::string_view Bytes, const TRegOpSink& Sink, bool RequireHeader);
+// The same, collecting the instructions in Ops.
 TRegScript ParseRegScript(std::string_view Bytes);
 
 // Splits a key path at backslashes, dropping empty parts; the first part,

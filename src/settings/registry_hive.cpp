@@ -4,9 +4,10 @@
 #include "settings/settings_error.h"
 #include "settings/settings_file_io.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <list>
+#include <map>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -33,32 +34,49 @@ std::string JoinPath(const std::vector<std::string>& Path) {
 
 } // namespace
 
+// A key. Lookups go through maps keyed by the upper-cased names, so a file
+// with very many keys or values loads in n log n time; the subkey map's
+// order is the registry's listing order.
 struct TRegistryHive::TNode {
-    std::string Name;
-    std::vector<std::pair<std::string, TRegData>> Values;
-    std::vector<std::unique_ptr<TNode>> SubKeys; // sorted by CompareText
+    using TValues = std::list<std::pair<std::string, TRegData>>;
 
-    using Iter = std::vector<std::unique_ptr<TNode>>::iterator;
-    Iter LowerBound(std::string_view name) {
-        return std::lower_bound(
-            SubKeys.begin(), SubKeys.end(), name,
-            [](const std::unique_ptr<TNode>& n, std::string_view k) { return CompareText(n->Name, k) < 0; });
-    }
-    TNode* Child(std::string_view name) {
-        const auto it = LowerBound(name);
-        return (it != SubKeys.end() && CompareText((*it)->Name, name) == 0) ? it->get() : nullptr;
+    std::string Name;
+    TValues Values; // creation order
+    std::map<std::string, TValues::iterator> ValueIndex;
+    std::map<std::string, std::unique_ptr<TNode>> SubKeys;
+
+    TNode* Child(std::string_view name) const {
+        const auto it = SubKeys.find(UpperText(name));
+        return it == SubKeys.end() ? nullptr : it->second.get();
     }
     TNode* AddChild(std::string_view name) {
-        const auto it = LowerBound(name);
-        if (it != SubKeys.end() && CompareText((*it)->Name, name) == 0) return it->get();
-        auto node = std::make_unique<TNode>();
-        node->Name = std::string(name);
-        return SubKeys.insert(it, std::move(node))->get();
+        auto& slot = SubKeys[UpperText(name)];
+        if (!slot) {
+            slot = std::make_unique<TNode>();
+            slot->Name = std::string(name);
+        }
+        return slot.get();
     }
-    std::pair<std::string, TRegData>* Value(std::string_view name) {
-        for (auto& v : Values)
-            if (SameText(v.first, name)) return &v;
-        return nullptr;
+    bool RemoveChild(std::string_view name) { return SubKeys.erase(UpperText(name)) != 0; }
+
+    const TRegData* Value(std::string_view name) const {
+        const auto it = ValueIndex.find(UpperText(name));
+        return it == ValueIndex.end() ? nullptr : &it->second->second;
+    }
+    // Replaces the value's data, keeping its spelling, or appends it.
+    void SetValue(const std::string& name, const TRegData& data) {
+        auto [it, added] = ValueIndex.try_emplace(UpperText(name));
+        if (added)
+            it->second = Values.emplace(Values.end(), name, data);
+        else
+            it->second->second = data;
+    }
+    bool EraseValue(std::string_view name) {
+        const auto it = ValueIndex.find(UpperText(name));
+        if (it == ValueIndex.end()) return false;
+        Values.erase(it->second);
+        ValueIndex.erase(it);
+        return true;
     }
 };
 
@@ -95,8 +113,10 @@ void TRegistryHive::Load() {
 
 void TRegistryHive::LoadFromBytes(std::string_view Bytes) {
     FRoot = std::make_unique<TNode>();
-    for (const TRegOp& op : ParseRegScript(Bytes).Ops)
-        Apply(op);
+    FCachedSection = 0;
+    ParseRegScript(
+        Bytes, [this](const TRegOp& op) { Apply(op); }, false);
+    FCachedSection = 0;
     FModified = false;
 }
 
@@ -109,20 +129,24 @@ std::size_t TRegistryHive::MergeFile(const std::string& RegFileName) {
 }
 
 std::size_t TRegistryHive::MergeBytes(std::string_view Bytes, const std::string& SourceName) {
-    const TRegScript script = ParseRegScript(Bytes);
-    if (!script.HasHeader) throw ESettingsError("\"" + SourceName + "\" is not a registry file", SourceName);
     std::size_t foreign = 0;
-    for (const TRegOp& op : script.Ops) {
-        if (op.Key.front() != CurrentUser) {
-            ++foreign;
-            continue;
-        }
-        Apply(op);
-    }
+    FCachedSection = 0;
+    const TRegScript script = ParseRegScript(
+        Bytes,
+        [&](const TRegOp& op) {
+            if (op.Key.front() == CurrentUser)
+                Apply(op);
+            else
+                ++foreign;
+        },
+        true);
+    FCachedSection = 0;
+    if (!script.HasHeader) throw ESettingsError("\"" + SourceName + "\" is not a registry file", SourceName);
     return foreign;
 }
 
 void TRegistryHive::Apply(const TRegOp& Op) {
+    if (Op.Kind != TRegOpKind::SetValue) FCachedSection = 0;
     switch (Op.Kind) {
     case TRegOpKind::CreateKey:
         Create(Op.Key);
@@ -131,20 +155,16 @@ void TRegistryHive::Apply(const TRegOp& Op) {
         if (Op.Key.size() > 1) Remove(Op.Key); // a root is never removed
         break;
     case TRegOpKind::SetValue: {
-        TNode* node = Create(Op.Key);
-        if (auto* v = node->Value(Op.Name))
-            v->second = Op.Data;
-        else
-            node->Values.emplace_back(Op.Name, Op.Data);
+        // Values of one file section share its key; find it once.
+        TNode* node = (Op.Section != 0 && Op.Section == FCachedSection) ? FCachedNode : Create(Op.Key);
+        FCachedSection = Op.Section;
+        FCachedNode = node;
+        node->SetValue(Op.Name, Op.Data);
         FModified = true;
         break;
     }
     case TRegOpKind::DeleteValue:
-        if (TNode* node = Find(Op.Key)) {
-            const auto before = node->Values.size();
-            std::erase_if(node->Values, [&](const auto& v) { return SameText(v.first, Op.Name); });
-            if (node->Values.size() != before) FModified = true;
-        }
+        if (TNode* node = Find(Op.Key); node && node->EraseValue(Op.Name)) FModified = true;
         break;
     }
 }
@@ -177,11 +197,11 @@ std::string TRegistryHive::SaveToText() const {
             out += "\r\n";
         }
         for (const auto& sub : node.SubKeys)
-            self(self, *sub);
+            self(self, *sub.second);
         path.pop_back();
     };
     for (const auto& root : FRoot->SubKeys)
-        write(write, *root);
+        write(write, *root.second);
     return out;
 }
 
@@ -228,9 +248,7 @@ bool TRegistryHive::Remove(const std::vector<std::string>& Path) {
         parent = parent->Child(Path[i]);
         if (!parent) return false;
     }
-    const auto it = parent->LowerBound(Path.back());
-    if (it == parent->SubKeys.end() || CompareText((*it)->Name, Path.back()) != 0) return false;
-    parent->SubKeys.erase(it);
+    if (!parent->RemoveChild(Path.back())) return false;
     FModified = true;
     return true;
 }
@@ -252,7 +270,7 @@ std::vector<std::string> TRegistryHive::GetKeyNames(std::string_view Key) const 
     std::vector<std::string> names;
     if (const TNode* node = Find(UserPath(Key)))
         for (const auto& sub : node->SubKeys)
-            names.push_back(sub->Name);
+            names.push_back(sub.second->Name);
     return names;
 }
 
@@ -270,10 +288,8 @@ bool TRegistryHive::ValueExists(std::string_view Key, std::string_view Name) con
 
 std::optional<TRegData> TRegistryHive::ReadValue(std::string_view Key, std::string_view Name) const {
     const TNode* node = Find(UserPath(Key));
-    if (!node) return std::nullopt;
-    for (const auto& v : node->Values)
-        if (SameText(v.first, Name)) return v.second;
-    return std::nullopt;
+    const TRegData* data = node ? node->Value(Name) : nullptr;
+    return data ? std::optional<TRegData>(*data) : std::nullopt;
 }
 
 std::string TRegistryHive::ReadString(std::string_view Key, std::string_view Name) const {

@@ -101,4 +101,7 @@ class TRegistryHive {
     std::string FFileName;
     std::unique_ptr<TNode> FRoot; // its subkeys are the registry roots
     bool FModified = false;
+    // Key of the file section being loaded or merged (section 0: none).
+    std::size_t FCachedSection = 0;
+    TNode* FCachedNode = nullptr;
 };

@@ -65,6 +65,7 @@ bool WriteAll(int fd, std::string_view data) {
 } // namespace
 
 std::optional<std::string> ReadSettingsFile(const std::string& FileName) {
+    if (FileName.empty()) RaiseRead(FileName, "no file name");
     int fd;
     do {
         fd = open(FileName.c_str(), O_RDONLY | O_CLOEXEC);

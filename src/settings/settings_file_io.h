@@ -11,7 +11,8 @@ inline constexpr std::size_t MaxSettingsFileSize = 64u * 1024u * 1024u;
 
 // The whole content of FileName; nothing when the file does not exist.
 // Raises ESettingsError naming the file when it exists but cannot be read
-// (no permission, a folder, an I/O error, larger than MaxSettingsFileSize).
+// (no permission, a folder, an I/O error, larger than MaxSettingsFileSize)
+// and when FileName is empty.
 std::optional<std::string> ReadSettingsFile(const std::string& FileName);
 
 // Replaces FileName by Data so that the file is either the old one or the new

@@ -108,6 +108,7 @@ TEST(SettingsFileIo, ReadErrors) {
     TTempDir dir;
     EXPECT_EQ(ReadSettingsFile(dir.File("missing")), std::nullopt);
     EXPECT_THROW(ReadSettingsFile(dir.Path()), ESettingsError);
+    EXPECT_THROW(ReadSettingsFile(""), ESettingsError);
     // An oversized file (sparse, so it costs no disk space) is refused.
     const std::string big = dir.File("big.reg");
     WriteBytes(big, "");

@@ -41,6 +41,7 @@ class TTranscript {
     // Closes the open command and hands it to the sink.
     void EndCommand();
     void AddUnasked(TSimTime Time, const std::vector<std::uint8_t>& Bytes, const std::string& Note);
+    // An event; while a command is open it is noted on that command instead.
     void AddEvent(TSimTime Time, const std::string& Note);
 
     // Reading: the completed exchanges (kept only while SetKeep is on).

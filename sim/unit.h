@@ -45,6 +45,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,31 +112,38 @@ class TProgrammerUnit {
     const TTranscript& Transcript() const { return FTranscript; }
 
   private:
-    class TBusDriver;
-
+    // command framing
     void StartCommand(std::uint8_t Letter);
     void ArgumentByte(std::uint8_t Byte);
     void Execute();
     void FinishCommand();
-    void AbandonCommand(const char* Why);
+    void AbandonCommand(const std::string& Why);
+    std::optional<TCommandFault> MatchFault(std::uint8_t Letter);
+    bool CheckCut();
     void Send(std::uint8_t Byte);
     void SendText(const std::string& Text);
-    void Acknowledge();
-    void Fail(std::uint8_t Code);
-    const TCommandFault* MatchFault();
-    void Wait(TSimDuration Time);
-    void ReleaseBus();
+    void Reply(std::uint8_t Error); // 0: acknowledgement, else "?" + Error
+    void Wait(TSimDuration Time) { FClock.Advance(Time); }
+    TSimDuration WriteDelay() const;
 
-    // bus helpers (unit.cpp)
-    void BusStart();
+    // the bus of the selected family; each returns 0 or an error code
+    TI2CTarget* I2C() const { return FChip ? FChip->AsI2C() : nullptr; }
+    TSpiTarget* Spi() const { return FChip ? FChip->AsSpi() : nullptr; }
+    TMicrowireTarget* Microwire() const { return FChip ? FChip->AsMicrowire() : nullptr; }
+    std::uint8_t BusStart();
     void BusStop();
-    void BusRecover();
-    bool BusWrite(std::uint8_t Byte); // false: I2C not acknowledged / Microwire misuse
-    std::uint8_t BusRead(bool Last);
-    void PageByte(std::uint8_t Byte);
-    void PageDone();
+    std::uint8_t BusRecover();
+    std::uint8_t BusWrite(std::uint8_t Byte);
+    std::uint8_t BusRead(bool Last, std::uint8_t& Error);
+    std::uint8_t I2CWrite(std::uint8_t Byte);
+    void SpiWrite(std::uint8_t Byte);
+    void SpiDeselect();
+    bool MicrowireClock(bool Bit);
     bool MicrowireReadyWait();
-    void MicrowireBits(std::uint32_t Bits, int Count);
+    void BeginPage(std::uint8_t Count);
+    void PageByte(std::uint8_t Byte);
+    std::uint8_t PageDone();
+    void ReleaseBus();
 
     TUnitConfig FConfig;
     TVirtualClock FClock;
@@ -154,23 +162,26 @@ class TProgrammerUnit {
     std::uint8_t FLetter = 0;
     std::vector<std::uint8_t> FArgs;
     std::size_t FArgsNeeded = 0;
-    const TCommandFault* FFault = nullptr;
-    std::uint8_t FPendingError = 0; // error found while streaming a page
-    std::uint32_t FPageBytes = 0;   // data bytes of the running "W" so far
+    std::optional<TCommandFault> FFault;
+    std::uint8_t FPendingError = 0;  // error found while a page streamed to the bus
+    std::uint32_t FPageDataLeft = 0; // data bytes of the running "W" still to come
+    std::uint32_t FPageBytes = 0;    // data bytes of the running "W" so far
     TSimTime FLastByteTime{0};
 
     // bus state
     bool FI2CTransfer = false;  // START sent, no STOP yet
     bool FI2CFirst = false;     // next byte is the select byte
-    bool FI2CWriting = false;   // select byte had R/W = 0
-    bool FI2CWroteData = false; // bytes after the select byte of a write transfer
+    bool FI2CWriting = false;   // the select byte had R/W = 0
+    bool FI2CWroteData = false; // bytes followed the select byte of a write transfer
     bool FSpiSelected = false;
     bool FSpiFirst = false;
-    bool FSpiWriteInstr = false; // WRITE or WRSR instruction with bytes after it
+    bool FSpiWriteInstr = false; // the selection began with WRITE or WRSR
+    bool FSpiWroteData = false;  // bytes followed that instruction
     bool FMwSelected = false;
     std::uint32_t FMwBits = 0; // bits of the running Microwire "W"
     int FMwBitCount = 0;
     int FMwBitsLeft = 0;
+    bool FMwLastDO = true;
 
     // counters and faults
     std::uint64_t FCommandCount = 0;

@@ -59,6 +59,11 @@ std::size_t TByteLink::InputCount() {
         FIncoming.begin(), FIncoming.end(), [&](const TInFlight& b) { return b.Arrival <= FClock.Now(); }));
 }
 
+std::size_t TByteLink::UnreadCount() {
+    Collect();
+    return FIncoming.size();
+}
+
 std::size_t TByteLink::OutputCount() const {
     return static_cast<std::size_t>(
         std::count_if(FOutgoing.begin(), FOutgoing.end(), [&](TSimTime t) { return t > FClock.Now(); }));

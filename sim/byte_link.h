@@ -41,6 +41,10 @@ class TByteLink {
 
     // Bytes that have arrived from the unit and not been read.
     std::size_t InputCount();
+    // Bytes the unit has sent that the PC has not read yet, arrived or still
+    // on the line. A real port cannot know this; tests and benchmarks use it
+    // to read a reply whole without waiting out a time-out.
+    std::size_t UnreadCount();
     // Bytes written and still on their way to the unit.
     std::size_t OutputCount() const;
     // Waits until every written byte has left (the clock moves to that point).

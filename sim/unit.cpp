@@ -346,7 +346,8 @@ void TProgrammerUnit::Reset() {
     FClockSpeed = 1;
     FOperation = false;
     FTranscript.AddEvent(FClock.Now(), "reset");
-    if (FConfig.IdentifyOnReset && !FConfig.Identification.empty()) {
+    // A frozen unit or a cut cable sends nothing, not even after a reset.
+    if (FConfig.IdentifyOnReset && !FConfig.Identification.empty() && !FHung && !FCut) {
         std::vector<std::uint8_t> id(FConfig.Identification.begin(), FConfig.Identification.end());
         for (std::uint8_t b : id)
             FOutput.push_back({b, FClock.Now()});

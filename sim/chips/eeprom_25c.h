@@ -9,10 +9,12 @@
 // Status register: bit 0 WIP (write in progress), bit 1 WEL (write enable
 // latch), bits 3..2 BP1:BP0 (block protection: none, upper quarter, upper
 // half, all), bit 7 WPEN. BP and WPEN are non-volatile and written by WRSR,
-// which is refused while WPEN is set and /WP is low. WRITE and WRSR need WEL;
-// deselecting after either clears WEL. A WRITE whose page lies in the
-// protected area is ignored. Page data wraps inside its page. While a write
-// cycle runs only RDSR is accepted; everything else is ignored.
+// which is refused while WPEN is set and /WP is low. WREN and WRDI take effect
+// when /CS rises. WRITE and WRSR need WEL; when /CS rises after their data the
+// write cycle starts and WEL is cleared. A WRITE whose page lies in the
+// protected area is ignored as a whole (WEL stays set). Page data wraps inside
+// its page. While a write cycle runs only RDSR is accepted; everything else is
+// ignored.
 #pragma once
 
 #include "chips/chip.h"

@@ -1,0 +1,24 @@
+// Atmel generic: one address and its data per line, separated by ":".
+// 16-bit layout (code 9): "WWWWWW:HHLL", a word address, the byte at
+// 2 word + 1 then the byte at 2 word. 8-bit layout (code 10): "AAAA:DD".
+#pragma once
+
+#include "buffer/hex_list.h"
+#include "formats/file_types.h"
+#include "formats/text_lines.h"
+
+#include <cstdint>
+
+// The highest byte address each layout can name.
+inline constexpr std::uint32_t Atmel16MaxAddress = 2u * 0xFFFFFFu + 1u;
+inline constexpr std::uint32_t Atmel8MaxAddress = 0xFFFF;
+
+// 10 when every non-empty line has 7 characters with ":" fifth, 9 when every
+// one has 11 with ":" seventh (also when every line is empty); 0 otherwise or
+// when a character is not a decimal digit, ":" or A-F.
+int CheckAtmelGeneric(const TTextLines& Lines);
+// Stores the lines of StrData in Data in the layout of FFileType (9 or 10).
+void LoadAtmelGeneric(const TTextLines& StrData, THexList& Data, int FFileType);
+// Appends one line per word (9) or byte (10) of Data that is not all 0xFF.
+// The caller refuses data above the layout's highest address.
+void SaveAtmelGeneric(TTextLines& SaveData, const THexList& Data, int FFileType);

@@ -1,0 +1,19 @@
+// Intel hex: ":" length, offset (high byte first), type, data, checksum (two's
+// complement of the sum of the preceding bytes). Types 00 data, 01 end of
+// file, 02 extended segment address, 04 extended linear address.
+#pragma once
+
+#include "buffer/hex_list.h"
+#include "formats/file_types.h"
+#include "formats/text_lines.h"
+
+// 0 when some line is not an Intel record; otherwise 1 (types 00/01 only),
+// 2 (a type 02 record) or 3 (a type 03, 04 or 05 record). Stops at the
+// first end-of-file record.
+int CheckIntelHex(const TTextLines& Lines, bool IgnoreChecksum = IGNORECHECKSUM);
+// Stores the data records of StrData in Data up to the first end-of-file
+// record; an address past the end of Data raises the buffer's range error.
+void LoadIntelFile(const TTextLines& StrData, THexList& Data);
+// Appends the records of Data to SaveData: 16-byte rows, extended linear
+// address records where the upper address word changes, the end record.
+void SaveIntelFile(TTextLines& SaveData, const THexList& Data);

@@ -1,0 +1,20 @@
+// Motorola S-records: "S", type digit, count (bytes that follow it), address
+// (2, 3 or 4 bytes for types 1, 2, 3), data, checksum (one's complement of
+// the sum of count, address and data). Type 0 is a header, 5 and 6 carry a
+// record count, 7, 8 and 9 end a file of types 3, 2 and 1.
+#pragma once
+
+#include "buffer/hex_list.h"
+#include "formats/file_types.h"
+#include "formats/text_lines.h"
+
+// 0 when some line is not an S-record or is an S4 record; otherwise 4 (types
+// 0, 1, 9 only), 5 (an S2 or S8 record) or 6 (an S3 or S7 record). S5 and S6
+// count records are passed over. Stops at the first S9 record.
+int CheckMotorola(const TTextLines& Lines, bool IgnoreChecksum = IGNORECHECKSUM);
+// Stores the S1, S2 and S3 records of StrData in Data up to the first S9
+// record; an address past the end of Data raises the buffer's range error.
+void LoadMotFile(const TTextLines& StrData, THexList& Data);
+// Appends the records of Data to SaveData: S1 rows, S2 rows from the first
+// row above 0xFFFF on, and the end record S9030000FC.
+void SaveMotFile(TTextLines& SaveData, const THexList& Data);

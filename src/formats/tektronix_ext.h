@@ -1,0 +1,19 @@
+// Extended Tektronix: "%", block length (characters after the "%"), type
+// ("6" data, "3" symbol, "8" termination), checksum (sum of the digit values
+// of every character after the "%" except the checksum), address length
+// digit, address, data.
+#pragma once
+
+#include "buffer/hex_list.h"
+#include "formats/file_types.h"
+#include "formats/text_lines.h"
+
+// 0 when some line is neither a data, symbol nor termination record or has
+// a wrong block length; otherwise 7 (symbol records alone give 0). Stops at
+// the first termination record.
+int CheckExtTek(const TTextLines& Lines, bool IgnoreChecksum = IGNORECHECKSUM);
+// Stores the data records of StrData in Data up to the first termination
+// record; every other record type is passed over.
+void LoadTekExtFile(const TTextLines& StrData, THexList& Data);
+// Appends one data record per row of Data, then "%0E81E800000000".
+void SaveTekExtFile(TTextLines& SaveData, const THexList& Data);

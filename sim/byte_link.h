@@ -8,7 +8,9 @@
 // The link keeps the PC's clock. Writing does not move it (the bytes are
 // queued on the line, as with a real UART). Reading moves it to the arrival
 // of the bytes taken, or by the whole time-out when they do not all arrive,
-// so a dead unit costs exactly the time-out and never a real wait.
+// so a dead unit costs exactly the time-out and never a real wait. A PC loop
+// that polls InputCount() must move the clock itself between polls (Sleep),
+// or use the bounded Read instead.
 #pragma once
 
 #include "unit.h"

@@ -76,8 +76,11 @@ TEST(Chip24C, SelectByteBlockBitsAndPinsChooseTheByte) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " select " + std::to_string(c.select));
         T24C t(c.name, c.pins);
-        std::vector<std::uint8_t> bytes{c.select};
-        bytes.insert(bytes.end(), c.address.begin(), c.address.end());
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(c.address.size() + 2);
+        bytes.push_back(c.select);
+        for (auto a : c.address)
+            bytes.push_back(a);
         bytes.push_back(0x5A);
         const auto acks = t.Transfer(bytes);
         const auto& mem = t.chip->Memory();

@@ -1,0 +1,60 @@
+// What the drivers (TDriverHost) and the status register panel
+// (TFuseFormOwner) ask of the main window.
+#include "gui/isp_information.h"
+#include "gui/main_window.h"
+#include "gui/status_log.h"
+
+#include <QTabWidget>
+
+const TFusePanel* Tmain::FusePanel() const {
+    return FFuseForm;
+}
+
+void Tmain::AddStatusLine(const std::string& Line) {
+    StatusList->Append(QString::fromStdString(Line));
+}
+
+void Tmain::ClearStatusLog() {
+    StatusList->Clear();
+}
+
+std::unique_ptr<TPortOptionsDialog> Tmain::CreateOptionsDialog() {
+    // The port selection dialog is not part of this window yet.
+    return nullptr;
+}
+
+void Tmain::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,
+                            const std::string& Version, const std::string& Firmware) {
+    QStringList lines;
+    for (const std::string& l : Lines)
+        lines.append(QString::fromStdString(l));
+    if (Caption == "ISP Information") {
+        TFISPStat dialog(this);
+        dialog.Fill(QString::fromStdString(Version), QString::fromStdString(Firmware), lines);
+        FPrompts.ExecDialog(dialog);
+    } else {
+        TPrintStatusD dialog(this);
+        dialog.Fill(QString::fromStdString(Caption), lines);
+        FPrompts.ExecDialog(dialog);
+    }
+}
+
+QWidget* Tmain::PanelParent() {
+    return FusesTab;
+}
+
+TDevice* Tmain::CurrentDevice() {
+    return FPrjct ? FPrjct->Device() : nullptr;
+}
+
+void Tmain::SetDriverPageSize(int Value) {
+    (void)Value;
+}
+
+void Tmain::SetDriverClockSpeed(int Value) {
+    (void)Value;
+}
+
+void Tmain::RunPanelCommand(const std::function<void()>& Handler) {
+    RunCommand(Handler);
+}

@@ -3,6 +3,7 @@
 #include "catalogue/device_list.h"
 #include "errors/errors.h"
 #include "programmer/isp_programmer.h"
+#include "programmer/smart_dongle.h"
 
 void THardwareRegistry::RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
                                             THardwareFactory NewInstance, bool AVisible) {
@@ -63,6 +64,9 @@ std::string THardwareRegistry::CheckValidHardware(const std::string& HardwareNam
 
 THardwareRegistry& HardwareRegistry() {
     static THardwareRegistry registry;
+    // The driver module registers its kinds before anything can look them up.
+    static const bool started = (RegisterSmartDongleHardware(registry), true);
+    (void)started;
     return registry;
 }
 

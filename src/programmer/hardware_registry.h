@@ -44,7 +44,8 @@ class THardwareRegistry {
     int FNumhardware = -1; // index of the last entry
 };
 
-// The process-wide registry and free functions over it.
+// The process-wide registry and free functions over it. The programmer
+// unit's kinds are registered on its first use (smart_dongle.h).
 THardwareRegistry& HardwareRegistry();
 void RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
                          THardwareFactory NewInstance, bool AVisible);

@@ -1,0 +1,23 @@
+// The driver module of the programmer unit: the hardware kinds it registers
+// and their factories.
+#pragma once
+
+#include <memory>
+
+class TISPProgrammer;
+class THardwareRegistry;
+
+inline constexpr const char LptHardwareName[] = "Norvo ISP (LPT)";
+inline constexpr const char ComHardwareName[] = "Norvo ISP (COM)";
+// Hidden kind: the serial driver talking to the simulated unit in-process.
+inline constexpr const char SimHardwareName[] = "Norvo ISP (SIM)";
+
+std::unique_ptr<TISPProgrammer> GetNewSmartPsi();
+std::unique_ptr<TISPProgrammer> GetNewSmartSerialPsi();
+std::unique_ptr<TISPProgrammer> GetNewSmartSimPsi();
+
+// Start-up of the module: clears the printer port object, registers "Norvo
+// ISP (LPT)" (entry 0) and "Norvo ISP (COM)", both visible, then the hidden
+// "Norvo ISP (SIM)", and runs ISPStartUp. The process-wide registry calls it
+// before its first use.
+void RegisterSmartDongleHardware(THardwareRegistry& Registry);

@@ -1,0 +1,72 @@
+// TSmartSerial: the programmer unit on a serial port (a COM port or a USB
+// serial adapter) at 115 200 baud, 8 data bits, no parity. It keeps the
+// whole command layer of TSmartParallel and replaces the byte layer, the
+// page commands, opening and closing, the options dialog and the status
+// report. Every wait for the unit is bounded: 1 s for an acknowledgement to
+// begin, 2 s for an expected byte, PageReadTimeout for a page read.
+#pragma once
+
+#include "ports/com_port.h"
+#include "programmer/smart_parallel.h"
+
+#include <chrono>
+#include <memory>
+
+class TSmartSerial : public TSmartParallel {
+  public:
+    TSmartSerial();
+    ~TSmartSerial() override;
+
+    // Creates the port object unless it exists.
+    virtual void InitHardwareDriver();
+    // Closes and frees the port object.
+    virtual void DeInitHardwareDriver();
+
+    bool HardwareOpen() override;
+    void HardwareClose() override;
+    std::string HardwareStatus() override;
+    void Writedata(std::uint8_t Adata) override;
+    void Writedata(char Adata) override;
+    std::uint8_t ReadData(bool Nice) override;
+    bool WaitReady() override;
+    void writepage(std::uint8_t Size, const std::string& stream) override;
+    std::string readpage(std::uint8_t Size) override;
+    void AskOptions() override;
+    void ShowStatus(const std::string& ISPGoldVersion) override;
+    void SaveSettings() override;
+    TLinkClock& Clock() override;
+
+    // The port object while it exists (from the first open until close).
+    TComPort* CommDriver() const { return FCommDriver.get(); }
+    // "COM" + (ABasePort + 1), with "\\.\" in front above COM2.
+    std::string PortName() const;
+    // The serial port table from the settings, with the devices present
+    // appended (what the port names resolve through).
+    virtual TComPortTable PortTable() const;
+
+    // How the port object opens its device (tests, benchmarks); the
+    // operating system's serial devices by default.
+    void SetLineFactory(TSerialLineFactory Factory) { FLineFactory = std::move(Factory); }
+
+    // Bounds of the waits for the unit.
+    TLinkDuration AckTimeout = std::chrono::seconds(1);
+    TLinkDuration ByteTimeout = std::chrono::seconds(2);
+    TLinkDuration PageReadTimeout = std::chrono::seconds(2);
+    // Pause after each step of the DTR/RTS sequence at open.
+    static constexpr auto kLineSettle = std::chrono::milliseconds(250);
+    // While a byte is awaited with Nice, the user interface is kept alive
+    // at least this often.
+    static constexpr auto kNiceSlice = std::chrono::milliseconds(50);
+
+    std::string StatusBaudRate;
+    std::uint8_t LastAckCount = 0;
+
+  protected:
+    // A new port object for InitHardwareDriver.
+    virtual std::unique_ptr<TComPort> NewPort();
+
+  private:
+    std::unique_ptr<TComPort> FCommDriver;
+    TSerialLineFactory FLineFactory;
+    TComPortTable FTable; // as resolved at the last open, saved with the settings
+};

@@ -14,6 +14,7 @@ char At(const std::string& s, std::size_t Index) {
 
 int CheckAtmelGeneric(const TTextLines& Lines) {
     std::size_t length = 0;
+    std::string u; // reused: no allocation per line
     for (const std::string& line : Lines) {
         if (line.empty()) continue;
         if (length == 0) {
@@ -22,7 +23,7 @@ int CheckAtmelGeneric(const TTextLines& Lines) {
         } else if (line.size() != length) {
             return 0;
         }
-        const std::string u = UpperCase(line);
+        UpperCaseInto(u, line);
         if (u[length == 11 ? 6 : 4] != ':') return 0;
         for (char c : u)
             if (!IsHexDigit(c) && c != ':') return 0;
@@ -31,9 +32,10 @@ int CheckAtmelGeneric(const TTextLines& Lines) {
 }
 
 void LoadAtmelGeneric(const TTextLines& StrData, THexList& Data, int FFileType) {
+    std::string u; // reused: no allocation per line
     for (const std::string& line : StrData) {
         if (line.empty()) continue;
-        const std::string u = UpperCase(line);
+        UpperCaseInto(u, line);
         if (FFileType == 9) {
             const std::uint64_t word = hextolongint(std::string_view(u).substr(0, 6));
             StoreByte(Data, 2 * word + 1, convertHex(At(u, 7), At(u, 8)));
@@ -54,8 +56,8 @@ void SaveAtmelGeneric(TTextLines& SaveData, const THexList& Data, int FFileType)
             std::string line;
             AppendHex(line, w, 6);
             line += ':';
-            AppendHex(line, hi, 2);
-            AppendHex(line, lo, 2);
+            AppendHexByte(line, hi);
+            AppendHexByte(line, lo);
             SaveData.push_back(std::move(line));
         }
     } else {
@@ -65,7 +67,7 @@ void SaveAtmelGeneric(TTextLines& SaveData, const THexList& Data, int FFileType)
             std::string line;
             AppendHex(line, static_cast<std::uint64_t>(i), 4);
             line += ':';
-            AppendHex(line, b, 2);
+            AppendHexByte(line, b);
             SaveData.push_back(std::move(line));
         }
     }

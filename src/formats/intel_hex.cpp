@@ -30,10 +30,11 @@ std::string ExtendedLinearAddress(std::uint32_t UpperWord) {
 
 int CheckIntelHex(const TTextLines& Lines, bool IgnoreChecksum) {
     int result = 0;
+    std::string rec; // reused: no allocation per line
     for (const std::string& line : Lines) {
         if (line.empty()) continue;
         if (line.size() < 11 || line[0] != ':') return 0;
-        const std::string rec = UpperCase(std::string_view(line).substr(1));
+        UpperCaseInto(rec, std::string_view(line).substr(1));
         if (rec.size() % 2 != 0 || !AllHexDigits(rec)) return 0;
         const std::size_t bytes = rec.size() / 2;
         if (ByteAt(rec, 0) != static_cast<long>(bytes) - 5) return 0;
@@ -62,9 +63,10 @@ int CheckIntelHex(const TTextLines& Lines, bool IgnoreChecksum) {
 
 void LoadIntelFile(const TTextLines& StrData, THexList& Data) {
     std::uint16_t Linear = 0, Segment = 0;
+    std::string rec; // reused: no allocation per line
     for (const std::string& line : StrData) {
         if (line.empty()) continue;
-        const std::string rec = UpperCase(std::string_view(line).substr(1));
+        UpperCaseInto(rec, std::string_view(line).substr(1));
         const std::size_t length = ByteAt(rec, 0);
         const auto offset = static_cast<std::uint32_t>(BytesValue(rec, 1, 2));
         const std::uint8_t type = ByteAt(rec, 3);
@@ -108,7 +110,7 @@ void SaveIntelFile(TTextLines& SaveData, const THexList& Data) {
         AppendHex(body, Base & 0xFFFF, 4);
         body += "00";
         for (int i = 0; i < Count; ++i)
-            AppendHex(body, Bytes[i], 2);
+            AppendHexByte(body, Bytes[i]);
         SaveData.push_back(Record(std::move(body)));
     });
     SaveData.push_back(":00000001FF");

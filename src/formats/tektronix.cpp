@@ -5,10 +5,11 @@
 
 int CheckTek(const TTextLines& Lines, bool IgnoreChecksum) {
     int result = 0;
+    std::string rec; // reused: no allocation per line
     for (const std::string& line : Lines) {
         if (line.empty()) continue;
         if (line.size() < 9 || line[0] != '/') return 0;
-        const std::string rec = UpperCase(std::string_view(line).substr(1));
+        UpperCaseInto(rec, std::string_view(line).substr(1));
         if (rec.size() % 2 != 0 || !AllHexDigits(rec)) return 0;
         const std::uint8_t count = ByteAt(rec, 2);
         // The header checksum is compared whatever the switch says.
@@ -24,9 +25,10 @@ int CheckTek(const TTextLines& Lines, bool IgnoreChecksum) {
 }
 
 void LoadTekFile(const TTextLines& StrData, THexList& Data) {
+    std::string rec; // reused: no allocation per line
     for (const std::string& line : StrData) {
         if (line.empty()) continue;
-        const std::string rec = UpperCase(std::string_view(line).substr(1));
+        UpperCaseInto(rec, std::string_view(line).substr(1));
         const std::uint64_t address = BytesValue(rec, 0, 2);
         std::size_t count = ByteAt(rec, 2);
         if (count == 0) return;
@@ -46,7 +48,7 @@ void SaveTekFile(TTextLines& SaveData, const THexList& Data) {
         AppendHex(line, DigitSum(std::string_view(line).substr(1)) & 0xFF, 2);
         unsigned dataSum = 0;
         for (int i = 0; i < Count; ++i) {
-            AppendHex(line, Bytes[i], 2);
+            AppendHexByte(line, Bytes[i]);
             dataSum += (Bytes[i] >> 4) + (Bytes[i] & 15u);
         }
         AppendHex(line, dataSum & 0xFF, 2);

@@ -7,10 +7,11 @@
 
 int CheckExtTek(const TTextLines& Lines, bool IgnoreChecksum) {
     int result = 0;
+    std::string u; // reused: no allocation per line
     for (const std::string& line : Lines) {
         if (line.empty()) continue;
         if (line.size() < 6 || line[0] != '%') return 0;
-        const std::string u = UpperCase(line);
+        UpperCaseInto(u, line);
         const char type = u[3];
         if (type == '3') continue;
         if (type != '6' && type != '8') return 0;
@@ -26,10 +27,11 @@ int CheckExtTek(const TTextLines& Lines, bool IgnoreChecksum) {
 }
 
 void LoadTekExtFile(const TTextLines& StrData, THexList& Data) {
+    std::string u; // reused: no allocation per line
     for (const std::string& line : StrData) {
         if (line.empty()) continue;
         if (line.size() < 7) continue; // never a data record of a detected file
-        const std::string u = UpperCase(line);
+        UpperCaseInto(u, line);
         if (u[3] == '8') return;
         if (u[3] != '6') continue;
         const std::string_view body = std::string_view(u).substr(6);
@@ -57,7 +59,7 @@ void SaveTekExtFile(TTextLines& SaveData, const THexList& Data) {
         AppendHex(body, address.size(), 1);
         body += address;
         for (int i = 0; i < Count; ++i)
-            AppendHex(body, Bytes[i], 2);
+            AppendHexByte(body, Bytes[i]);
         std::string line = "%" + head;
         AppendHex(line, (DigitSum(head) + DigitSum(body)) & 0xFF, 2);
         line += body;

@@ -2,10 +2,13 @@
 
 #include "buffer/hex_text.h"
 
+#include <algorithm>
+
 TTextLines SplitLines(std::string_view Text) {
     const auto nul = Text.find('\0');
     if (nul != std::string_view::npos) Text = Text.substr(0, nul);
     TTextLines lines;
+    lines.reserve(static_cast<std::size_t>(std::count(Text.begin(), Text.end(), '\n')) + 1);
     std::size_t p = 0;
     const std::size_t n = Text.size();
     while (p < n) {
@@ -33,10 +36,15 @@ std::string JoinLines(const TTextLines& Lines) {
 }
 
 std::string UpperCase(std::string_view s) {
-    std::string u(s);
-    for (char& c : u)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    std::string u;
+    UpperCaseInto(u, s);
     return u;
+}
+
+void UpperCaseInto(std::string& Out, std::string_view s) {
+    Out.assign(s);
+    for (char& c : Out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 }
 
 bool AllHexDigits(std::string_view s) {
@@ -67,15 +75,13 @@ std::uint64_t BytesValue(std::string_view s, std::size_t First, std::size_t Coun
 }
 
 void AppendHex(std::string& Out, std::uint64_t Value, int Digits) {
-    static const char digits[] = "0123456789ABCDEF";
-    char buf[16];
-    int n = 0;
-    do {
-        buf[n++] = digits[Value & 15];
-        Value >>= 4;
-    } while (Value != 0);
-    for (int i = n; i < Digits; ++i)
-        Out += '0';
-    while (n > 0)
-        Out += buf[--n];
+    static constexpr char digits[] = "0123456789ABCDEF";
+    int n = 1;
+    while (n < 16 && (Value >> (4 * n)) != 0)
+        ++n;
+    if (n < Digits) n = Digits < 64 ? Digits : 64;
+    char buf[64];
+    for (int i = n - 1; i >= 0; --i, Value >>= 4)
+        buf[i] = i >= n - 16 ? digits[Value & 15] : '0';
+    Out.append(buf, static_cast<std::size_t>(n));
 }

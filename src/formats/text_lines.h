@@ -18,6 +18,8 @@ std::string JoinLines(const TTextLines& Lines);
 
 // ASCII upper-casing.
 std::string UpperCase(std::string_view s);
+// The same into Out, reusing its storage (the readers' per-line buffer).
+void UpperCaseInto(std::string& Out, std::string_view s);
 
 // 0-9, A-F (upper case only: callers upper-case first).
 constexpr bool IsHexDigit(char c) {
@@ -40,3 +42,9 @@ std::uint64_t BytesValue(std::string_view s, std::size_t First, std::size_t Coun
 
 // Appends Value as Digits upper-case hexadecimal digits (more when needed).
 void AppendHex(std::string& Out, std::uint64_t Value, int Digits);
+// Appends a byte as two upper-case hexadecimal digits.
+inline void AppendHexByte(std::string& Out, std::uint8_t Value) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    const char pair[2] = {digits[Value >> 4], digits[Value & 15]};
+    Out.append(pair, 2);
+}

@@ -4,8 +4,6 @@
 #include "ports/serial_device.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -185,10 +183,8 @@ void TComPort::WriteString(const std::string& Value) {
 }
 
 void TComPort::EnumComDevicesFromRegistry(std::vector<std::string>& List) const {
-    for (const auto& [n, path] : FTable.Entries()) {
-        std::error_code ec;
-        if (std::filesystem::exists(path, ec)) List.push_back("COM" + std::to_string(n));
-    }
+    for (const auto& entry : FTable.Entries())
+        List.push_back("COM" + std::to_string(entry.first));
 }
 
 TLinkClock& TComPort::Clock() {

@@ -85,8 +85,9 @@ class TComPort {
     // true when input is there.
     bool WaitForInput(TLinkDuration Timeout);
 
-    // Appends "COM<n>" for every entry of the port table whose device is
-    // present (the port dialog lists them), in number order.
+    // Appends "COM<n>" for every entry of the port table, in number order
+    // (the port dialog lists them). The table holds the devices present and
+    // those the operator assigned; choosing one that is absent fails at open.
     void EnumComDevicesFromRegistry(std::vector<std::string>& List) const;
 
     void SetPortTable(TComPortTable Table) { FTable = std::move(Table); }

@@ -6,6 +6,8 @@
 #include "programmer/smart_parallel.h"
 #include "programmer/thread_priority.h"
 
+#include <algorithm>
+
 int TSmartParallel::BlockSize() const {
     if (SmartDongle::PageSize < 1 || SmartDongle::PageSize > 255)
         Fail("Invalid page size " + std::to_string(SmartDongle::PageSize));
@@ -15,6 +17,16 @@ int TSmartParallel::BlockSize() const {
 void TSmartParallel::CheckBuffer(const THexList& Afile) const {
     if (static_cast<std::int64_t>(Afile.Size()) < Dev().FlashSize())
         Fail("The buffer is smaller than the " + Dev().DeviceName());
+}
+
+void TSmartParallel::StoreReply(std::vector<std::uint8_t>& Data, int From, int length,
+                                const std::string& Reply) const {
+    const std::int64_t end =
+        std::min<std::int64_t>(static_cast<std::int64_t>(Data.size()), Dev().FlashSize());
+    const std::int64_t n =
+        std::min<std::int64_t>({length, static_cast<std::int64_t>(Reply.size()), end - From});
+    if (From < 0 || n <= 0) return;
+    std::copy_n(Reply.begin(), n, Data.begin() + From);
 }
 
 void TSmartParallel::ProgramFlash(THexList& Afile) {

@@ -50,7 +50,7 @@ void TSmartParallel::i2c_ProgramFlash(THexList& Afile) {
 
 void TSmartParallel::i2c_ReadBuffer(std::vector<std::uint8_t>& Data, char, int From, int length,
                                     std::uint8_t) {
-    const int block = std::min(BlockSize(), Dev().FlashSize() - From);
+    const int block = BlockSize();
     Start();
     writebyte(I2CSelect(From));
     for (char c : I2CWordAddress(From))
@@ -65,7 +65,5 @@ void TSmartParallel::i2c_ReadBuffer(std::vector<std::uint8_t>& Data, char, int F
         reply = readpage(static_cast<std::uint8_t>(block));
         Stop();
     }
-    const std::size_t n = std::min({static_cast<std::size_t>(std::max(length, 0)), reply.size(),
-                                    Data.size() - std::min(Data.size(), static_cast<std::size_t>(From))});
-    std::copy_n(reply.begin(), n, Data.begin() + From);
+    StoreReply(Data, From, length, reply);
 }

@@ -4,6 +4,11 @@
 
 TSimSerialLine::TSimSerialLine(TByteLink& Link) : FLink(Link), FClock(Link) {}
 
+TSimSerialLine::~TSimSerialLine() {
+    FLink.SetDTR(false);
+    FLink.SetRTS(false);
+}
+
 bool TSimSerialLine::SetDTR(bool Active) {
     ++FStats.Controls;
     FLink.SetDTR(Active);

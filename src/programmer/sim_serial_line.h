@@ -25,6 +25,8 @@ class TSimSerialLine : public TSerialLine {
   public:
     // Link must outlive the line.
     explicit TSimSerialLine(TByteLink& Link);
+    // Closing drops DTR and RTS, as a serial port's hang-up on close does.
+    ~TSimSerialLine() override;
 
     void SetBaudRate(int) override {}
     void SetDataBits(int) override {}

@@ -160,6 +160,9 @@ class TSmartParallel : public TISPProgrammer {
     int BlockSize() const;
     // Raises when the buffer cannot hold the device.
     void CheckBuffer(const THexList& Afile) const;
+    // Copies the first `length` bytes of a read reply to Data[From...],
+    // never past the device's end or the buffer's.
+    void StoreReply(std::vector<std::uint8_t>& Data, int From, int length, const std::string& Reply) const;
     // Two upper-case hex digits.
     static std::string Hex2(int Value);
 

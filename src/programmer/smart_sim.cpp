@@ -61,6 +61,8 @@ TSmartSim::TSmartSim(TSimOptions Options, TUnitConfig Unit)
 }
 
 TSmartSim::~TSmartSim() {
+    // The port's line refers to the link, which goes before the base class.
+    DeInitHardwareDriver();
     try {
         SaveImage();
     } catch (const Exception&) {

@@ -52,15 +52,13 @@ void TSmartParallel::spi_ProgramFlash(THexList& Afile) {
 void TSmartParallel::spi_ReadBuffer(std::vector<std::uint8_t>& Data, char, int From, int length,
                                     std::uint8_t) {
     const int size = Dev().FlashSize();
-    const int block = std::min(BlockSize(), size - From);
+    const int block = BlockSize();
     Start();
     for (char c : SpiCommand(kRead, From, size))
         writebyte(static_cast<std::uint8_t>(c));
     const std::string reply = readpage(static_cast<std::uint8_t>(block));
     Stop();
-    const std::size_t n = std::min({static_cast<std::size_t>(std::max(length, 0)), reply.size(),
-                                    Data.size() - std::min(Data.size(), static_cast<std::size_t>(From))});
-    std::copy_n(reply.begin(), n, Data.begin() + From);
+    StoreReply(Data, From, length, reply);
 }
 
 std::uint8_t TSmartParallel::ReadOptionByte() {

@@ -1,0 +1,187 @@
+// The kinds the driver module registers at start-up, and the hidden kind's
+// simulated chip and its image file.
+#include "errors/errors.h"
+#include "programmer/hardware_registry.h"
+#include "programmer/smart_dongle.h"
+#include "programmer/smart_serial.h"
+#include "sim_rig.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+class TTempDir {
+  public:
+    TTempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "norvoisp-drv-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        FPath = pattern;
+    }
+    ~TTempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(FPath, ec);
+    }
+    std::string File(const std::string& Name) const { return FPath + "/" + Name; }
+    const std::string& Path() const { return FPath; }
+
+  private:
+    std::string FPath;
+};
+
+// Sets an environment variable for the lifetime of the object.
+class TEnv {
+  public:
+    TEnv(const char* Name, const std::string& Value) : FName(Name) { setenv(Name, Value.c_str(), 1); }
+    ~TEnv() { unsetenv(FName); }
+
+  private:
+    const char* FName;
+};
+
+TEST(HardwareKinds, RegisteredAtStartUp) {
+    EXPECT_EQ(GetAllHardwareAsList(), (std::vector<std::string>{"NORVO ISP (LPT)", "NORVO ISP (COM)"}));
+    EXPECT_EQ(GetHardwareIndex("norvo isp (com)"), 1);
+    EXPECT_EQ(GetHardwareIndex("Norvo ISP (SIM)"), 2);
+    EXPECT_FALSE(GetHardware(2).Visible);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(GetHardwareType(i), TProgrammerSupport{pk_eisp});
+    EXPECT_EQ(CheckValidHardware("Norvo ISP (USB)"), "NORVO ISP (LPT)");
+    EXPECT_EQ(CheckValidHardware("norvo isp (sim)"), "norvo isp (sim)");
+
+    auto lpt = GetNewHardwareInstance(0);
+    EXPECT_NE(dynamic_cast<TSmartParallel*>(lpt.get()), nullptr);
+    EXPECT_EQ(dynamic_cast<TSmartSerial*>(lpt.get()), nullptr);
+    auto com = GetNewHardwareInstance(1);
+    EXPECT_NE(dynamic_cast<TSmartSerial*>(com.get()), nullptr);
+    EXPECT_EQ(com->HardwareName(), "NORVO ISP (COM)");
+    EXPECT_TRUE(com->HasOptions());
+    EXPECT_TRUE(com->HasStatus());
+    EXPECT_NE(dynamic_cast<TSmartSim*>(GetNewHardwareInstance(2).get()), nullptr);
+}
+
+TEST(HardwareKinds, TheParallelKindWithoutAPrinterPort) {
+    auto lpt = GetNewHardwareInstance(0);
+    lpt->SetDevice(DeviceList().GetNewDeviceInstance("24C02", TProgrammerSupport{pk_eisp}));
+    try {
+        lpt->HardwareOpen();
+        FAIL() << "no printer port access in this build";
+    } catch (const EISPException& e) {
+        EXPECT_EQ(e.Message(), "LPT port not found or in use by another program");
+        EXPECT_EQ(e.HardwareName, "NORVO ISP (LPT)");
+    }
+}
+
+TEST(HardwareKinds, TheSerialKindOnAMissingPort) {
+    TISPSettings settings;
+    settings.SetSetting("COMPORTS", "COM7", ss_global, std::string("/dev/norvoisp-no-such-port"));
+    settings.SetSetting("NORVO ISP (COM)", "BASEPORT", ss_global, std::int32_t{6});
+    auto com = GetNewHardwareInstance(1);
+    com->SetSaveLocation(&settings);
+    com->SetDevice(DeviceList().GetNewDeviceInstance("24C02", TProgrammerSupport{pk_eisp}));
+    try {
+        com->HardwareOpen();
+        FAIL();
+    } catch (const EComError& e) {
+        EXPECT_EQ(e.Message(), "/dev/norvoisp-no-such-port: No such file or directory");
+    }
+}
+
+TEST(SimKind, OptionsFromTheEnvironment) {
+    {
+        TEnv bus("NORVOISP_SIM_BUS", "9");
+        try {
+            TSimOptions::FromEnvironment();
+            FAIL();
+        } catch (const EISPException& e) {
+            EXPECT_EQ(e.Message(), "NORVOISP_SIM_BUS must be a number from 0 to 7 (it is \"9\")");
+        }
+    }
+    {
+        TEnv org("NORVOISP_SIM_ORG", "12");
+        EXPECT_THROW(TSimOptions::FromEnvironment(), EISPException);
+    }
+    TEnv baud("NORVOISP_SIM_BAUD", "0");
+    TEnv bus("NORVOISP_SIM_BUS", "3");
+    TEnv org("NORVOISP_SIM_ORG", "8");
+    const TSimOptions o = TSimOptions::FromEnvironment();
+    EXPECT_EQ(o.BaudRate, 0u);
+    EXPECT_EQ(o.AddressPins, 3);
+    EXPECT_EQ(o.Organisation, 8);
+}
+
+TEST(SimKind, TheImageKeepsTheChipBetweenRuns) {
+    TTempDir dir;
+    TSimOptions options;
+    options.Image = dir.File("chip.bin");
+    {
+        TSimRig rig("24C02", {}, options);
+        rig.Open();
+        rig.FillBuffer([](int i) { return static_cast<std::uint8_t>(i + 1); });
+        rig.Driver->ProgramFlash(rig.Buffer);
+        rig.Driver->HardwareClose();
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir.File("chip.bin")), 256u);
+    {
+        TSimRig rig("24C02", {}, options);
+        rig.Open();
+        rig.Driver->ReadFlash(rig.Buffer);
+        EXPECT_EQ(rig.Buffer.HexData[0], 1);
+        EXPECT_EQ(rig.Buffer.HexData[255], 0);
+    }
+    // An image larger than the selected device is refused with its reason.
+    TSimRig small("24C01", {}, options);
+    EXPECT_THROW(small.Driver->HardwareOpen(), EISPException);
+}
+
+TEST(SimKind, AFolderKeepsOneImagePerDeviceAndADeviceSwitchSwapsTheChip) {
+    TTempDir dir;
+    TSimOptions options;
+    options.Image = dir.Path();
+    TSimRig rig("24C01", {}, options);
+    rig.Open();
+    rig.FillBuffer([](int) { return std::uint8_t{0xA5}; });
+    rig.Driver->ProgramFlash(rig.Buffer);
+
+    TDevice* other = DeviceList().GetNewDeviceInstance("25C040", TProgrammerSupport{pk_eisp});
+    rig.Driver->SetDevice(other);
+    SmartDongle::PageSize = other->PageSize();
+    THexList buffer;
+    buffer.SetSizeof(512);
+    rig.Driver->ReadFlash(buffer);
+    EXPECT_EQ(rig.Chip().Name(), "25C040");
+    EXPECT_EQ(buffer.HexData, std::vector<std::uint8_t>(512, 0xFF));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("24C01.bin")), 128u);
+    rig.Driver->HardwareClose();
+    EXPECT_TRUE(std::filesystem::exists(dir.File("25C040.bin")));
+}
+
+TEST(SimKind, The93COrganisationFollowsTheDriverUnlessFixed) {
+    TSimRig rig("93C46");
+    rig.Driver->WriteTiming(8);
+    rig.Open();
+    rig.FillBuffer([](int i) { return static_cast<std::uint8_t>(i); });
+    rig.Driver->ProgramFlash(rig.Buffer);
+    rig.Driver->WriteTiming(16);
+    EXPECT_NO_THROW(rig.Driver->VerifyFlash(rig.Buffer)); // same bytes, read as words
+
+    TSimOptions fixed;
+    fixed.Organisation = 8;
+    TSimRig strapped("93C46", {}, fixed);
+    strapped.Open();
+    strapped.FillBuffer([](int i) { return static_cast<std::uint8_t>(i); });
+    strapped.Driver->WriteTiming(16); // the operator chose x16, the chip is strapped x8
+    strapped.Driver->ProgramFlash(strapped.Buffer);
+    try {
+        strapped.Driver->VerifyFlash(strapped.Buffer);
+        FAIL() << "an x16 read of an x8 chip";
+    } catch (const EISPException& e) {
+        // Nine command bits where the chip takes ten: no dummy 0 after the address.
+        EXPECT_EQ(e.Message(), "Microwire exchange out of sync");
+    }
+}
+
+} // namespace

@@ -128,6 +128,11 @@ void Tmain::EndOp(const QString& s) {
     ProgressBar->setValue(0);
     ProgressBar->setFormat(QStringLiteral("Ready..."));
     if (FHardwr) FHardwr->ResetAbort();
+    // The operation is over, whether or not a line follows.
+    if (FBusyCursor) {
+        QApplication::restoreOverrideCursor();
+        FBusyCursor = false;
+    }
     EnableSelectors(true);
     SetInOperation(false);
     if (FOpstart != 0) {

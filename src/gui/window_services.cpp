@@ -3,6 +3,7 @@
 #include "gui/isp_information.h"
 #include "gui/main_window.h"
 #include "gui/status_log.h"
+#include "programmer/smart_parallel.h"
 
 #include <QTabWidget>
 
@@ -48,11 +49,11 @@ TDevice* Tmain::CurrentDevice() {
 }
 
 void Tmain::SetDriverPageSize(int Value) {
-    (void)Value;
+    SmartDongle::PageSize = Value;
 }
 
 void Tmain::SetDriverClockSpeed(int Value) {
-    (void)Value;
+    SmartDongle::ClockSpeed = Value;
 }
 
 void Tmain::RunPanelCommand(const std::function<void()>& Handler) {

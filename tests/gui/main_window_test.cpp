@@ -1,0 +1,447 @@
+// The main window's start-up, command line, remembered choices, device and
+// hardware switching and shut-down, against scripted drivers.
+#include "main_window_fixture.h"
+
+#include "gui/fuse_form.h"
+#include "gui/hex_edit.h"
+#include "gui/hex_view.h"
+#include "gui/radio_group.h"
+#include "settings/registry_hive.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QWheelEvent>
+
+namespace {
+
+const QString kHiveHeader =
+    QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                   "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT]\r\n");
+const char kEnvironmentKey[] = "Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT";
+
+bool Choose(QComboBox* box, const QString& text) {
+    const int i = box->findText(text, Qt::MatchFixedString);
+    if (i < 0) return false;
+    box->setCurrentIndex(i);
+    emit box->activated(i);
+    return true;
+}
+
+QStringList Items(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+QString HiveValue(const QString& file, const char* name) {
+    TRegistryHive hive(file.toStdString());
+    hive.Load();
+    return QString::fromStdString(hive.ReadString(kEnvironmentKey, name));
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void startUpIsDeferredUntilShown() {
+        TWindowFixture f;
+        Tmain w(QStringList{}, f.Log.Prompts());
+        w.SetProgramFolder(f.Folder());
+        QVERIFY(!w.HardwareSelector->isVisible());
+        QVERIFY(!w.ProgramFlash->isEnabled());
+        w.show();
+        QVERIFY(!w.Initialized());
+        QVERIFY(Script().Calls.isEmpty());
+        QCoreApplication::processEvents();
+        QVERIFY(w.Initialized());
+        QVERIFY(w.HardwareSelector->isVisible());
+        QVERIFY(w.ProgramFlash->isEnabled());
+    }
+
+    void firstStartWithoutSettings() {
+        // Hardware 0 is the parallel-port kind; this machine has no printer
+        // port, so opening it fails and the window stays usable.
+        TWindowFixture f;
+        Tmain& w = f.StartWithoutSettings();
+        QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("NORVO ISP (LPT)"));
+        QCOMPARE(w.DeviceType->currentIndex(), 0);
+        QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("24C00"));
+        QCOMPARE(QString::fromStdString(w.Prjct()->Device()->DeviceName()), QStringLiteral("24C00"));
+        QCOMPARE(w.Prjct()->FlashMemory.Size(), 16u);
+        QCOMPARE(Items(w.HardwareSelector).mid(0, 2), (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)"}));
+        QVERIFY(!Items(w.HardwareSelector).contains(QStringLiteral("NORVO ISP (SIM)")));
+        QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("NORVO ISP (LPT)"));
+        QCOMPARE(
+            f.Lines(),
+            (QStringList{"Attempting to switch to Device:24C00 Hardware:NORVO ISP (LPT)", "ISP Initializing",
+                         "NORVO ISP (LPT): LPT port not found or in use by another program"}));
+        QVERIFY(!w.InOperation());
+        QVERIFY(w.ProgramFlash->isEnabled());
+        QCOMPARE(w.windowTitle(), Tmain::AppTitle);
+        QCOMPARE(w.PageControl->currentWidget(), w.FlashTab);
+        QCOMPARE(w.PageControl->tabText(0), QStringLiteral("EEPROM Memory"));
+        QCOMPARE(w.FlashViewer->Data(), &w.Prjct()->FlashMemory);
+
+        // The choices are remembered at exit.
+        QVERIFY(f.Close());
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTDEVICE"), QStringLiteral("24C00"));
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTHARDWARE"), QStringLiteral("NORVO ISP (LPT)"));
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTDEVICETYPE"), QStringLiteral("0"));
+        QVERIFY(w.Hardwr() == nullptr);
+    }
+
+    void startUpWithAWorkingProgrammer() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("Fake ISP A"));
+        QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("FAKE ISP A"));
+        QCOMPARE(f.Lines(),
+                 (QStringList{"Attempting to switch to Device:24C00 Hardware:Fake ISP A", "ISP Initializing",
+                              "ISP Initialized; Programmer Detected.  - 00:00"}));
+        QCOMPARE(w.StatusMessage(), QStringLiteral("0|ISP Initialized; Programmer Detected.  - 00:00"));
+        // Open twice with a close between, the organisation, then the reset
+        // polarity of the new panel ("Off").
+        QCOMPARE(Script().Calls,
+                 (QStringList{"LoadSettings", "Open", "Close", "Open", "WriteTiming(16)", "Run(2)"}));
+        QVERIFY(f.Close());
+        QCOMPARE(Script().Calls.last(), QStringLiteral("Close"));
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTHARDWARE"), QStringLiteral("Fake ISP A"));
+    }
+
+    void rememberedChoicesAreRestored() {
+        TWindowFixture f;
+        f.WriteHive(kHiveHeader +
+                    QStringLiteral("\"LASTHARDWARE\"=\"Fake ISP B\"\r\n\"LASTDEVICETYPE\"=\"2\"\r\n"
+                                   "\"LASTDEVICE\"=\"93C66\"\r\n\r\n"));
+        Tmain& w = f.Start();
+        QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("Fake ISP B"));
+        QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("FAKE ISP B"));
+        QCOMPARE(w.DeviceType->currentIndex(), 2);
+        QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("93C66"));
+        QCOMPARE(f.Lines().first(),
+                 QStringLiteral("Attempting to switch to Device:93C66 Hardware:Fake ISP B"));
+        QVERIFY(f.Close());
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTDEVICE"), QStringLiteral("93C66"));
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTDEVICETYPE"), QStringLiteral("2"));
+    }
+
+    void unknownRememberedChoicesFallBack() {
+        // An unregistered hardware gets hardware 0, a device the family does
+        // not offer its first device, a family number out of range family 0.
+        TWindowFixture f;
+        f.WriteHive(kHiveHeader + QStringLiteral("\"LASTHARDWARE\"=\"Nope\"\r\n\"LASTDEVICETYPE\"=\"9\"\r\n"
+                                                 "\"LASTDEVICE\"=\"ZZZ\"\r\n\r\n"));
+        Tmain& w = f.Start();
+        QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("NORVO ISP (LPT)"));
+        QCOMPARE(w.DeviceType->currentIndex(), 0);
+        QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("24C00"));
+    }
+
+    void invalidParametersAreLoggedAndStartUpGoesOn() {
+        TWindowFixture f;
+        Tmain& w = f.Start({"/X", "A", "-m=fake isp b"});
+        QCOMPARE(f.Lines().mid(0, 2),
+                 (QStringList{"Invalid Commandline Parameter - !", "Invalid Commandline Parameter - !"}));
+        QCOMPARE(f.Log.Beeps, 2);
+        QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("FAKE ISP B"));
+        QCOMPARE(f.LastLine(), QStringLiteral("ISP Initialized; Programmer Detected.  - 00:00"));
+    }
+
+    void hiddenHardwareFromTheCommandLine() {
+        TWindowFixture f;
+        Tmain& w = f.Start({"-M=Fake Hidden"});
+        QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("FAKE HIDDEN"));
+        // The hidden kind is named in the drop-down while it is in use.
+        QCOMPARE(Items(w.HardwareSelector), (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "FAKE ISP A",
+                                                         "FAKE ISP B", "FAKE HIDDEN"}));
+        QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("FAKE HIDDEN"));
+        // A device change keeps it.
+        QVERIFY(Choose(w.DeviceSelector, QStringLiteral("24C02")));
+        QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("FAKE HIDDEN"));
+        QCOMPARE(QString::fromStdString(w.Prjct()->Device()->DeviceName()), QStringLiteral("24C02"));
+    }
+
+    void dataFileFromTheCommandLineKeepsItsLetterCase() {
+        TWindowFixture f;
+        const QString file = f.Folder() + QStringLiteral("/Board.Hex");
+        {
+            QFile hex(file);
+            QVERIFY(hex.open(QIODevice::WriteOnly));
+            hex.write(":0400000012345678E4\r\n:00000001FF\r\n");
+        }
+        Tmain& w = f.Start({QStringLiteral("/L:") + file});
+        QVERIFY(w.CommandLine().LoadHex);
+        QCOMPARE(QString::fromStdString(w.CommandLine().HexFile), file);
+        const THexList& buf = w.Prjct()->FlashMemory;
+        QCOMPARE(QString::fromStdString(buf.FileName()), file);
+        QCOMPARE(buf.HexData[0], 0x12);
+        QCOMPARE(buf.HexData[3], 0x78);
+        QCOMPARE(buf.HexData[4], 0xFF);
+        QCOMPARE(w.PageControl->currentWidget(), w.FlashTab);
+        QCOMPARE(f.LastLine(), QStringLiteral("ISP Initialized; Programmer Detected.  - 00:00"));
+    }
+
+    void loadOptionWithoutFileFailsStartUp() {
+        TWindowFixture f;
+        Tmain& w = f.Start({"/L"});
+        QVERIFY(w.CommandLine().LoadHex);
+        QVERIFY(w.CommandLine().HexFile.empty());
+        QVERIFY(f.LastLine().startsWith(QStringLiteral("Error: ")));
+        QVERIFY(w.StatusMessage().startsWith(QStringLiteral("2|")));
+        QCOMPARE(f.Log.Errors.size(), 1);
+        // The rest of the start-up is skipped; the window stays usable.
+        QVERIFY(!Script().Calls.contains(QStringLiteral("Run(2)")));
+        QVERIFY(!w.InOperation());
+        QVERIFY(w.ProgramFlash->isEnabled());
+        QVERIFY(w.DeviceType->isEnabled());
+    }
+
+    void openFailureLeavesTheWindowUsable() {
+        TWindowFixture f;
+        Script().OpenFault = [] { throw EISPException("Programmer was not detected"); };
+        Tmain& w = f.Start();
+        QCOMPARE(f.LastLine(), QStringLiteral("Programmer was not detected"));
+        QVERIFY(!w.InOperation());
+        QVERIFY(w.HardwareSelector->isEnabled());
+        // Choosing another device opens the programmer again.
+        Script().OpenFault = nullptr;
+        QVERIFY(Choose(w.DeviceSelector, QStringLiteral("24C02")));
+        QCOMPARE(f.LastLine(), QStringLiteral("ISP Initialized: Programmer Detected.   - 00:00"));
+    }
+
+    void familyChangeRefillsTheDeviceList() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        Script().Calls.clear();
+        const int before = f.Lines().size();
+        w.DeviceType->setCurrentIndex(2);
+        emit w.DeviceType->activated(2);
+        QCOMPARE(Items(w.DeviceSelector),
+                 (QStringList{"93C06", "93C46", "93C56", "93C57", "93C66", "93C76", "93C86"}));
+        QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("93C06"));
+        QCOMPARE(f.Lines().mid(before),
+                 (QStringList{"Attempting to switch to Device: Hardware:FAKE ISP A",
+                              "ISP Initializing:", "ISP Initialized: Programmer Detected.   - 00:00"}));
+        // The old driver is closed, the new one gets the organisation and is opened.
+        QCOMPARE(Script().Calls, (QStringList{"Close", "WriteTiming(16)", "Open"}));
+
+        // The same device again changes nothing.
+        const int lines = f.Lines().size();
+        emit w.DeviceSelector->activated(w.DeviceSelector->currentIndex());
+        QCOMPARE(f.Lines().size(), lines);
+
+        // The 24C list is sorted by name, regardless of catalogue order.
+        w.DeviceType->setCurrentIndex(0);
+        emit w.DeviceType->activated(0);
+        const QStringList items = Items(w.DeviceSelector);
+        QStringList sorted = items;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        QCOMPARE(items, sorted);
+        QCOMPARE(items.size(), 21);
+        QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("24C00"));
+    }
+
+    void familyAdaptation_data() {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<bool>("statusEntries");
+        QTest::addColumn<bool>("writeAllEntry");
+        QTest::addColumn<bool>("fusesTab");
+        QTest::addColumn<bool>("organisation");
+        QTest::addColumn<bool>("protection");
+        QTest::addColumn<bool>("writeProtection");
+        QTest::addColumn<bool>("pageSizeField");
+        QTest::addColumn<int>("pageSize");
+        QTest::newRow("24C64") << "24C64" << false << false << false << false << false << false << true << 16;
+        QTest::newRow("25C040") << "25C040" << true << false << true << false << true << false << true << 16;
+        QTest::newRow("25C080") << "25C080" << true << false << true << false << true << true << true << 32;
+        QTest::newRow("93C86") << "93C86" << false << true << true << true << false << false << false << 32;
+    }
+
+    void familyAdaptation() {
+        QFETCH(QString, device);
+        QFETCH(bool, statusEntries);
+        QFETCH(bool, writeAllEntry);
+        QFETCH(bool, fusesTab);
+        QFETCH(bool, organisation);
+        QFETCH(bool, protection);
+        QFETCH(bool, writeProtection);
+        QFETCH(bool, pageSizeField);
+        QFETCH(int, pageSize);
+        TWindowFixture f;
+        f.WriteHive(kHiveHeader +
+                    QStringLiteral("\"LASTHARDWARE\"=\"Fake ISP A\"\r\n\"LASTDEVICETYPE\"=\"%1\"\r\n"
+                                   "\"LASTDEVICE\"=\"%2\"\r\n\r\n")
+                        .arg(device.startsWith(QStringLiteral("24"))   ? 0
+                             : device.startsWith(QStringLiteral("25")) ? 1
+                                                                       : 2)
+                        .arg(device));
+        Tmain& w = f.Start();
+        QCOMPARE(w.DeviceSelector->currentText(), device);
+        QCOMPARE(w.ProgramFuses->isVisible(), statusEntries);
+        QCOMPARE(w.ReadFuses->isVisible(), statusEntries);
+        QCOMPARE(w.WriteAll1->isVisible(), writeAllEntry);
+        QCOMPARE(w.PageControl->isTabVisible(w.PageControl->indexOf(w.FusesTab)), fusesTab);
+        TBaseFuseForm* panel = w.FuseForm();
+        QVERIFY(panel);
+        QCOMPARE(panel->Mode->isEnabled(), organisation);
+        QCOMPARE(panel->WriteAllValue->isEnabled(), organisation);
+        QCOMPARE(panel->BP->isEnabled(), protection);
+        QCOMPARE(panel->StatusReg->isEnabled(), protection);
+        QCOMPARE(panel->WPEN->isEnabled(), writeProtection);
+        QCOMPARE(panel->DevicePageSize->isEnabled(), pageSizeField);
+        QCOMPARE(panel->DevicePageSize->Value(), pageSize);
+        // Erase is there for every family; the write-all entry never runs.
+        QVERIFY(w.DeviceErase->isVisible());
+        QVERIFY(!w.WriteAll1->isEnabled());
+    }
+
+    void everySwitchBuildsAFreshPanel() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        TBaseFuseForm* first = w.FuseForm();
+        first->ResetPolarity->SetItemIndex(0);
+        QVERIFY(Choose(w.DeviceSelector, QStringLiteral("24C02")));
+        QVERIFY(w.FuseForm() != first);
+        QCOMPARE(w.FuseForm()->ResetPolarityIndex(), 2);
+        QCOMPARE(w.FuseForm()->ModeIndex(), 1);
+        QCOMPARE(w.FusePanel(), static_cast<const TFusePanel*>(w.FuseForm()));
+    }
+
+    void pageCommandsAndChecks() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        QVERIFY(w.ViewFlash->isChecked());
+        w.ViewStatus->trigger();
+        QCOMPARE(w.PageControl->currentWidget(), w.StatusTab);
+        QVERIFY(w.ViewStatus->isChecked());
+        QVERIFY(!w.ViewFlash->isChecked());
+        // The last line is selected, so the list shows its end.
+        QCOMPARE(w.StatusList->currentIndex().row(), f.Lines().size() - 1);
+        w.ViewFuses->trigger();
+        QCOMPARE(w.PageControl->currentWidget(), w.FusesTab);
+        QVERIFY(w.ViewFuses->isChecked());
+        QVERIFY(w.FuseForm()->isVisible());
+        QTest::keyClick(&w, Qt::Key_F10);
+        QCOMPARE(w.PageControl->currentWidget(), w.FlashTab);
+        QTest::keyClick(&w, Qt::Key_F12);
+        QCOMPARE(w.PageControl->currentWidget(), w.FusesTab);
+    }
+
+    void captionNamesTheBufferFile() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        w.SetCurrentFileName(QStringLiteral("EEPROM: board.hex"));
+        QCOMPARE(w.windowTitle(), Tmain::AppTitle + QStringLiteral(" - EEPROM: board.hex"));
+        w.Prjct()->FlashMemory.SetFileName("/data/board.hex");
+        w.ViewStatus->trigger();
+        w.ViewFlash->trigger();
+        QCOMPARE(w.windowTitle(), Tmain::AppTitle + QStringLiteral(" - EEPROM: /data/board.hex"));
+        w.Prjct()->FlashMemory.SetFileName("");
+        w.FlashTabShow();
+        QCOMPARE(w.windowTitle(), Tmain::AppTitle);
+    }
+
+    void mouseWheelMovesTheCursorAndScrolls() {
+        TWindowFixture f;
+        f.WriteHive(kHiveHeader +
+                    QStringLiteral("\"LASTHARDWARE\"=\"Fake ISP A\"\r\n\"LASTDEVICE\"=\"24C64\"\r\n\r\n"));
+        Tmain& w = f.Start();
+        QCOMPARE(w.Prjct()->FlashMemory.Size(), 8192u);
+        // The view leaves the wheel to the window (a wheel event the view
+        // ignores travels up to it).
+        auto wheel = [&](int delta) {
+            const QPointF pos(w.FlashViewer->viewport()->rect().center());
+            QWheelEvent e(pos, w.FlashViewer->viewport()->mapToGlobal(pos), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w.FlashViewer->viewport(), &e);
+            QVERIFY(!e.isAccepted());
+            QWheelEvent up(w.mapFromGlobal(e.globalPosition()), e.globalPosition(), QPoint(),
+                           QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(&w, &up);
+            QVERIFY(up.isAccepted());
+        };
+        wheel(-120); // one notch down: 120 bytes on
+        QCOMPARE(w.FlashViewer->Cursor(), 120);
+        QCOMPARE(w.FlashViewer->DrawFrom(), 120 / 16);
+        wheel(-120);
+        QCOMPARE(w.FlashViewer->Cursor(), 240);
+        wheel(120);
+        QCOMPARE(w.FlashViewer->Cursor(), 120);
+        wheel(120);
+        QCOMPARE(w.FlashViewer->Cursor(), 0);
+        // Above the start the cursor stays.
+        wheel(120);
+        QCOMPARE(w.FlashViewer->Cursor(), 0);
+        QCOMPARE(w.FlashViewer->DrawFrom(), 0);
+    }
+
+    void settingsAreNotWrittenWhenStartUpNeverReadThem() {
+        TWindowFixture f;
+        const QString hive = kHiveHeader + QStringLiteral("\"LASTDEVICE\"=\"24C64\"\r\n\r\n");
+        f.WriteHive(hive);
+        {
+            Tmain w(QStringList{}, f.Log.Prompts());
+            w.SetProgramFolder(f.Folder());
+            QVERIFY(w.close());
+        }
+        QCOMPARE(f.ReadHive(), hive);
+    }
+
+    void exitCommandCloses() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        w.FileExit->trigger();
+        QVERIFY(!w.isVisible());
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTHARDWARE"), QStringLiteral("Fake ISP A"));
+    }
+
+    void menusHoldEveryEntry() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        auto texts = [](const QMenu* m) {
+            QStringList t;
+            for (const QAction* a : m->actions())
+                if (!a->isSeparator()) t << a->text();
+            return t;
+        };
+        QCOMPARE(texts(w.FileMenu), (QStringList{"&Load", "&Save", "&Reload", "Import old Norvo Projects",
+                                                 "Load Project Settings", "Save Project Settings", "E&xit"}));
+        QCOMPARE(texts(w.ProgramMenu), (QStringList{"&EEPROM", "Status Register", "Write ALL Value"}));
+        QCOMPARE(texts(w.ReadMenu), (QStringList{"&EEPROM", "Status Register"}));
+        QCOMPARE(texts(w.DeviceMenu), (QStringList{"&Erase", "&Program", "&Read", "&Verify", "&Auto Program",
+                                                   "Auto Program &Options..."}));
+        QCOMPARE(texts(w.ViewMenu), (QStringList{"&Information", "&EEPROM", "&Status", "Pop Up Warnings"}));
+        QCOMPARE(texts(w.HelpMenu),
+                 (QStringList{"Help Topics", "Online Support", "&Readme", "Firmware Update", "&About"}));
+        QCOMPARE(texts(w.FlashViewerMenu),
+                 (QStringList{"Reload EEPROM File", "Load New EEPROM File", "Clear EEPROM Buffer",
+                              "Program EEPROM", "Verify EEPROM", "Read EEPROM"}));
+        QCOMPARE(texts(w.StatusListMenu), (QStringList{"&Clear Status", "Save Status Log"}));
+        QVERIFY(!w.SupportMenu->menuAction()->isVisible());
+        QCOMPARE(w.ProgramFlash->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F6));
+        QCOMPARE(w.ReadFlash->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F6));
+        QCOMPARE(w.VerifyFlash->shortcut(), QKeySequence(Qt::Key_F6));
+        QCOMPARE(w.ReadFuses->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F12));
+        QCOMPARE(w.AutoProgram->shortcut(), QKeySequence(Qt::Key_F5));
+        QCOMPARE(w.LoadFlash->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        // Entries of commands not part of this window yet are disabled.
+        for (QAction* a : {w.LoadFlash, w.AutoProgram, w.SerialNumbers1, w.Fill1, w.LoadWorkSpace})
+            QVERIFY(!a->isEnabled());
+        QCOMPARE(w.SaveFilters.size(), 10);
+        QCOMPARE(w.LoadFilters.size(), 12);
+        QCOMPARE(w.LoadFilters.last(), QStringLiteral("Binary Files  (*.bin)"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,6 +1,7 @@
 #include "programmer/smart_sim.h"
 
 #include "chips/chip_factory.h"
+#include "chips/eeprom_25c.h"
 #include "chips/eeprom_93c.h"
 #include "errors/errors.h"
 #include "tools/image_file.h"
@@ -104,6 +105,9 @@ void TSmartSim::SaveImage() {
     if (!FUnit.Chip() || FChipImage.empty()) return;
     try {
         SaveImageFile(FChipImage, FUnit.Chip()->Memory());
+        // A 25C chip's non-volatile status bits (WPEN, BP1, BP0) go beside it.
+        if (auto* spi = dynamic_cast<T25CChip*>(FUnit.Chip()))
+            SaveImageFile(FChipImage + ".status", {static_cast<std::uint8_t>(spi->Status() & 0x8C)});
     } catch (const EISPException&) {
         throw;
     } catch (const Exception& e) {
@@ -122,7 +126,13 @@ void TSmartSim::EnsureChip() {
     const std::string image = ImageFile();
     try {
         chip = MakeChip(device.DeviceName(), options);
-        if (!image.empty()) LoadImageFile(image, chip->Memory());
+        if (!image.empty()) {
+            LoadImageFile(image, chip->Memory());
+            std::vector<std::uint8_t> status(1, 0);
+            if (auto* spi = dynamic_cast<T25CChip*>(chip.get());
+                spi && LoadImageFile(image + ".status", status))
+                spi->SetNonVolatileStatus(status[0]);
+        }
     } catch (const EISPException&) {
         throw;
     } catch (const Exception& e) {

@@ -8,7 +8,9 @@
 //   NORVOISP_SIM_IMAGE       file that keeps the chip's memory between runs
 //                            (loaded when the chip is inserted, saved when
 //                            the driver closes); a folder keeps one file per
-//                            device, "<folder>/<device name>.bin"
+//                            device, "<folder>/<device name>.bin"; a 25C
+//                            chip's status register bits go beside it
+//                            ("<image>.status")
 //   NORVOISP_SIM_TRANSCRIPT  file the unit's transcript is appended to
 //   NORVOISP_SIM_BAUD        line speed, default 115200; 0 = no wire time
 //   NORVOISP_SIM_BUS         the 24C chip's address pins A2..A0, 0..7 (default 0)

@@ -1,0 +1,322 @@
+#include "cli/cmd_device_session.h"
+
+#include "buffer/hex_text.h"
+#include "catalogue/device_list.h"
+#include "cli/cli_command.h"
+#include "errors/errors.h"
+#include "formats/data_file_io.h"
+#include "formats/file_loader.h"
+#include "ports/com_port_table.h"
+#include "programmer/com_port_settings.h"
+#include "programmer/hardware_registry.h"
+#include "programmer/smart_dongle.h"
+#include "programmer/smart_parallel.h"
+#include "settings/isp_reg_key.h"
+#include "settings/settings_error.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+// Ctrl+C during an operation: the next progress report cancels it, so the
+// driver stops between two commands and the simulated chip's image is saved.
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void OnInterrupt(int) {
+    gInterrupted = true;
+}
+
+class TInterruptGuard {
+  public:
+    TInterruptGuard() {
+        gInterrupted = false;
+        struct sigaction sa {};
+        sa.sa_handler = OnInterrupt;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGINT, &sa, &FOld);
+    }
+    ~TInterruptGuard() { ::sigaction(SIGINT, &FOld, nullptr); }
+
+  private:
+    struct sigaction FOld {};
+};
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Elapsed(std::chrono::steady_clock::duration d) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(d).count();
+    const auto two = [](long long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    return two(seconds / 60) + ":" + two(seconds % 60);
+}
+
+} // namespace
+
+std::set<std::string> DeviceValueOptions(std::set<std::string> Extra) {
+    Extra.insert({"device", "hardware", "port", "org", "polarity", "bus", "delay", "clock"});
+    return Extra;
+}
+
+std::set<std::string> DeviceFlags(std::set<std::string> Extra) {
+    Extra.insert("quiet");
+    return Extra;
+}
+
+TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err)
+    : FOut(Out), FErr(Err) {
+    const auto device = Args.Value("device");
+    if (!device) throw CliUsageError("option --device is required");
+    FDevice = DeviceList().GetNewDeviceInstance(*device, TProgrammerSupport{pk_eisp});
+    if (!FDevice) throw CliUsageError("unknown device \"" + *device + "\" (see norvoisp-cli devices)");
+
+    const std::string hardware = Args.ValueOr("hardware", ComHardwareName);
+    FHardwareIndex = GetHardwareIndex(hardware);
+    if (FHardwareIndex < 0)
+        throw CliUsageError("unknown hardware \"" + hardware + "\" (\"" + ComHardwareName + "\", \"" +
+                            LptHardwareName + "\" or \"" + SimHardwareName + "\")");
+    FHardware = GetHardware(FHardwareIndex).HardwareName;
+
+    FPort = Args.ValueOr("port", "");
+    if (auto org = Args.IntValue("org", 8, 16)) {
+        if (*org != 8 && *org != 16) throw CliUsageError("option --org needs 8 or 16");
+        FOrganisation = static_cast<int>(*org);
+    }
+    if (auto p = Args.Value("polarity")) {
+        const std::string v = Lower(*p);
+        if (v == "low")
+            FPolarity = 0;
+        else if (v == "high")
+            FPolarity = 1;
+        else if (v == "off")
+            FPolarity = 2;
+        else
+            throw CliUsageError("option --polarity needs low, high or off");
+    }
+    FBus = static_cast<int>(Args.IntValue("bus", 0, 15).value_or(0));
+    FDelay = static_cast<int>(Args.IntValue("delay", 0, 255).value_or(-1));
+    if (auto c = Args.Value("clock")) {
+        const std::string v = Lower(*c);
+        if (v == "fast")
+            FClock = 1;
+        else if (v == "medium")
+            FClock = 16;
+        else if (v == "slow")
+            FClock = 32;
+        else
+            throw CliUsageError("option --clock needs fast, medium or slow");
+    }
+    FQuiet = Args.Has("quiet");
+    FBar = !FQuiet && &Out == &std::cout && ::isatty(STDOUT_FILENO);
+
+    // The user's settings (ports, write delay, clock speed) as the main
+    // window reads them; this program does not write them back.
+    try {
+        FSettings.LoadSettings(std::string(ISPRegKey) + "\\GLOBAL", sl_registry, ss_global);
+    } catch (const ESettingsError& e) {
+        FErr << "Warning: settings not read (" << e.Message() << "); using defaults\n";
+    }
+    if (FDelay >= 0) SetDriverSetting("EEPROMtime", FDelay);
+    if (FClock) SetDriverSetting("Clockspeed", FClock);
+    if (!FPort.empty()) ApplyPort(FPort);
+
+    FPreviousHost = DriverHost();
+    SetDriverHost(this);
+}
+
+TDeviceSession::~TDeviceSession() {
+    if (FOpen) {
+        try {
+            FDriver->HardwareClose();
+        } catch (const std::exception&) {
+        }
+    }
+    FDriver.reset();
+    SetDriverHost(FPreviousHost);
+}
+
+void TDeviceSession::ApplyPort(const std::string& Port) {
+    if (FHardware == AsciiUpper(SimHardwareName)) return; // the simulated unit has no port
+    const std::string upper = AsciiUpper(Port);
+    int number = 0;
+    if (FHardware == AsciiUpper(LptHardwareName)) {
+        if (upper.size() == 4 && upper.rfind("LPT", 0) == 0 && upper[3] >= '1' && upper[3] <= '3')
+            number = upper[3] - '0';
+        if (!number) throw CliUsageError("option --port needs LPT1, LPT2 or LPT3 for \"" + FHardware + "\"");
+    } else if (const int com = TComPortTable::ComNumber(Port)) {
+        number = com;
+    } else if (!Port.empty() && Port[0] == '/') {
+        // A device path: it gets its number in the port table (for this run).
+        TComPortTable table = LoadComPortTable(&FSettings);
+        number = table.Add(Port);
+        SaveComPortTable(&FSettings, table);
+    } else {
+        throw CliUsageError("option --port needs COMn or a device path such as /dev/ttyUSB0");
+    }
+    SetDriverSetting("BASEPORT", number - 1);
+}
+
+void TDeviceSession::SetDriverSetting(const std::string& Name, int Value) {
+    // Lookups ignore letter case and take the first match: replace the
+    // stored value under its own spelling of the section and key.
+    for (const auto& s : FSettings.Settings())
+        if (AsciiUpper(s.Module) == FHardware && AsciiUpper(s.Name) == AsciiUpper(Name)) {
+            FSettings.SetSetting(s.Module, s.Name, s.Scope, std::int32_t{Value});
+            return;
+        }
+    FSettings.SetSetting(FHardware, Name, ss_global, std::int32_t{Value});
+}
+
+bool TDeviceSession::Open() {
+    try {
+        FDriver = GetNewHardwareInstance(FHardwareIndex);
+        FDriver->SetSaveLocation(&FSettings);
+        FDriver->SetDevice(FDevice);
+        FDriver->SetOnProgressUpdate([this](int i, int m) { Progress(i, m); });
+        SmartDongle::PageSize = FDevice->PageSize();
+        SmartDongle::ClockSpeed = 1;
+        FDriver->WriteTiming(static_cast<std::uint8_t>(FOrganisation));
+        TInterruptGuard interrupt;
+        FDriver->HardwareOpen();
+        FOpen = true;
+        return true;
+    } catch (...) {
+        Fail(std::current_exception());
+        return false;
+    }
+}
+
+void TDeviceSession::HandOverOrganisation() {
+    FDriver->WriteTiming(static_cast<std::uint8_t>(FOrganisation));
+}
+
+bool TDeviceSession::Operation(const std::string& Busy, const std::string& Complete,
+                               const std::function<void()>& Work) {
+    if (!FQuiet) FOut << Busy << std::endl;
+    const auto start = std::chrono::steady_clock::now();
+    FBarShown = -1;
+    FBarMaximum = 0;
+    try {
+        TInterruptGuard interrupt;
+        Work();
+    } catch (...) {
+        EndProgress();
+        Fail(std::current_exception());
+        return false;
+    }
+    EndProgress();
+    FOut << Complete << " - " << Elapsed(std::chrono::steady_clock::now() - start) << std::endl;
+    return true;
+}
+
+bool TDeviceSession::Close() {
+    if (!FOpen) return true;
+    FOpen = false;
+    try {
+        FDriver->HardwareClose();
+        return true;
+    } catch (...) {
+        Fail(std::current_exception());
+        return false;
+    }
+}
+
+void TDeviceSession::Progress(int Current, int Maximum) {
+    if (gInterrupted) throw EAbortOp();
+    if (!FBar || Current < 0 || Maximum <= 0) return;
+    if (FBarMaximum == 0) FBarMaximum = Maximum; // the first report sets the maximum
+    const int percent = static_cast<int>(100LL * std::min(Current, FBarMaximum) / FBarMaximum);
+    if (percent == FBarShown) return;
+    FBarShown = percent;
+    const int filled = percent * 40 / 100;
+    FOut << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+         << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "%" << std::flush;
+}
+
+void TDeviceSession::EndProgress() {
+    if (FBar && FBarShown >= 0) FOut << "\r" << std::string(48, ' ') << "\r" << std::flush;
+    FBarShown = -1;
+}
+
+void TDeviceSession::AddStatusLine(const std::string& Line) {
+    EndProgress();
+    FOut << Line << "\n";
+}
+
+void TDeviceSession::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,
+                                     const std::string&, const std::string& Firmware) {
+    FOut << Caption << "\n";
+    for (const auto& l : Lines)
+        FOut << "  " << l << "\n";
+    if (!Firmware.empty()) FOut << "  Firmware Revision: " << Firmware << "\n";
+}
+
+void TDeviceSession::Fail(const std::exception_ptr& Error) {
+    const std::string name = FDriver ? FDriver->HardwareName() : FHardware;
+    try {
+        std::rethrow_exception(Error);
+    } catch (const EComError& e) {
+        FErr << name << ":Communications Error (" << e.Message() << ")\n";
+    } catch (const EISPException& e) {
+        if (e.HardwareName.empty())
+            FErr << e.Message() << "\n";
+        else
+            FErr << e.HardwareName << ": " << e.Message() << "\n";
+    } catch (const EAbortOp&) {
+        FErr << "Operation Cancelled by user\n";
+    } catch (const EVerifyError& e) {
+        FErr << e.Message() << "\n";
+    } catch (const EFirmwareMisMatch&) {
+        FErr << "Firmware Update Required\n"
+             << "Your ISP requires a firmware update to continue (the programmer reports another firmware "
+                "than "
+             << SmartDongle::Softver << ")\n";
+    } catch (const std::exception& e) {
+        FErr << "Error: " << e.what() << "\n";
+    }
+}
+
+bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer) {
+    try {
+        if (!DataFileExists(FileName)) {
+            FErr << "EEPROM File Load: File load failed (" << FileName << ": no such file)\n";
+            return false;
+        }
+        const int type = TFileLoader::GetFileType(FileName);
+        if (type > 0) {
+            if (TFileLoader::LoadFile(FileName, Buffer, 0) != 0) {
+                FErr << "File Load - Warning: File larger than device\n";
+                return false;
+            }
+            if (!FQuiet) FOut << "File Load: File loaded (" << TFileLoader::WhatIs(type) << ")\n";
+        } else {
+            if (TFileLoader::LoadBinary(FileName, Buffer) != 0) {
+                FErr << "File Load - Warning: file larger than device\n";
+                return false;
+            }
+            if (!FQuiet) FOut << "File Load: File loaded (as a Binary file)\n";
+        }
+        return true;
+    } catch (const std::exception& e) {
+        FErr << "EEPROM File Load: File load failed (" << e.what() << ")\n";
+        return false;
+    }
+}
+
+bool TDeviceSession::SaveFile(const std::string& FileName, THexList& Buffer, int Code) {
+    const int result = Code == ft_Binary ? TFileLoader::SaveBinary(FileName, Buffer)
+                                         : TFileLoader::SaveFile(FileName, Buffer, Code);
+    if (result != 0) {
+        FErr << "EEPROM: File save failed (" << FileName << ")\n";
+        return false;
+    }
+    if (!FQuiet) FOut << "EEPROM: File Saved (" << FileName << ", " << TFileLoader::WhatIs(Code) << ")\n";
+    return true;
+}

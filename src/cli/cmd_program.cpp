@@ -1,0 +1,36 @@
+// norvoisp-cli program: load a data file as the main window does, program
+// the device from it, then verify.
+#include "cli/cli_command.h"
+#include "cli/cmd_device_session.h"
+
+namespace {
+
+int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CliArgs a(args, DeviceValueOptions({"file"}), DeviceFlags({"no-verify"}));
+    if (!a.Positional().empty())
+        throw CliUsageError("unexpected argument \"" + a.Positional().front() + "\"");
+    if (!a.Has("file")) throw CliUsageError("option --file is required");
+    TDeviceSession session(a, out, err);
+    THexList buffer;
+    buffer.SetSizeof(static_cast<std::uint32_t>(session.Device().FlashSize()));
+    if (!session.LoadFile(*a.Value("file"), buffer)) return EXIT_USAGE;
+    if (!session.Open()) return EXIT_FAILED;
+    session.HandOverOrganisation();
+    bool ok = session.Operation("EEPROM: Programming", "EEPROM: Programming Complete",
+                                [&] { session.Driver().ProgramFlash(buffer); });
+    if (ok && !a.Has("no-verify")) {
+        session.HandOverOrganisation();
+        ok = session.Operation("EEPROM: Verifying", "EEPROM: Verify Complete",
+                               [&] { session.Driver().VerifyFlash(buffer); });
+    }
+    ok = session.Close() && ok;
+    return ok ? EXIT_OK : EXIT_FAILED;
+}
+
+const CliRegistrar
+    kProgram({"program", "--file FILE " NORVOISP_DEVICE_OPTIONS " [--no-verify]",
+              "Program the device from FILE (a recognised text format, otherwise binary), then "
+              "verify it unless --no-verify.",
+              RunProgram});
+
+} // namespace

@@ -134,8 +134,7 @@ bool TComPort::WaitForInput(TLinkDuration Timeout) {
     TSerialLine& line = Opened();
     SendPending();
     if (!FIn.empty()) return true;
-    Fill();
-    if (!FIn.empty()) return true;
+    // One wait (it returns at once when input is there), then one read.
     if (!line.WaitInput(Timeout)) return false;
     Fill();
     return !FIn.empty();

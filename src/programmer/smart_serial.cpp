@@ -130,14 +130,14 @@ std::uint8_t TSmartSerial::ReadData(bool Nice) {
     TComPort& port = Opened(FCommDriver.get());
     TLinkClock& clock = Clock();
     const TLinkTime limit = clock.Now() + ByteTimeout;
+    // Until a byte has arrived or the limit has passed; with Nice the front
+    // end is kept alive in between.
     for (;;) {
         if (Nice) DoUpdateProgress(-1, -1);
-        if (port.InputCount() > 0) break;
-        const TLinkDuration left = limit - clock.Now();
-        if (left <= TLinkDuration::zero()) break;
-        port.WaitForInput(Nice ? std::min<TLinkDuration>(left, kNiceSlice) : left);
+        const TLinkDuration left = std::max(limit - clock.Now(), TLinkDuration::zero());
+        if (port.WaitForInput(Nice ? std::min<TLinkDuration>(left, kNiceSlice) : left)) break;
+        if (clock.Now() >= limit) Fail("Communications with ISP failed during this operation");
     }
-    if (port.InputCount() == 0) Fail("Communications with ISP failed during this operation");
     return port.ReadByte();
 }
 
@@ -145,11 +145,8 @@ bool TSmartSerial::WaitReady() {
     TComPort& port = Opened(FCommDriver.get());
     TLinkClock& clock = Clock();
     const TLinkTime limit = clock.Now() + AckTimeout;
-    while (port.InputCount() == 0) {
-        const TLinkDuration left = limit - clock.Now();
-        if (left <= TLinkDuration::zero()) Fail("ISP timed out during operation");
-        port.WaitForInput(left);
-    }
+    while (!port.WaitForInput(std::max(limit - clock.Now(), TLinkDuration::zero())))
+        if (clock.Now() >= limit) Fail("ISP timed out during operation");
     return true;
 }
 

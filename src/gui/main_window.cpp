@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QTabWidget>
 #include <QTimer>
@@ -104,6 +105,12 @@ void Tmain::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (FShownOnce) return;
     FShownOnce = true;
+    // Wide enough for the whole hex view image when the font asks for more
+    // than the usual width.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const int around = width() - FlashViewer->viewport()->width();
+    if (FlashViewer->viewport()->width() < FlashViewer->ImageWidth())
+        resize(std::min(FlashViewer->ImageWidth() + around, maximumWidth()), height());
     // Start-up work begins once the window is on screen and painted.
     QMetaObject::invokeMethod(this, &Tmain::StartComms, Qt::QueuedConnection);
 }

@@ -1,0 +1,242 @@
+// The whole window against the simulated programmer unit ("Norvo ISP (SIM)"
+// from the command line): program, verify and read a 24C256, a 25C040 with
+// its status register and a 93C46 in both organisations; a verify against a
+// changed buffer; an abort; the reset polarity sent on a click.
+#include "main_window_fixture.h"
+
+#include "gui/fuse_form.h"
+#include "gui/hex_edit.h"
+#include "gui/hex_view.h"
+#include "gui/radio_group.h"
+#include "programmer/smart_sim.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString kSim = QStringLiteral("-M=Norvo ISP (SIM)");
+
+QString Env(const QString& device, int family) {
+    return QStringLiteral("\"LASTDEVICE\"=\"%1\"\r\n\"LASTDEVICETYPE\"=\"%2\"").arg(device).arg(family);
+}
+
+void FillPattern(THexList& buf, int seed) {
+    for (std::uint32_t i = 0; i < buf.Size(); ++i)
+        buf.HexData[i] = static_cast<std::uint8_t>(i * 13 + seed + (i >> 8));
+}
+
+TSmartSim* Sim(Tmain& w) {
+    return dynamic_cast<TSmartSim*>(w.Hardwr());
+}
+
+void ClickItem(TRadioGroup* group, int index) {
+    QRadioButton* b = group->Item(index);
+    QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, QPoint(8, b->height() / 2));
+}
+
+} // namespace
+
+class SimWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    // Programs the buffer, verifies it, clears it and reads the chip back;
+    // returns the status lines these three added.
+    static QStringList ProgramVerifyRead(TWindowFixture& f, Tmain& w, int seed) {
+        THexList& buf = w.Prjct()->FlashMemory;
+        FillPattern(buf, seed);
+        const std::vector<std::uint8_t> image = buf.HexData;
+        const int before = f.Lines().size();
+        w.ProgramFlash->trigger();
+        w.VerifyFlash->trigger();
+        for (std::uint32_t i = 0; i < buf.Size(); ++i)
+            if (buf.GetStatus(i) != TProgStatus(ps_verified))
+                return {QStringLiteral("byte %1 not verified").arg(i)};
+        buf.Clear();
+        w.ReadFlash->trigger();
+        if (buf.HexData != image) return {QStringLiteral("read back differs")};
+        return f.Lines().mid(before);
+    }
+
+    static const QStringList& Completed() {
+        static const QStringList lines{"EEPROM: Programming", "EEPROM: Programming Complete - 00:00",
+                                       "EEPROM: Verifying",   "EEPROM: Verify Complete - 00:00",
+                                       "EEPROM: Reading",     "EEPROM: Read Complete - 00:00"};
+        return lines;
+    }
+
+  private slots:
+    void startsOnTheSimulatedUnit() {
+        TWindowFixture f;
+        Tmain& w = f.Start({kSim});
+        QVERIFY(Sim(w));
+        QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("NORVO ISP (SIM)"));
+        QCOMPARE(f.LastLine(), QStringLiteral("ISP Initialized; Programmer Detected.  - 00:00"));
+        // The panel's polarity ("Off") reached the unit at the end of the start-up.
+        QCOMPARE(Sim(w)->Unit().ResetPolarity(), 2);
+        QVERIFY(w.ProgrammerStatus->isEnabled());
+    }
+
+    void eeprom24C256() {
+        TWindowFixture f;
+        f.WriteEnvironment(Env(QStringLiteral("24C256"), 0));
+        Tmain& w = f.Start({kSim});
+        QCOMPARE(QString::fromStdString(w.Prjct()->Device()->DeviceName()), QStringLiteral("24C256"));
+        QCOMPARE(w.Prjct()->FlashMemory.Size(), 32768u);
+        QCOMPARE(ProgramVerifyRead(f, w, 1), Completed());
+        QCOMPARE(w.PageControl->currentWidget(), w.FlashTab);
+        QCOMPARE(w.StatusMessage(), QStringLiteral("0|EEPROM: Read Complete - 00:00"));
+
+        // Screenshot of the window after a verify: every byte verified.
+        w.VerifyFlash->trigger();
+        QCOMPARE(f.LastLine(), QStringLiteral("EEPROM: Verify Complete - 00:00"));
+        QVERIFY(QDir().mkpath(QStringLiteral(NORVOISP_SCREENSHOT_DIR)));
+        const QString path = QStringLiteral(NORVOISP_SCREENSHOT_DIR "/main_window_after_verify.png");
+        QVERIFY(w.grab().save(path));
+        qInfo("screenshot: %s", qPrintable(path));
+    }
+
+    void eeprom25C040WithStatusRegister() {
+        TWindowFixture f;
+        f.WriteEnvironment(Env(QStringLiteral("25C040"), 1));
+        Tmain& w = f.Start({kSim});
+        QCOMPARE(QString::fromStdString(w.Prjct()->Device()->DeviceName()), QStringLiteral("25C040"));
+        QCOMPARE(ProgramVerifyRead(f, w, 2), Completed());
+
+        TBaseFuseForm* panel = w.FuseForm();
+        QVERIFY(!panel->WPEN->isEnabled()); // below 1024 bytes
+        w.ViewFuses->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ClickItem(panel->BP, 1);
+        QCOMPARE(panel->StatusReg->text(), QStringLiteral("00000100 04h"));
+        w.ProgramFuses->trigger();
+        QCOMPARE(f.LastLine(), QStringLiteral("STATUS REGISTER: Programmed  - 00:00"));
+        panel->SetStatusReg(0);
+        w.ReadFuses->trigger();
+        QCOMPARE(f.LastLine(), QStringLiteral("STATUS REGISTER: Read Complete - 00:00"));
+        QCOMPARE(panel->BP->ItemIndex(), 1);
+        QVERIFY(panel->StatusReg->text().endsWith(QStringLiteral("04h")));
+
+        // With a quarter protected, programming new data fails to verify there.
+        FillPattern(w.Prjct()->FlashMemory, 9);
+        w.ProgramFlash->trigger();
+        w.VerifyFlash->trigger();
+        QCOMPARE(f.LastLine(),
+                 QStringLiteral("EEPROM: Verification Failed - Block protection may be enabled"));
+        QCOMPARE(w.Prjct()->FlashMemory.GetStatus(511), TProgStatus(ps_failed));
+        QCOMPARE(w.Prjct()->FlashMemory.GetStatus(0), TProgStatus(ps_verified));
+
+        // Protection off again: the data goes in.
+        ClickItem(panel->BP, 0);
+        w.ProgramFuses->trigger();
+        QCOMPARE(ProgramVerifyRead(f, w, 3), Completed());
+    }
+
+    void eeprom93C46InBothOrganisations() {
+        TWindowFixture f;
+        f.WriteEnvironment(Env(QStringLiteral("93C46"), 2));
+        Tmain& w = f.Start({kSim});
+        TBaseFuseForm* panel = w.FuseForm();
+        QCOMPARE(panel->ModeIndex(), 1);
+        QCOMPARE(Sim(w)->ProgMode(), 16);
+        QCOMPARE(ProgramVerifyRead(f, w, 4), Completed());
+
+        w.ViewFuses->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ClickItem(panel->Mode, 0);
+        QCOMPARE(panel->DevicePageSize->Value(), 8);
+        QCOMPARE(SmartDongle::PageSize, 8);
+        QCOMPARE(ProgramVerifyRead(f, w, 5), Completed());
+        QCOMPARE(Sim(w)->ProgMode(), 8);
+    }
+
+    void verifyAgainstAChangedBuffer() {
+        TWindowFixture f;
+        f.WriteEnvironment(Env(QStringLiteral("24C02"), 0));
+        Tmain& w = f.Start({kSim});
+        THexList& buf = w.Prjct()->FlashMemory;
+        FillPattern(buf, 7);
+        w.ProgramFlash->trigger();
+        buf.HexData[0x05] = 0x00;
+        buf.HexData[0x80] = 0x11;
+        w.ViewStatus->trigger();
+        w.VerifyFlash->trigger();
+        const QStringList lines = f.Lines();
+        QCOMPARE(lines.mid(lines.size() - 4),
+                 (QStringList{"EEPROM: Verifying",
+                              QString::asprintf("Verify Failed at 0005h: Read %02Xh - Should have been 00h",
+                                                unsigned(std::uint8_t(5 * 13 + 7))),
+                              QString::asprintf("Verify Failed at 0080h: Read %02Xh - Should have been 11h",
+                                                unsigned(std::uint8_t(0x80 * 13 + 7))),
+                              "EEPROM: Verification Failed - 2 bytes had errors"}));
+        QCOMPARE(w.StatusMessage(), QStringLiteral("2|EEPROM: Verification Failed - 2 bytes had errors"));
+        QCOMPARE(buf.GetStatus(0x05), TProgStatus(ps_failed));
+        QCOMPARE(buf.GetStatus(0x80), TProgStatus(ps_failed));
+        QCOMPARE(buf.GetStatus(0x06), TProgStatus(ps_verified));
+        QCOMPARE(w.PageControl->currentWidget(), w.FlashTab);
+
+        QVERIFY(QDir().mkpath(QStringLiteral(NORVOISP_SCREENSHOT_DIR)));
+        const QString path = QStringLiteral(NORVOISP_SCREENSHOT_DIR "/main_window_verify_failed.png");
+        QVERIFY(w.grab().save(path));
+        qInfo("screenshot: %s", qPrintable(path));
+    }
+
+    void abortDuringProgram() {
+        TWindowFixture f;
+        f.WriteEnvironment(Env(QStringLiteral("24C256"), 0));
+        Tmain& w = f.Start({kSim});
+        FillPattern(w.Prjct()->FlashMemory, 1);
+        // The click arrives while the driver reports its progress.
+        QTimer::singleShot(0, w.ResetButton, [&w] { w.ResetButton->click(); });
+        w.ProgramFlash->trigger();
+        QCOMPARE(f.Log.Questions, QStringList{"|Are you sure you want to cancel the operation?"});
+        QCOMPARE(f.LastLine(), QStringLiteral("Operation Cancelled by user"));
+        QCOMPARE(w.ResetButton->text(), QStringLiteral("Reset"));
+        QVERIFY(w.Timer1->isActive());
+        // The unit is usable afterwards.
+        w.ResetButton->click();
+        QCOMPARE(f.LastLine(), QStringLiteral("Reset: Complete - Programmer Detected  - 00:00"));
+        QCOMPARE(ProgramVerifyRead(f, w, 1), Completed());
+    }
+
+    void polarityClickSendsItToTheUnit() {
+        TWindowFixture f;
+        Tmain& w = f.Start({kSim});
+        w.ViewFuses->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ClickItem(w.FuseForm()->ResetPolarity, 0);
+        QCOMPARE(Sim(w)->Unit().ResetPolarity(), 0);
+        ClickItem(w.FuseForm()->ResetPolarity, 1);
+        QCOMPARE(Sim(w)->Unit().ResetPolarity(), 1);
+    }
+
+    void optionsAndInformation() {
+        TWindowFixture f;
+        Tmain& w = f.Start({kSim});
+        // The port dialog is not part of the window yet: the serial driver
+        // takes that as a cancel, which it does not report.
+        w.OptionsButton->click();
+        QCOMPARE(f.LastLine(), QStringLiteral("Options Set; Programmer Detected  - 00:00"));
+        QString text;
+        f.Log.OnDialog = [&](QDialog& d) {
+            text = d.findChild<QPlainTextEdit*>()->toPlainText();
+            return int(QDialog::Rejected);
+        };
+        w.ProgrammerStatus->trigger();
+        QCOMPARE(f.Log.DialogTitles, QStringList{"Information"});
+        QVERIFY(text.contains(QStringLiteral("Programmer ID: VORIZORUV")));
+        QVERIFY(text.contains(QStringLiteral("Device Selected: 24C00")));
+        QCOMPARE(f.LastLine(), QStringLiteral("Status: Operation Complete - 00:00"));
+    }
+};
+
+QTEST_MAIN(SimWindowTest)
+#include "sim_window_test.moc"

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -13,7 +14,9 @@ namespace {
 
 const std::string& TempFile() {
     static const std::string name = [] {
-        std::string n = "/tmp/norvoisp-fuzz-binary-" + std::to_string(getpid()) + ".bin";
+        std::string n = (std::filesystem::temp_directory_path() /
+                         ("norvoisp-fuzz-binary-" + std::to_string(getpid()) + ".bin"))
+                            .string();
         std::atexit([] { std::remove(TempFile().c_str()); });
         return n;
     }();

@@ -180,4 +180,22 @@ TEST(SaveBinary, WritesWholeBufferAndNamesIt) {
     EXPECT_EQ(b.FileName(), dir.File("out.bin"));
 }
 
+// Text is read up to its first zero byte and only up to a limit; bytes only
+// up to one past theirs.
+TEST(DataFileIo, ReadLimits) {
+    TTempDir dir;
+    WriteBytes(dir.File("t"), std::string("abcdef\0ghij", 11));
+    EXPECT_EQ(ReadDataText(dir.File("t"), 6), "abcdef");
+    EXPECT_EQ(ReadDataText(dir.File("t"), 5), std::nullopt);
+    EXPECT_EQ(ReadDataBytes(dir.File("t"), 11), std::string("abcdef\0ghij", 11));
+    EXPECT_EQ(ReadDataBytes(dir.File("t"), 10), std::nullopt);
+    EXPECT_EQ(ReadDataText("/dev/zero"), "");
+    EXPECT_EQ(ReadDataBytes("/dev/zero", 100), std::nullopt);
+    EXPECT_THROW(ReadDataText(dir.File("missing")), EDataFileError);
+    EXPECT_THROW(ReadDataBytes(dir.Path(), 10), EDataFileError);
+    EXPECT_FALSE(DataFileExists(dir.Path()));
+    EXPECT_FALSE(DataFileExists(""));
+    EXPECT_TRUE(DataFileExists(dir.File("t")));
+}
+
 } // namespace

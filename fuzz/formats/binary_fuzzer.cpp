@@ -9,19 +9,21 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 const std::string& TempFile() {
-    static const std::string name = [] {
-        std::string n = (std::filesystem::temp_directory_path() /
-                         ("norvoisp-fuzz-binary-" + std::to_string(getpid()) + ".bin"))
-                            .string();
-        std::atexit([] { std::remove(TempFile().c_str()); });
-        return n;
-    }();
+    static const std::string name = (std::filesystem::temp_directory_path() /
+                                     ("norvoisp-fuzz-binary-" + std::to_string(getpid()) + ".bin"))
+                                        .string();
     return name;
 }
+
+// Removes the input file after each run (a failing run leaves it for study).
+struct TRemoveFile {
+    ~TRemoveFile() { std::remove(TempFile().c_str()); }
+};
 
 int Nibble(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -53,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     if (Size == 0) return 0;
     const std::uint32_t size = FuzzBufferSize(Data[0]);
     const std::string file(reinterpret_cast<const char*>(Data) + 1, Size - 1);
+    const TRemoveFile remove;
     {
         FILE* f = std::fopen(TempFile().c_str(), "wb");
         if (!f) return 0;

@@ -345,6 +345,10 @@ void Tmain::ConnectCommands() {
     connect(StatusList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { StatusListMenu->popup(StatusList->viewport()->mapToGlobal(pos)); });
     connect(Timer1, &QTimer::timeout, this, &Tmain::Timer1Timer);
+    // Menus show the enabled state of the moment they open.
+    for (QMenu* m : {FileMenu, DeviceMenu, ViewMenu, PatternsMenu, SupportMenu, HelpMenu, FlashViewerMenu,
+                     StatusListMenu})
+        connect(m, &QMenu::aboutToShow, this, &Tmain::UpdateActions);
 
     // Support.
     command(ViewReadMe, &Tmain::ViewReadMeExecute);

@@ -99,12 +99,6 @@ class DeviceCommandsTest : public QObject {
         // The hex view is shown although the driver raised.
         QCOMPARE(w.PageControl->currentWidget(), w.FlashTab);
         QVERIFY(!w.InOperation());
-
-        // Screenshot of the window after the verify.
-        QVERIFY(QDir().mkpath(QStringLiteral(NORVOISP_SCREENSHOT_DIR)));
-        const QString path = QStringLiteral(NORVOISP_SCREENSHOT_DIR "/main_window_verify_failed.png");
-        QVERIFY(w.grab().save(path));
-        qInfo("screenshot: %s", qPrintable(path));
     }
 
     void readFillsABlankBuffer() {

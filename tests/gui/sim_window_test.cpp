@@ -37,6 +37,14 @@ TSmartSim* Sim(Tmain& w) {
     return dynamic_cast<TSmartSim*>(w.Hardwr());
 }
 
+bool Choose(QComboBox* box, const QString& text) {
+    const int i = box->findText(text, Qt::MatchFixedString);
+    if (i < 0) return false;
+    box->setCurrentIndex(i);
+    emit box->activated(i);
+    return true;
+}
+
 void ClickItem(TRadioGroup* group, int index) {
     QRadioButton* b = group->Item(index);
     QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, QPoint(8, b->height() / 2));
@@ -216,6 +224,19 @@ class SimWindowTest : public QObject {
         QCOMPARE(Sim(w)->Unit().ResetPolarity(), 0);
         ClickItem(w.FuseForm()->ResetPolarity, 1);
         QCOMPARE(Sim(w)->Unit().ResetPolarity(), 1);
+    }
+
+    void hardwareChangesFromTheSelector() {
+        TWindowFixture f;
+        Tmain& w = f.Start({kSim});
+        QVERIFY(Choose(w.HardwareSelector, QStringLiteral("NORVO ISP (LPT)")));
+        QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("NORVO ISP (LPT)"));
+        QCOMPARE(f.LastLine(),
+                 QStringLiteral("NORVO ISP (LPT): LPT port not found or in use by another program"));
+        QVERIFY(!w.InOperation());
+        QVERIFY(w.HardwareSelector->isEnabled());
+        // The hidden kind is offered only while it is in use.
+        QCOMPARE(w.HardwareSelector->findText(QStringLiteral("NORVO ISP (SIM)")), -1);
     }
 
     void optionsAndInformation() {

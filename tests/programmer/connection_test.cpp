@@ -41,7 +41,7 @@ TEST(SerialConnection, OpenRunsTheLineSequenceProbeAndIdentification) {
               (std::vector<std::string>{"DTR set", "RTS set", "DTR cleared", "RTS cleared", "DTR set",
                                         "RTS set", "*", "S", "v", "E01"}));
     // Four pauses of 250 ms before the probe, on the link's clock.
-    const auto& probe = rig.Driver->Unit().Transcript().Commands().front();
+    const TExchange probe = rig.Driver->Unit().Transcript().Commands().front();
     EXPECT_GE(probe.Time, 1000ms);
     EXPECT_LT(probe.Time, 1001ms);
     EXPECT_TRUE(rig.Driver->DriverOpen);

@@ -48,7 +48,7 @@ TEST(MicrowireProgram, X16WordsHighByteFirstWithAPauseAndReadyWait) {
     rig.Open();
     rig.FillBuffer([](int i) { return static_cast<std::uint8_t>(0x10 + i); });
     rig.Driver->ProgramFlash(rig.Buffer);
-    const auto& exchanges = rig.Driver->Unit().Transcript().Commands();
+    const auto exchanges = rig.Driver->Unit().Transcript().Commands();
     std::vector<std::string> c;
     for (const auto& e : exchanges)
         c.push_back(CommandText(e));

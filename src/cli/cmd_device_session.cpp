@@ -12,12 +12,14 @@
 #include "programmer/smart_dongle.h"
 #include "programmer/smart_parallel.h"
 #include "settings/isp_reg_key.h"
+#include "settings/registry_hive.h"
 #include "settings/settings_error.h"
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <unistd.h>
 
@@ -117,9 +119,12 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     FBar = !FQuiet && &Out == &std::cout && ::isatty(STDOUT_FILENO);
 
     // The user's settings (ports, write delay, clock speed) as the main
-    // window reads them; this program does not write them back.
+    // window reads them. This program neither writes them back nor creates
+    // a settings file where there is none.
     try {
-        FSettings.LoadSettings(std::string(ISPRegKey) + "\\GLOBAL", sl_registry, ss_global);
+        std::error_code ec;
+        if (std::filesystem::exists(TRegistryHive::DefaultFileName(), ec))
+            FSettings.LoadSettings(std::string(ISPRegKey) + "\\GLOBAL", sl_registry, ss_global);
     } catch (const ESettingsError& e) {
         FErr << "Warning: settings not read (" << e.Message() << "); using defaults\n";
     }

@@ -224,4 +224,30 @@ TEST_F(CliDevice, TheWriteDelayAndClockOptionsReachTheUnit) {
         EXPECT_NE(t.find(text), std::string::npos) << text << "\n" << t.substr(0, 2000);
 }
 
+TEST_F(CliDevice, StoredSettingsAreUsedAndLeftAlone) {
+    const std::string reg = "Windows Registry Editor Version 5.00\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\Norvo ISP (SIM)]\r\n"
+                            "\"EEPROMtime\"=\"9\"\r\n\"Clockspeed\"=\"16\"\r\n\r\n";
+    Write("registry.reg", reg);
+    setenv("NORVOISP_SIM_TRANSCRIPT", File("t.txt").c_str(), 1);
+    Write("d.bin", std::string(128, '\x02'));
+    auto r = Sim({"program", "--device", "24C01", "--file", File("d.bin"), "--no-verify"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string t = Read("t.txt");
+    EXPECT_NE(t.find("E10"), std::string::npos);
+    EXPECT_NE(t.find("D09"), std::string::npos);
+    // An option overrides the stored value of the same key, whatever its letter case.
+    std::filesystem::remove(File("t.txt"));
+    r = Sim({"program", "--device", "24C01", "--file", File("d.bin"), "--no-verify", "--delay", "6"});
+    unsetenv("NORVOISP_SIM_TRANSCRIPT");
+    ASSERT_EQ(r.code, 0) << r.err;
+    t = Read("t.txt");
+    EXPECT_NE(t.find("D06"), std::string::npos);
+    EXPECT_EQ(Read("registry.reg"), reg);
+    // Shorter than the chip's 5 ms write cycle: the next page finds it busy.
+    r = Sim({"program", "--device", "24C01", "--file", File("d.bin"), "--delay", "3"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "NORVO ISP (SIM): Program/erase BUSY timed out\n");
+}
+
 } // namespace

@@ -76,5 +76,5 @@ class EUnknownFileType : public Exception {
 // Silent abort: a cancelled dialog unwinds its command without any report.
 class EAbort : public Exception {
   public:
-    EAbort() : Exception("Operation aborted") {}
+    explicit EAbort(std::string msg = "Operation aborted") : Exception(std::move(msg)) {}
 };

@@ -191,12 +191,12 @@ void TSmartParallel::SaveSettings() {
 void TSmartParallel::AskOptions() {
     TDriverHost* host = DriverHost();
     std::unique_ptr<TPortOptionsDialog> dialog = host ? host->CreateOptionsDialog() : nullptr;
-    if (!dialog) throw EAbort(); // no dialog to ask: as cancelled
+    if (!dialog) throw EAbort("Cancelled"); // no dialog to ask: as cancelled
     ISPStartUp();
     const int ports = Port ? Port->NumLPTs() : 0;
     for (int i = 1; i <= ports; ++i)
         dialog->SetupPortsLpt("LPT" + std::to_string(i));
-    if (!dialog->Execute(ABasePort, 0, FlashTime, EEPROMTime)) throw EAbort();
+    if (!dialog->Execute(ABasePort, 0, FlashTime, EEPROMTime)) throw EAbort("Cancelled");
     ABasePort = static_cast<std::uint16_t>(dialog->GetPortLpt());
     EEPROMTime = dialog->GetEEPROMTime();
     FlashTime = dialog->GetFlashTime();

@@ -6,7 +6,7 @@
 namespace {
 
 // Character Index of s, "0" past its end (a detected file never gets there).
-char At(const std::string& s, std::size_t Index) {
+char At(std::string_view s, std::size_t Index) {
     return Index < s.size() ? s[Index] : '0';
 }
 
@@ -14,7 +14,7 @@ char At(const std::string& s, std::size_t Index) {
 
 int CheckAtmelGeneric(const TTextLines& Lines) {
     std::size_t length = 0;
-    std::string u; // reused: no allocation per line
+    std::string scratch; // reused: no allocation per line
     for (const std::string& line : Lines) {
         if (line.empty()) continue;
         if (length == 0) {
@@ -23,7 +23,7 @@ int CheckAtmelGeneric(const TTextLines& Lines) {
         } else if (line.size() != length) {
             return 0;
         }
-        UpperCaseInto(u, line);
+        const std::string_view u = UpperCaseView(scratch, line);
         if (u[length == 11 ? 6 : 4] != ':') return 0;
         for (char c : u)
             if (!IsHexDigit(c) && c != ':') return 0;
@@ -32,12 +32,12 @@ int CheckAtmelGeneric(const TTextLines& Lines) {
 }
 
 void LoadAtmelGeneric(const TTextLines& StrData, THexList& Data, int FFileType) {
-    std::string u; // reused: no allocation per line
+    std::string scratch; // reused: no allocation per line
     for (const std::string& line : StrData) {
         if (line.empty()) continue;
-        UpperCaseInto(u, line);
+        const std::string_view u = UpperCaseView(scratch, line);
         if (FFileType == 9) {
-            const std::uint64_t word = hextolongint(std::string_view(u).substr(0, 6));
+            const std::uint64_t word = hextolongint(u.substr(0, 6));
             StoreByte(Data, 2 * word + 1, convertHex(At(u, 7), At(u, 8)));
             StoreByte(Data, 2 * word, convertHex(At(u, 9), At(u, 10)));
         } else {

@@ -5,7 +5,7 @@
 
 namespace {
 
-std::uint8_t TwosComplementChecksum(const std::string& Record, std::size_t Bytes) {
+std::uint8_t TwosComplementChecksum(std::string_view Record, std::size_t Bytes) {
     unsigned sum = 0;
     for (std::size_t i = 0; i < Bytes; ++i)
         sum += ByteAt(Record, i);
@@ -30,11 +30,11 @@ std::string ExtendedLinearAddress(std::uint32_t UpperWord) {
 
 int CheckIntelHex(const TTextLines& Lines, bool IgnoreChecksum) {
     int result = 0;
-    std::string rec; // reused: no allocation per line
+    std::string scratch; // reused: no allocation per line
     for (const std::string& line : Lines) {
         if (line.empty()) continue;
         if (line.size() < 11 || line[0] != ':') return 0;
-        UpperCaseInto(rec, std::string_view(line).substr(1));
+        const std::string_view rec = UpperCaseView(scratch, std::string_view(line).substr(1));
         if (rec.size() % 2 != 0 || !AllHexDigits(rec)) return 0;
         const std::size_t bytes = rec.size() / 2;
         if (ByteAt(rec, 0) != static_cast<long>(bytes) - 5) return 0;
@@ -63,14 +63,14 @@ int CheckIntelHex(const TTextLines& Lines, bool IgnoreChecksum) {
 
 void LoadIntelFile(const TTextLines& StrData, THexList& Data) {
     std::uint16_t Linear = 0, Segment = 0;
-    std::string rec; // reused: no allocation per line
+    std::string scratch; // reused: no allocation per line
     for (const std::string& line : StrData) {
         if (line.empty()) continue;
-        UpperCaseInto(rec, std::string_view(line).substr(1));
+        const std::string_view rec = UpperCaseView(scratch, std::string_view(line).substr(1));
         const std::size_t length = ByteAt(rec, 0);
         const auto offset = static_cast<std::uint32_t>(BytesValue(rec, 1, 2));
         const std::uint8_t type = ByteAt(rec, 3);
-        const std::string_view data = rec.size() > 8 ? std::string_view(rec).substr(8) : std::string_view();
+        const std::string_view data = rec.size() > 8 ? rec.substr(8) : std::string_view();
         switch (type) {
         case 0x00: {
             const std::uint32_t address = static_cast<std::uint32_t>(Linear) * 65536u +

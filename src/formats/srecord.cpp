@@ -16,12 +16,12 @@ std::uint8_t OnesComplementChecksum(std::string_view Record, std::size_t Bytes) 
 
 int CheckMotorola(const TTextLines& Lines, bool IgnoreChecksum) {
     int result = 0;
-    std::string rec; // reused: no allocation per line
+    std::string scratch; // reused: no allocation per line
     for (const std::string& line : Lines) {
         if (line.empty()) continue;
         if (line.size() < 10 || line[0] != 'S' || line[1] < '0' || line[1] > '9') return 0;
         const int type = line[1] - '0';
-        UpperCaseInto(rec, std::string_view(line).substr(2));
+        const std::string_view rec = UpperCaseView(scratch, std::string_view(line).substr(2));
         if (rec.size() % 2 != 0 || !AllHexDigits(rec)) return 0;
         const std::size_t bytes = rec.size() / 2;
         if (ByteAt(rec, 0) != static_cast<long>(bytes) - 1) return 0;
@@ -53,17 +53,17 @@ int CheckMotorola(const TTextLines& Lines, bool IgnoreChecksum) {
 }
 
 void LoadMotFile(const TTextLines& StrData, THexList& Data) {
-    std::string rec; // reused: no allocation per line
+    std::string scratch; // reused: no allocation per line
     for (const std::string& line : StrData) {
         if (line.empty()) continue;
         if (line.size() < 4) continue; // never produced by detection
         const char type = line[1];
         if (type == '9') return;
         if (type != '1' && type != '2' && type != '3') continue;
-        UpperCaseInto(rec, std::string_view(line).substr(2));
+        const std::string_view rec = UpperCaseView(scratch, std::string_view(line).substr(2));
         const std::size_t addressBytes = static_cast<std::size_t>(type - '1') + 2;
         const long count = ByteAt(rec, 0);
-        const std::string_view body = std::string_view(rec).substr(2);
+        const std::string_view body = rec.substr(2);
         const std::uint64_t address = BytesValue(body, 0, addressBytes);
         long n = count - static_cast<long>(addressBytes) - 1;
         const long present = static_cast<long>(body.size() / 2) - static_cast<long>(addressBytes) - 1;

@@ -7,15 +7,15 @@
 
 int CheckExtTek(const TTextLines& Lines, bool IgnoreChecksum) {
     int result = 0;
-    std::string u; // reused: no allocation per line
+    std::string scratch; // reused: no allocation per line
     for (const std::string& line : Lines) {
         if (line.empty()) continue;
         if (line.size() < 6 || line[0] != '%') return 0;
-        UpperCaseInto(u, line);
+        const std::string_view u = UpperCaseView(scratch, line);
         const char type = u[3];
         if (type == '3') continue;
         if (type != '6' && type != '8') return 0;
-        const std::string_view rec = std::string_view(u).substr(1);
+        const std::string_view rec = u.substr(1);
         if (!AllHexDigits(rec)) return 0;
         const unsigned sum = DigitSum(rec) - static_cast<unsigned>(DigitValue(rec[3]) + DigitValue(rec[4]));
         if (ByteAt(rec, 0) != rec.size()) return 0;
@@ -27,14 +27,14 @@ int CheckExtTek(const TTextLines& Lines, bool IgnoreChecksum) {
 }
 
 void LoadTekExtFile(const TTextLines& StrData, THexList& Data) {
-    std::string u; // reused: no allocation per line
+    std::string scratch; // reused: no allocation per line
     for (const std::string& line : StrData) {
         if (line.empty()) continue;
         if (line.size() < 7) continue; // never a data record of a detected file
-        UpperCaseInto(u, line);
+        const std::string_view u = UpperCaseView(scratch, line);
         if (u[3] == '8') return;
         if (u[3] != '6') continue;
-        const std::string_view body = std::string_view(u).substr(6);
+        const std::string_view body = u.substr(6);
         const std::size_t n = static_cast<std::size_t>(DigitValue(body[0]) & 15);
         std::uint64_t address = 0;
         for (std::size_t k = 1; k <= n && k < body.size(); ++k)

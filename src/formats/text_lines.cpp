@@ -36,15 +36,18 @@ std::string JoinLines(const TTextLines& Lines) {
 }
 
 std::string UpperCase(std::string_view s) {
-    std::string u;
-    UpperCaseInto(u, s);
+    std::string u(s);
+    for (char& c : u)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return u;
 }
 
-void UpperCaseInto(std::string& Out, std::string_view s) {
-    Out.assign(s);
-    for (char& c : Out)
+std::string_view UpperCaseView(std::string& Scratch, std::string_view s) {
+    if (std::none_of(s.begin(), s.end(), [](char c) { return c >= 'a' && c <= 'z'; })) return s;
+    Scratch.assign(s);
+    for (char& c : Scratch)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return Scratch;
 }
 
 bool AllHexDigits(std::string_view s) {

@@ -18,8 +18,9 @@ std::string JoinLines(const TTextLines& Lines);
 
 // ASCII upper-casing.
 std::string UpperCase(std::string_view s);
-// The same into Out, reusing its storage (the readers' per-line buffer).
-void UpperCaseInto(std::string& Out, std::string_view s);
+// s itself when it holds no lower-case letter, otherwise its upper-cased
+// copy in Scratch (whose storage is reused from line to line).
+std::string_view UpperCaseView(std::string& Scratch, std::string_view s);
 
 // 0-9, A-F (upper case only: callers upper-case first).
 constexpr bool IsHexDigit(char c) {

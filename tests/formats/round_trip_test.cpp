@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace {
 
 // The codes a file written in code Code may be detected as.
@@ -48,6 +50,24 @@ TEST(RoundTrip, EveryFormatReadsBackWhatItWrote) {
             ASSERT_EQ(TFileLoader::LoadFromString(copy, lines, 0), 0) << img.what << " " << code;
             EXPECT_TRUE(Image(copy) == Image(source)) << img.what << " " << code;
         }
+    }
+}
+
+// Every reader and detector takes lower-case hexadecimal digits (the record
+// mark "S" of S-records excepted, which must be upper case).
+TEST(RoundTrip, LowerCaseDigitsReadAlike) {
+    THexList source = Buffer(2048);
+    FillSparse(source, 0, 2048, 5);
+    for (int code = 1; code <= 10; ++code) {
+        TTextLines lines;
+        ASSERT_EQ(TFileLoader::SaveToString(lines, source, code), 0);
+        for (auto& line : lines)
+            for (std::size_t i = 1; i < line.size(); ++i)
+                line[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(line[i])));
+        EXPECT_TRUE(SameFamily(code, TFileLoader::GetFileType(lines))) << code;
+        THexList copy = Buffer(2048);
+        ASSERT_EQ(TFileLoader::LoadFromString(copy, lines, 0), 0) << code;
+        EXPECT_TRUE(Image(copy) == Image(source)) << code;
     }
 }
 

@@ -2,6 +2,7 @@
 // (TFuseFormOwner) ask of the main window.
 #include "gui/isp_information.h"
 #include "gui/main_window.h"
+#include "gui/port_options_dialog.h"
 #include "gui/status_log.h"
 #include "programmer/smart_parallel.h"
 
@@ -20,8 +21,7 @@ void Tmain::ClearStatusLog() {
 }
 
 std::unique_ptr<TPortOptionsDialog> Tmain::CreateOptionsDialog() {
-    // The port selection dialog is not part of this window yet.
-    return nullptr;
+    return std::make_unique<Tfispgold>(this, CurrentDevice(), FPrompts.ExecDialog);
 }
 
 void Tmain::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,

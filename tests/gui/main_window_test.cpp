@@ -90,6 +90,10 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.PageControl->currentWidget(), w.FlashTab);
         QCOMPARE(w.PageControl->tabText(0), QStringLiteral("EEPROM Memory"));
         QCOMPARE(w.FlashViewer->Data(), &w.Prjct()->FlashMemory);
+        // No printer port to choose: the options dialog cannot be confirmed.
+        w.OptionsButton->click();
+        QCOMPARE(f.Log.DialogTitles, QStringList{"ISP Configuration"});
+        QCOMPARE(f.LastLine(), QStringLiteral("Options Cancelled - 00:00"));
 
         // The choices are remembered at exit.
         QVERIFY(f.Close());

@@ -7,6 +7,7 @@
 #include "gui/fuse_form.h"
 #include "gui/hex_edit.h"
 #include "gui/hex_view.h"
+#include "gui/port_options_dialog.h"
 #include "gui/radio_group.h"
 #include "programmer/smart_sim.h"
 
@@ -242,10 +243,27 @@ class SimWindowTest : public QObject {
     void optionsAndInformation() {
         TWindowFixture f;
         Tmain& w = f.Start({kSim});
-        // The port dialog is not part of the window yet: the serial driver
-        // takes that as a cancel, which it does not report.
+        // The port dialog: a new write delay, stored by the driver.
+        QStringList ports;
+        f.Log.OnDialog = [&](QDialog& d) {
+            auto& dialog = static_cast<Tfispgold&>(d);
+            for (int i = 0; i < dialog.PortSelector->count(); ++i)
+                ports << dialog.PortSelector->itemText(i);
+            dialog.EEtime->SetValue(9);
+            return int(QDialog::Accepted);
+        };
+        w.OptionsButton->click();
+        QCOMPARE(f.Log.DialogTitles, QStringList{"ISP Configuration"});
+        QVERIFY(!ports.isEmpty());
+        QVERIFY(ports.first().startsWith(QStringLiteral("COM")));
+        QCOMPARE(f.LastLine(), QStringLiteral("Options Set; Programmer Detected  - 00:00"));
+        QCOMPARE(w.ISPSettings().GetInteger("NORVO ISP (SIM)", "EEPROMtime", 0), 9);
+        // Cancelled: nothing changes and no error is reported.
+        f.Log.OnDialog = [](QDialog&) { return int(QDialog::Rejected); };
         w.OptionsButton->click();
         QCOMPARE(f.LastLine(), QStringLiteral("Options Set; Programmer Detected  - 00:00"));
+        QCOMPARE(w.ISPSettings().GetInteger("NORVO ISP (SIM)", "EEPROMtime", 0), 9);
+        f.Log.DialogTitles.clear();
         QString text;
         f.Log.OnDialog = [&](QDialog& d) {
             text = d.findChild<QPlainTextEdit*>()->toPlainText();

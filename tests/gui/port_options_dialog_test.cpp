@@ -1,0 +1,152 @@
+// The "ISP Configuration" dialog: port preselection and parsing, the EEPROM
+// time, the clock speed that survives Cancel, an empty port list.
+#include "gui/port_options_dialog.h"
+
+#include "catalogue/device_list.h"
+#include "gui/hex_edit.h"
+#include "programmer/smart_parallel.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+// Runs the dialog with a scripted operator.
+struct TRun {
+    std::function<void(Tfispgold&)> Operator;
+    int Result = QDialog::Accepted;
+};
+
+std::unique_ptr<Tfispgold> Dialog(TRun& run, const char* device = "24C64") {
+    TDevice* d = DeviceList().GetNewDeviceInstance(device, TProgrammerSupport{pk_eisp});
+    auto dialog = std::make_unique<Tfispgold>(nullptr, d, [&run](QDialog& dlg) {
+        if (run.Operator) run.Operator(static_cast<Tfispgold&>(dlg));
+        return run.Result;
+    });
+    return dialog;
+}
+
+} // namespace
+
+class PortOptionsDialogTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() { SmartDongle::ClockSpeed = 1; }
+
+    void portNumber_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("number");
+        QTest::newRow("LPT2") << "LPT2" << 2;
+        QTest::newRow("COM12") << "COM12" << 12;
+        QTest::newRow("COM1") << "COM1" << 1;
+        QTest::newRow("not a number") << "ttyUSB0" << -1;
+        QTest::newRow("too short") << "LPT" << -1;
+        QTest::newRow("sign") << "COM+1" << -1;
+    }
+
+    void portNumber() {
+        QFETCH(QString, entry);
+        QFETCH(int, number);
+        QCOMPARE(Tfispgold::PortNumber(entry), number);
+    }
+
+    void preselection_data() {
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("index");
+        QTest::newRow("LPT2 of three") << QStringList{"LPT1", "LPT2", "LPT3"} << 1 << 1;
+        QTest::newRow("no match: first") << QStringList{"LPT1", "LPT2"} << 4 << 0;
+        QTest::newRow("COM12") << QStringList{"COM1", "COM3", "COM12"} << 11 << 2;
+        QTest::newRow("odd entry stays listed") << QStringList{"ttyUSB0", "COM2"} << 1 << 1;
+    }
+
+    void preselection() {
+        QFETCH(QStringList, ports);
+        QFETCH(int, selected);
+        QFETCH(int, index);
+        TRun run;
+        int shown = -2;
+        run.Operator = [&](Tfispgold& d) { shown = d.PortSelector->currentIndex(); };
+        auto d = Dialog(run);
+        for (const QString& p : ports)
+            d->SetupPortsLpt(p.toStdString());
+        QVERIFY(d->Execute(selected, 0, 0, 0));
+        QCOMPARE(shown, index);
+        QCOMPARE(d->GetPortLpt(), index);
+    }
+
+    void chosenComPort() {
+        TRun run;
+        run.Operator = [](Tfispgold& d) { d.PortSelector->setCurrentIndex(1); };
+        auto d = Dialog(run);
+        for (const char* p : {"COM1", "COM3", "COM12"})
+            d->SetupPortsLpt(p);
+        QVERIFY(d->Execute(11, 0, 0, 0));
+        QCOMPARE(d->GetPort(), 2);
+    }
+
+    void eepromTime_data() {
+        QTest::addColumn<int>("typed");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("plain") << 7 << 7;
+        QTest::newRow("300 mod 256") << 300 << 44;
+        QTest::newRow("zero: device default") << 0 << 0;
+    }
+
+    void eepromTime() {
+        QFETCH(int, typed);
+        QFETCH(int, stored);
+        TRun run;
+        run.Operator = [typed](Tfispgold& d) { d.EEtime->SetValue(typed); };
+        auto d = Dialog(run);
+        d->SetupPortsLpt("LPT1");
+        QVERIFY(d->Execute(0, 0, 3, 12));
+        QCOMPARE(int(d->GetEEPROMTime()), stored);
+        QCOMPARE(int(d->GetFlashTime()), 3);
+    }
+
+    void shownValues() {
+        TRun run;
+        int shownTime = -1;
+        bool medium = false;
+        run.Operator = [&](Tfispgold& d) {
+            shownTime = d.EEtime->Value();
+            medium = d.Medium->isChecked();
+        };
+        SmartDongle::ClockSpeed = 16;
+        auto d = Dialog(run);
+        d->SetupPortsLpt("LPT1");
+        QVERIFY(d->Execute(0, 0, 0, 12));
+        QCOMPARE(shownTime, 12);
+        QVERIFY(medium);
+        QCOMPARE(d->windowTitle(), QStringLiteral("ISP Configuration"));
+    }
+
+    void clockSpeedSurvivesCancel() {
+        TRun run;
+        run.Result = QDialog::Rejected;
+        run.Operator = [](Tfispgold& d) { d.Slow->setChecked(true); };
+        SmartDongle::ClockSpeed = 16;
+        auto d = Dialog(run);
+        d->SetupPortsLpt("LPT1");
+        QVERIFY(!d->Execute(0, 0, 0, 0));
+        QCOMPARE(SmartDongle::ClockSpeed, 32);
+    }
+
+    void emptyListRefusesOk() {
+        TRun run;
+        bool okEnabled = true;
+        run.Operator = [&](Tfispgold& d) { okEnabled = d.Button1->isEnabled(); };
+        auto d = Dialog(run);
+        QVERIFY(!d->Execute(0, 0, 0, 0));
+        QVERIFY(!okEnabled);
+        QCOMPARE(d->GetPortLpt(), -1);
+        QCOMPARE(d->GetPort(), -1);
+    }
+};
+
+QTEST_MAIN(PortOptionsDialogTest)
+#include "port_options_dialog_test.moc"

@@ -151,8 +151,8 @@ class SrecCatInterop : public testing::Test {
         return ReadBytes(dir.File("back.bin"));
     }
 
-    // Writes Image as a binary file and returns srec_cat's input
-    // specification of it: gaps where the image is 0xFF when sparse.
+    // Writes Image as a binary file and returns the srec_cat arguments that
+    // read it: gaps where the image is 0xFF when sparse.
     std::vector<std::string> SrecCatInput(const TImage& Image) {
         WriteBytes(dir.File("image.bin"), ::Image(Image.data));
         std::vector<std::string> in{dir.File("image.bin"), "-binary", "-crop", "0",

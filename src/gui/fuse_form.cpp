@@ -39,12 +39,12 @@ TBaseFuseForm::TBaseFuseForm(TFuseFormOwner* AOwner)
     red.setColor(QPalette::WindowText, Qt::red);
     Label1->setPalette(red);
     WPEN = new TRadioGroup(QStringLiteral("Write Protection Enable Pin"),
-                           {QStringLiteral("Enabled"), QStringLiteral("Disabled")}, Group25C);
+                           {QStringLiteral("Enabled"), QStringLiteral("Disabled")}, Group25C, 2);
     WPEN->SetItemIndex(1);
     BP = new TRadioGroup(QStringLiteral("Block Write Protection"),
                          {QStringLiteral("Level 0 - NONE"), QStringLiteral("Level 1 - 1/4"),
                           QStringLiteral("Level 2 - 1/2"), QStringLiteral("Level 3 -  ALL")},
-                         Group25C);
+                         Group25C, 2);
     BP->SetItemIndex(0);
     Label2 = new QLabel(QStringLiteral("Status Register:"), Group25C);
     StatusReg = new QLineEdit(QStringLiteral("00000000"), Group25C);
@@ -52,10 +52,8 @@ TBaseFuseForm::TBaseFuseForm(TFuseFormOwner* AOwner)
     {
         auto* l = new QVBoxLayout(Group25C);
         l->addWidget(Label1);
-        auto* radios = new QHBoxLayout;
-        radios->addWidget(WPEN);
-        radios->addWidget(BP);
-        l->addLayout(radios);
+        l->addWidget(WPEN);
+        l->addWidget(BP);
         auto* reg = new QHBoxLayout;
         reg->addWidget(Label2);
         reg->addWidget(StatusReg, 1);
@@ -121,8 +119,8 @@ TBaseFuseForm::TBaseFuseForm(TFuseFormOwner* AOwner)
     grid->addWidget(GroupBox1, 2, 0);
     grid->addWidget(GroupBox2, 2, 1);
     grid->setRowStretch(3, 1);
-    grid->setColumnStretch(0, 3);
-    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 0);
 
     connect(WPEN, &TRadioGroup::Click, this, [this] { WPENClick(); });
     connect(BP, &TRadioGroup::Click, this, [this] { BPClick(); });

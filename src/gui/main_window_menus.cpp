@@ -201,24 +201,24 @@ void Tmain::CreateToolBar() {
     DeviceSelector = new QComboBox(strip);
     DeviceSelector->setToolTip(QStringLiteral("For A, AA or LC parts, slow down programmer in Options"));
     DeviceSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    DeviceSelector->setMinimumContentsLength(8);
     DeviceLabel->setBuddy(DeviceSelector);
     HardwareLabel = new QLabel(QStringLiteral("Programmer: "), strip);
     HardwareSelector = new QComboBox(strip);
     HardwareSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    HardwareSelector->setMinimumContentsLength(14);
     HardwareSelector->hide();
     HardwareSelector->setEnabled(false);
     OptionsButton = new QPushButton(QStringLiteral("&Options"), strip);
     ResetButton = new QPushButton(QStringLiteral("Reset"), strip);
+    for (QPushButton* b : {OptionsButton, ResetButton})
+        b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
     l->addWidget(DeviceLabel);
     l->addWidget(DeviceType);
     l->addWidget(DeviceSelector);
-    l->addSpacing(8);
+    l->addSpacing(4);
     l->addWidget(HardwareLabel);
     l->addWidget(HardwareSelector);
-    l->addSpacing(8);
+    l->addSpacing(4);
     l->addWidget(OptionsButton);
     l->addWidget(ResetButton);
     l->addStretch(1);

@@ -1,16 +1,21 @@
 #include "gui/radio_group.h"
 
-#include <QVBoxLayout>
+#include <QGridLayout>
 
-TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* owner)
+#include <algorithm>
+
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* owner, int columns)
     : QGroupBox(caption, owner), FButtons(new QButtonGroup(this)) {
-    auto* layout = new QVBoxLayout(this);
-    for (int i = 0; i < items.size(); ++i) {
+    auto* layout = new QGridLayout(this);
+    const int count = static_cast<int>(items.size());
+    columns = std::max(1, columns);
+    const int rows = std::max(1, (count + columns - 1) / columns);
+    for (int i = 0; i < count; ++i) {
         auto* b = new QRadioButton(items[i], this);
         FButtons->addButton(b, i);
-        layout->addWidget(b);
+        layout->addWidget(b, i % rows, i / rows);
     }
-    layout->addStretch(1);
+    layout->setRowStretch(rows, 1);
     connect(FButtons, &QButtonGroup::idClicked, this, &TRadioGroup::Click);
 }
 

@@ -11,7 +11,8 @@ class TRadioGroup : public QGroupBox {
     Q_OBJECT
 
   public:
-    TRadioGroup(const QString& caption, const QStringList& items, QWidget* owner = nullptr);
+    // The items fill the columns top to bottom, left to right.
+    TRadioGroup(const QString& caption, const QStringList& items, QWidget* owner = nullptr, int columns = 1);
 
     // The chosen item, -1 when none.
     int ItemIndex() const { return FButtons->checkedId(); }

@@ -133,6 +133,9 @@ class SimWindowTest : public QObject {
         QCOMPARE(f.LastLine(), QStringLiteral("STATUS REGISTER: Read Complete - 00:00"));
         QCOMPARE(panel->BP->ItemIndex(), 1);
         QVERIFY(panel->StatusReg->text().endsWith(QStringLiteral("04h")));
+        QCOMPARE(w.PageControl->currentWidget(), w.FusesTab);
+        QVERIFY(QDir().mkpath(QStringLiteral(NORVOISP_SCREENSHOT_DIR)));
+        QVERIFY(w.grab().save(QStringLiteral(NORVOISP_SCREENSHOT_DIR "/main_window_status_register.png")));
 
         // With a quarter protected, programming new data fails to verify there.
         FillPattern(w.Prjct()->FlashMemory, 9);

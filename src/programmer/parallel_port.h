@@ -1,24 +1,19 @@
 // The printer port as the parallel driver uses it: open and close, slot and
 // mode selection, the port list for the options dialog, and single pins of
 // the 25-pin connector (true = high at the connector; the port layer undoes
-// the hardware inversions). The printer-port access layer provides it and
-// installs a factory; without one there is no printer port and opening the
-// parallel kind fails with "LPT port not found or in use by another program".
+// the hardware inversions). The printer port object of the port layer
+// provides it (vic_lpt_port.h). The module's factory makes the computer's
+// printer port, or the simulated one NORVOISP_LPT_SIM asks for
+// (sim_parallel_port.h); tests may install another, and with an empty one
+// there is no port and opening the parallel kind fails with "LPT port not
+// found or in use by another program".
 #pragma once
+
+#include "ports/lpt_modes.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-
-// Modes of a printer port.
-enum : std::uint8_t {
-    LPT_NOT_PRESENT = 0,
-    LPT_SPP_MODE = 1,
-    LPT_PS2_MODE = 2,
-    LPT_EPP_MODE = 3,
-    LPT_FAST_CENTRONIX = 4,
-    LPT_ECP_MODE = 5,
-};
 
 class TParallelPort {
   public:

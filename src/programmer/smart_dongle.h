@@ -12,6 +12,8 @@ inline constexpr const char ComHardwareName[] = "Norvo ISP (COM)";
 // Hidden kind: the serial driver talking to the simulated unit in-process.
 inline constexpr const char SimHardwareName[] = "Norvo ISP (SIM)";
 
+// TSmartParallel; TSmartLptSim when NORVOISP_LPT_SIM asks for the simulated
+// printer port (sim_parallel_port.h).
 std::unique_ptr<TISPProgrammer> GetNewSmartPsi();
 std::unique_ptr<TISPProgrammer> GetNewSmartSerialPsi();
 std::unique_ptr<TISPProgrammer> GetNewSmartSimPsi();

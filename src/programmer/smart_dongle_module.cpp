@@ -1,9 +1,13 @@
 #include "programmer/smart_dongle.h"
 
+#include "errors/errors.h"
 #include "programmer/hardware_registry.h"
 #include "programmer/parallel_port.h"
+#include "programmer/sim_parallel_port.h"
+#include "programmer/smart_lpt_sim.h"
 #include "programmer/smart_serial.h"
 #include "programmer/smart_sim.h"
+#include "programmer/vic_lpt_port.h"
 
 std::unique_ptr<TParallelPort> SmartDongle::Port;
 
@@ -11,8 +15,21 @@ using SmartDongle::Port;
 
 namespace {
 
+// The computer's printer ports, or the simulated one NORVOISP_LPT_SIM asks
+// for. A value it does not know leaves the computer's ports in place; the
+// driver reports it when it is created.
+std::unique_ptr<TParallelPort> DefaultParallelPort() {
+    std::optional<TSimLptSetup> setup;
+    try {
+        setup = TSimLptSetup::FromEnvironment();
+    } catch (const EISPException&) {
+    }
+    if (setup) return std::make_unique<TSimParallelPort>(std::move(*setup));
+    return NewSystemParallelPort();
+}
+
 TParallelPortFactory& PortFactory() {
-    static TParallelPortFactory factory;
+    static TParallelPortFactory factory = DefaultParallelPort;
     return factory;
 }
 
@@ -33,6 +50,7 @@ void ISPClose() {
 }
 
 std::unique_ptr<TISPProgrammer> GetNewSmartPsi() {
+    if (TSimLptSetup::FromEnvironment()) return std::make_unique<TSmartLptSim>();
     return std::make_unique<TSmartParallel>();
 }
 

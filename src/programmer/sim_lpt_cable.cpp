@@ -1,0 +1,20 @@
+#include "programmer/sim_lpt_cable.h"
+
+TSimLptCable::TSimLptCable(TPinLink& Link, TSimDuration IoTime) : FLink(Link), FIoTime(IoTime) {
+    FLink.Config().AccessTime = TSimDuration::zero();
+}
+
+void TSimLptCable::SetPin(int Pin, bool High) {
+    FLink.SetConnectorPin(Pin, High);
+}
+
+bool TSimLptCable::GetPin(int Pin) {
+    const auto role = PinAtConnector(Pin);
+    if (role == TUnitPin::SYNC || role == TUnitPin::MISO) return FLink.GetConnectorPin(Pin);
+    return true; // not connected: pulled up
+}
+
+void TSimLptCable::IoCycle() {
+    ++FCycles;
+    FLink.Clock().Advance(FIoTime);
+}

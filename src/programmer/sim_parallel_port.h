@@ -1,0 +1,77 @@
+// A printer port with the simulated programmer unit plugged in, as the
+// parallel driver's port: the port object (TVicLPT) over simulated I/O
+// (TSimLptIo) with a printer port model of a chosen kind, its connector wired
+// by TSimLptCable to the unit's pin link. The unit and its chip socket live
+// as long as the port, like a bench setup; the driver of the simulated
+// parallel kind puts the chip in.
+//
+// The port is found through the firmware's table (discovery finds nothing
+// unless a discovery root is given). Time runs on the unit's virtual clock:
+// one I/O access is one microsecond, pauses move the clock.
+//
+// NORVOISP_LPT_SIM selects it for "Norvo ISP (LPT)": "1" or "ecp" (an ECP
+// port at 0x378), "epp", "ps2", "spp" (at 0x378) or "3bc" (the three-register
+// port at 0x3BC); unset, empty or "0": the computer's own printer port.
+#pragma once
+
+#include "pin_link.h"
+#include "ports/sim_lpt_io.h"
+#include "programmer/sim_lpt_cable.h"
+#include "programmer/vic_lpt_port.h"
+#include "unit.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct TSimLptSetup {
+    TSimLptKind Kind = TSimLptKind::Ecp;
+    std::uint16_t Base = 0x378; // the port the unit is plugged into
+    // Further ports with nothing plugged in.
+    std::vector<std::pair<std::uint16_t, TSimLptKind>> OtherPorts;
+    // The firmware's table; by default the unit's port, then the others.
+    std::optional<std::array<std::uint16_t, 3>> BiosTable;
+    bool BiosTableReadable = true;
+    std::string DiscoveryRoot; // "" = no discovery
+    TUnitConfig Unit;
+    TPinLinkConfig Pins;
+    TSimDuration IoTime = std::chrono::microseconds(1);
+
+    // The setup NORVOISP_LPT_SIM asks for; nullopt when it asks for none.
+    // Raises EISPException naming the variable for a value it does not know.
+    static std::optional<TSimLptSetup> FromEnvironment();
+};
+
+class TSimParallelPort : public TParallelPort {
+  public:
+    explicit TSimParallelPort(TSimLptSetup Setup = {});
+    ~TSimParallelPort() override;
+
+    int Active() const override { return FPort.Active(); }
+    void SetActive(int Value) override { FPort.SetActive(Value); }
+    void SetCurrentLPT(int Number) override { FPort.SetCurrentLPT(Number); }
+    void SetCurrentLptMode(std::uint8_t Mode) override { FPort.SetCurrentLptMode(Mode); }
+    int NumLPTs() const override { return FPort.NumLPTs(); }
+    std::uint16_t BasePortAddress() const override { return FPort.BasePortAddress(); }
+    bool Pin(int Number) override { return FPort.Pin(Number); }
+    void SetPin(int Number, bool High) override { FPort.SetPin(Number, High); }
+
+    TProgrammerUnit& Unit() { return FUnit; }
+    TPinLink& Pins() { return FPins; }
+    TSimLptCable& Cable() { return FCable; }
+    TSimLptIo& Io() { return *FIo; }
+    TVicLPT& Lpt() { return FPort.Lpt(); }
+    // The unit's clock, as the driver's time base.
+    TLinkClock& Clock() { return FClock; }
+    const TSimLptSetup& Setup() const { return FSetup; }
+
+  private:
+    TSimLptSetup FSetup;
+    TProgrammerUnit FUnit;
+    TPinLink FPins;
+    TSimLptCable FCable;
+    TSimUnitClock FClock;
+    TSimLptIo* FIo; // owned by FPort's TVicLPT
+    TVicLptPort FPort;
+};

@@ -27,6 +27,10 @@ struct TCase {
     double MaxSeconds; // simulated time of program + read + verify
 };
 
+void PrintTo(const TCase& c, std::ostream* os) {
+    *os << c.Device;
+}
+
 class LptEndToEnd : public ::testing::TestWithParam<TCase> {};
 
 std::uint8_t Pattern(std::uint32_t i) {
@@ -132,16 +136,23 @@ TEST(LptCli, ProgramsReadsAndVerifiesOnTheSimulatedPort) {
     EXPECT_NE(run.Out.find("EEPROM: Programming Complete - 00:0"), std::string::npos) << run.Out;
     EXPECT_NE(run.Out.find("EEPROM: Verify Complete - 00:0"), std::string::npos) << run.Out;
 
-    // The chip kept its memory in the image; another run reads it back.
+    // The chip kept its memory in the image; another run reads it back,
+    // with the unit's transcript in a file.
+    std::vector<std::string> logged = env;
+    logged.push_back("NORVOISP_SIM_TRANSCRIPT=" + dir + "/unit.log");
     run = RunCli({"read", "--device", "24C256", "--hardware", "norvo isp (lpt)", "--port", "LPT1", "--file",
                   dir + "/back.bin", "--quiet"},
-                 env, dir);
+                 logged, dir);
     EXPECT_EQ(run.Code, 0) << run.Err;
     std::ifstream in(dir + "/back.bin", std::ios::binary);
     const std::string back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_EQ(back.size(), 32768u);
     EXPECT_EQ(back.substr(0x10, 16),
               std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F", 16));
+
+    std::ifstream log(dir + "/unit.log");
+    const std::string transcript((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    EXPECT_NE(transcript.find("identification after reset"), std::string::npos) << transcript.substr(0, 500);
 
     // A value the variable does not know fails the run with its reason.
     run = RunCli({"erase", "--device", "24C02", "--hardware", "Norvo ISP (LPT)"},

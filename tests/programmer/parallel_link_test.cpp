@@ -189,6 +189,16 @@ TEST(ParallelLink, AUnitThatStopsInTheMiddleOfABitTimesOut) {
     }
 }
 
+TEST(ParallelLink, WithoutAnOpenPortNothingIsWaitedFor) {
+    TLptRig rig("24C02");
+    const TSimTime start = rig.Unit().Clock().Now();
+    EXPECT_EQ(MessageOf([&] { rig.Driver.Start(); }), "LPT port not found or in use by another program");
+    EXPECT_EQ(MessageOf([&] { rig.Driver.ReadData(false); }),
+              "LPT port not found or in use by another program");
+    EXPECT_EQ(rig.Unit().Clock().Now(), start);
+    EXPECT_EQ(rig.Port().Io().Accesses(), 0u);
+}
+
 TEST(ParallelLink, EveryPinAccessIsOnePortAccess) {
     TLptRig rig("24C02");
     rig.Open();

@@ -3,10 +3,6 @@
 #include "errors/errors.h"
 #include "gui/main_window.h"
 
-void Tmain::AutoProgramExecute() {
-    FailOp(QStringLiteral("Auto Program is not available in this build"));
-}
-
 void Tmain::FirmwareUpdate1Click() {
     throw EISPException("Firmware update is not available in this build");
 }

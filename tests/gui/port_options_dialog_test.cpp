@@ -88,6 +88,36 @@ class PortOptionsDialogTest : public QObject {
         QCOMPARE(d->GetPort(), 2);
     }
 
+    void serialEntriesShowTheirDevices() {
+        TRun run;
+        QStringList shown;
+        QString tip;
+        int preselected = -1;
+        run.Operator = [&](Tfispgold& d) {
+            for (int i = 0; i < d.PortSelector->count(); ++i)
+                shown << d.PortSelector->itemText(i);
+            tip = d.PortSelector->itemData(1, Qt::ToolTipRole).toString();
+            preselected = d.PortSelector->currentIndex();
+            d.PortSelector->setCurrentIndex(1);
+        };
+        auto d = Dialog(run);
+        d->SetComPortPaths([](int n) -> std::string {
+            if (n == 1) return "/dev/ttyS0";
+            if (n == 12) return "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+            return {};
+        });
+        for (const char* p : {"COM1", "COM12", "COM5", "ttyUSB0"})
+            d->SetupPortsLpt(p);
+        QVERIFY(d->Execute(11, 0, 0, 0));
+        QCOMPARE(shown, (QStringList{"COM1 = /dev/ttyS0",
+                                     "COM12 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
+                                     "COM5", "ttyUSB0"}));
+        QCOMPARE(tip, QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"));
+        QCOMPARE(preselected, 1);
+        QCOMPARE(d->GetPort(), 11);
+        QCOMPARE(d->Entry(1), QStringLiteral("COM12"));
+    }
+
     void eepromTime_data() {
         QTest::addColumn<int>("typed");
         QTest::addColumn<int>("stored");

@@ -27,6 +27,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -147,6 +148,28 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     void About1Click(bool ShiftHeld);
     // The about box text.
     QString AboutText() const;
+
+    // --- projects (projects.cpp) ---
+    // Loads a project file and applies it: Auto Program choice, device,
+    // family, hardware, data files, driver settings; opens the programmer.
+    void LoadFromProject(const QString& AProjectName);
+    // Writes the current set-up and every project-scoped setting to a file.
+    void SaveToProject(const QString& AProjectName);
+    void LoadWorkSpaceExecute();
+    void SaveWorkspaceExecute();
+    // Applies an old project kept in the registry (a regedit export can be
+    // merged from the same dialog).
+    void ExportOldNorvoProjects1Click();
+
+    // --- support tools (support_tools.cpp, firmware_update.cpp) ---
+    void Copydevicelisttoclipboard1Click();
+    // The help file beside the program, opened by the desktop's handler.
+    QString HelpFile() const;
+    void HelpTopics1Click();
+    void UpdatesWebsite1Click();
+    void Tessel1Click();
+    // How long the firmware updater may run before it is killed.
+    std::chrono::milliseconds FirmwareUpdaterLimit{std::chrono::minutes(5)};
 
     // --- commands built in their own files later (pending_commands.cpp
     // holds their bodies until then) ---
@@ -351,6 +374,23 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     bool AutoOn = false;
     // The project file last loaded or saved.
     QString ProjectName;
+
+  private:
+    // Projects and support tools.
+    void ConnectProjectCommands();
+    void ConnectSupportTools();
+    void LoadProject(const std::string& Path, TSaveLocation Location);
+    void LoadProjectDataFile(const std::string& File, int Size, THexList& Buffer, const QString& Failure);
+    // At exit: a project-scoped Auto Program choice is not written to the
+    // registry; the last global one is kept there.
+    void KeepGlobalAutoProgram();
+    std::string HiveFileName() const;
+    // The firmware updater's run; the warning text when it did not run to
+    // its end.
+    QString RunFirmwareUpdater();
+    // The global Auto Program choice as it was when a project save made it
+    // project-scoped.
+    std::vector<TSetting> FGlobalAutoProgram;
 
   private:
     struct TEnableRule {

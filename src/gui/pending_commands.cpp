@@ -6,7 +6,3 @@
 void Tmain::AutoProgramExecute() {
     FailOp(QStringLiteral("Auto Program is not available in this build"));
 }
-
-void Tmain::FirmwareUpdate1Click() {
-    throw EISPException("Firmware update is not available in this build");
-}

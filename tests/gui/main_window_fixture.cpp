@@ -137,10 +137,14 @@ TUserPrompts TPromptLog::Prompts() {
         Questions << title + QLatin1Char('|') + text;
         return AnswerOk;
     };
-    p.GetSaveFileName = [this](QWidget*, const QString&, const QString&, const QString&) {
+    p.GetSaveFileName = [this](QWidget*, const QString& title, const QString&, const QString& filter) {
+        FileDialogs << title + QLatin1Char('|') + filter;
         return SaveFileName;
     };
-    p.GetOpenFileName = [](QWidget*, const QString&, const QString&, const QString&) { return QString(); };
+    p.GetOpenFileName = [this](QWidget*, const QString& title, const QString&, const QString& filter) {
+        FileDialogs << title + QLatin1Char('|') + filter;
+        return OpenFileName;
+    };
     p.ExecDialog = [this](QDialog& d) {
         DialogTitles << d.windowTitle();
         return OnDialog ? OnDialog(d) : int(QDialog::Accepted);

@@ -4,6 +4,7 @@
 
 #include "catalogue/device_list.h"
 #include "gui/hex_edit.h"
+#include "main_window_fixture.h"
 #include "programmer/smart_parallel.h"
 
 #include <QComboBox>
@@ -116,6 +117,34 @@ class PortOptionsDialogTest : public QObject {
         QCOMPARE(preselected, 1);
         QCOMPARE(d->GetPort(), 11);
         QCOMPARE(d->Entry(1), QStringLiteral("COM12"));
+    }
+
+    void serialKindShowsItsPortTable() {
+        // The window's dialog for the serial kind: COM1 (a device that is
+        // not there, so the start-up open fails at once) and COM7 as the
+        // settings name them; devices found on this computer may follow.
+        TWindowFixture f;
+        f.WriteHive(
+            QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT]\r\n"
+                           "\"LASTHARDWARE\"=\"Norvo ISP (COM)\"\r\n\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\COMPORTS]\r\n"
+                           "\"COM1\"=\"/nonexistent/norvo-tty\"\r\n"
+                           "\"COM7\"=\"/nonexistent/norvo-usb\"\r\n\r\n"));
+        Tmain& w = f.Start();
+        QStringList shown;
+        f.Log.OnDialog = [&](QDialog& d) {
+            auto& dialog = static_cast<Tfispgold&>(d);
+            for (int i = 0; i < dialog.PortSelector->count(); ++i)
+                shown << dialog.PortSelector->itemText(i);
+            return int(QDialog::Rejected);
+        };
+        w.OptionsButton->click();
+        QCOMPARE(f.Log.DialogTitles, QStringList{"ISP Configuration"});
+        QVERIFY(shown.size() >= 2);
+        QCOMPARE(shown.mid(0, 1), QStringList{"COM1 = /nonexistent/norvo-tty"});
+        QVERIFY2(shown.contains(QStringLiteral("COM7 = /nonexistent/norvo-usb")),
+                 qPrintable(shown.join(", ")));
     }
 
     void eepromTime_data() {

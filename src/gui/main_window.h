@@ -14,6 +14,7 @@
 // declared here.
 #pragma once
 
+#include "buffer/test_patterns.h"
 #include "catalogue/device_panel.h"
 #include "gui/command_line.h"
 #include "gui/fuse_form.h"
@@ -27,6 +28,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -45,8 +47,10 @@ class QStackedLayout;
 class QTabWidget;
 class QTimer;
 class TFileVersionInfo;
+class TFillDialog;
 class THexWindow;
 class TISPProgrammer;
+class TSerialNum;
 class TStatusLog;
 class TStatusPanel;
 
@@ -171,12 +175,47 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     // How long the firmware updater may run before it is killed.
     std::chrono::milliseconds FirmwareUpdaterLimit{std::chrono::minutes(5)};
 
-    // --- commands built in their own files later (pending_commands.cpp
-    // holds their bodies until then) ---
+    // --- Auto Program (auto_program.cpp), firmware update (firmware_update.cpp) ---
     // Auto Program: the chosen steps in one run; /A runs it at start-up.
     void AutoProgramExecute();
     // The firmware update command; the error handler offers it.
     void FirmwareUpdate1Click();
+
+    // --- buffer file commands (file_commands.cpp, pattern_commands.cpp) ---
+    void LoadFlashExecute();
+    // Also Auto Program's "Reload Files" step.
+    void ReloadFlashExecute();
+    void SaveFlashExecute();
+    void EEPROM5Click();
+    // Loads a file chosen from the recent-files list.
+    void LMDMRUList1Click(const QString& FileName);
+    void LoadPattern1Click();
+    void Fill1Click();
+    void RandomData1Click();
+    void PagedTestFile1Click();
+    void ClearFlashBufferExecute();
+    void FileChecker1Click();
+    void FileCheckerSave1Click();
+    // A file's path shortened to Width pixels in the window's font.
+    QString DisplayName(const QString& FileName, int Width = 260) const;
+    // The recent-files list, newest first: at most four paths, kept in the
+    // settings section "Main.MRUList".
+    QStringList RecentFiles() const;
+    void SetRecentFiles(const QStringList& Files);
+    QAction* RecentFileAction(int Index) const {
+        return FRecentFileActions.at(static_cast<std::size_t>(Index));
+    }
+    // The file dialogs and their remembered state.
+    TFileRequest LoadDialog;     // "Load EEPROM"
+    TFileRequest SaveDialog;     // "Select file for Intel Hex file Save"
+    TFileRequest LoadTestDialog; // "File Loader Test"
+    TFileRequest SaveTestDialog; // "Save Test"
+
+    // --- serial numbers and Auto Program (pattern_commands.cpp, auto_program.cpp) ---
+    TSerialNum* SerialNum() const { return FSerialNum; }
+    TFillDialog* FillDialog() const { return FFillDialog; }
+    void SerialNumbers1Click();
+    void AutoProgramoptionsExecute();
 
     // --- pages ---
     void ShowFlashPage();
@@ -340,6 +379,12 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     qint64 TickCount() const;
     void UpdatePageChecks();
     void ShowFlashViewer();
+    // Buffer file commands, serial numbers, fill and Auto Program: their
+    // dialogs, actions and enabling rules.
+    void ConnectBufferCommands();
+    void UpdateRecentFileActions();
+    void LoadFromDialog(const QString& Folder, const QString& TextWarning);
+    void ShowLoadedFile(const QString& FileName, int Width);
 
     TUserPrompts FPrompts;
     QStringList FArguments;
@@ -366,6 +411,10 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     bool FSettingsLoaded = false;
     int FCommandDepth = 0;
     bool FClosing = false;
+    TRandomBytes FRandomData;
+    TSerialNum* FSerialNum = nullptr;
+    TFillDialog* FFillDialog = nullptr;
+    std::array<QAction*, 4> FRecentFileActions{};
 
   public:
     // Auto Program state.

@@ -387,6 +387,7 @@ void Tmain::ConnectCommands() {
                        LoadFlashPopup,
                        ClearFlashBuffer})
         SetEnableRule(a, Never);
+    ConnectBufferCommands();
 }
 
 void Tmain::SetEnableRule(QAction* Action, std::function<bool()> Rule) {

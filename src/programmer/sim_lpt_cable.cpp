@@ -1,6 +1,8 @@
 #include "programmer/sim_lpt_cable.h"
 
-TSimLptCable::TSimLptCable(TPinLink& Link, TSimDuration IoTime) : FLink(Link), FIoTime(IoTime) {
+TSimLptCable::TSimLptCable(TPinLink& Link, TSimDuration IoTime)
+    : FLink(Link), FSyncPin(ConnectorPin(TUnitPin::SYNC)), FMisoPin(ConnectorPin(TUnitPin::MISO)),
+      FIoTime(IoTime) {
     FLink.Config().AccessTime = TSimDuration::zero();
 }
 
@@ -9,8 +11,7 @@ void TSimLptCable::SetPin(int Pin, bool High) {
 }
 
 bool TSimLptCable::GetPin(int Pin) {
-    const auto role = PinAtConnector(Pin);
-    if (role == TUnitPin::SYNC || role == TUnitPin::MISO) return FLink.GetConnectorPin(Pin);
+    if (Pin == FSyncPin || Pin == FMisoPin) return FLink.GetConnectorPin(Pin);
     return true; // not connected: pulled up
 }
 

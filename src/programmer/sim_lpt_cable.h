@@ -28,6 +28,8 @@ class TSimLptCable : public TLptConnector {
 
   private:
     TPinLink& FLink;
+    const int FSyncPin;
+    const int FMisoPin;
     TSimDuration FIoTime;
     std::uint64_t FCycles = 0;
 };

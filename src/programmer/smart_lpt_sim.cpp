@@ -27,7 +27,14 @@ TSmartLptSim::~TSmartLptSim() {
     } catch (const Exception&) {
         // Nothing can be reported any more.
     }
-    if (FSinkUnit) FSinkUnit->Transcript().SetSink(nullptr);
+    if (TProgrammerUnit* unit = SinkUnit()) unit->Transcript().SetSink(nullptr);
+}
+
+TProgrammerUnit* TSmartLptSim::SinkUnit() const {
+    // Only while that unit is still the port's: the port may have been
+    // replaced (and the unit freed) since the sink was put on.
+    auto* port = dynamic_cast<TSimParallelPort*>(Port.get());
+    return port && FSinkUnit == &port->Unit() ? FSinkUnit : nullptr;
 }
 
 TSimParallelPort& TSmartLptSim::SimPort() {
@@ -35,7 +42,6 @@ TSimParallelPort& TSmartLptSim::SimPort() {
     auto* port = dynamic_cast<TSimParallelPort*>(Port.get());
     if (!port) Fail("No simulated printer port: NORVOISP_LPT_SIM must be set when the program starts");
     if (FTranscript.is_open() && FSinkUnit != &port->Unit()) {
-        if (FSinkUnit) FSinkUnit->Transcript().SetSink(nullptr);
         FSinkUnit = &port->Unit();
         FSinkUnit->Transcript().SetSink([this](const TExchange& e) {
             FTranscript << TTranscript::Format(e);

@@ -44,6 +44,8 @@ class TSmartLptSim : public TSmartParallel {
 
   private:
     void ApplyOrganisation();
+    // The unit the transcript sink is on, if it is still the port's.
+    TProgrammerUnit* SinkUnit() const;
 
     TSimOptions FOptions;
     std::string FChipImage; // image file of the chip in the socket

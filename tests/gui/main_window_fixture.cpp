@@ -149,6 +149,10 @@ TUserPrompts TPromptLog::Prompts() {
         DialogTitles << d.windowTitle();
         return OnDialog ? OnDialog(d) : int(QDialog::Accepted);
     };
+    p.FileDialog = [this](QWidget*, TFileRequest& request) {
+        FileDialogTitles << request.Title;
+        return OnFileDialog ? OnFileDialog(request) : false;
+    };
     p.Beep = [this] { ++Beeps; };
     return p;
 }

@@ -87,6 +87,9 @@ struct TPromptLog {
     int Beeps = 0;
     std::function<int(QDialog&)> OnDialog;
     QStringList DialogTitles;
+    // File dialogs: the titles shown; OnFileDialog answers (cancel without it).
+    QStringList FileDialogTitles;
+    std::function<bool(TFileRequest&)> OnFileDialog;
 
     TUserPrompts Prompts();
 };

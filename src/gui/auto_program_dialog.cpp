@@ -1,0 +1,84 @@
+#include "gui/auto_program_dialog.h"
+
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <string>
+
+namespace {
+const char* const kSection = "AUTOPROGRAM";
+} // namespace
+
+const QStringList& TAutoProgramDialog::StepNames() {
+    static const QStringList names{QStringLiteral("Reload Files"), QStringLiteral("Erase All"),
+                                   QStringLiteral("Program Memory"), QStringLiteral("Memory Verification"),
+                                   QStringLiteral("Increment Serial Number")};
+    return names;
+}
+
+TAutoProgramDialog::TAutoProgramDialog(QWidget* owner, std::function<int(QDialog&)> Exec)
+    : QDialog(owner), FExec(std::move(Exec)) {
+    setWindowTitle(QStringLiteral("Auto Program Options"));
+    // A fixed dialog border without the system close button.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+
+    CheckListBox1 = new QListWidget(this);
+    for (const QString& name : StepNames()) {
+        auto* item = new QListWidgetItem(name, CheckListBox1);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button1->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Button1);
+    buttons->addStretch(1);
+    auto* l = new QVBoxLayout(this);
+    l->addWidget(CheckListBox1);
+    l->addLayout(buttons);
+    // Every step shows without scrolling; the dialog keeps its size.
+    CheckListBox1->setFixedHeight(CheckListBox1->sizeHintForRow(0) * StepCount +
+                                  2 * CheckListBox1->frameWidth() + 4);
+    l->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+bool TAutoProgramDialog::Checked(int Step) const {
+    const QListWidgetItem* item = CheckListBox1->item(Step);
+    return item && item->checkState() == Qt::Checked;
+}
+
+void TAutoProgramDialog::SetChecked(int Step, bool Value) {
+    if (QListWidgetItem* item = CheckListBox1->item(Step))
+        item->setCheckState(Value ? Qt::Checked : Qt::Unchecked);
+}
+
+bool TAutoProgramDialog::AnyChecked() const {
+    for (int i = 0; i < StepCount; ++i)
+        if (Checked(i)) return true;
+    return false;
+}
+
+void TAutoProgramDialog::LoadOptions(TISPSettings& ASettings) {
+    FSettings = &ASettings;
+    for (int i = 0; i < StepCount; ++i)
+        SetChecked(i, ASettings.GetBoolean(kSection, std::to_string(i), false));
+}
+
+void TAutoProgramDialog::SaveOptions(TISPSettings& ASettings) {
+    TISPSettings& store = FSettings ? *FSettings : ASettings;
+    for (int i = 0; i < StepCount; ++i)
+        store.SetSetting(kSection, std::to_string(i), ss_global, Checked(i));
+}
+
+void TAutoProgramDialog::Execute(bool EEPROMEnabled, bool CanVerifyFlash, TISPSettings& ASettings) {
+    (void)EEPROMEnabled;
+    (void)CanVerifyFlash;
+    LoadOptions(ASettings);
+    const int result = FExec ? FExec(*this) : exec();
+    if (result == QDialog::Accepted) SaveOptions(ASettings);
+}

@@ -5,6 +5,7 @@
 #include "main_window_fixture.h"
 
 #include "formats/file_loader.h"
+#include "gui/auto_program_dialog.h"
 #include "gui/load_config_form.h"
 #include "settings/registry_hive.h"
 
@@ -367,9 +368,16 @@ class ProjectsTest : public QObject {
         QCOMPARE(AutoProgram(w), QStringLiteral("11000"));
         f.Log.SaveFileName = f.Folder() + QStringLiteral("/a.prj");
         w.SaveWorkspace->trigger();
-        // Changed after the save: project-scoped, so it goes into the next
-        // project file and not into the registry.
-        SetAutoProgram(w, QStringLiteral("00111"));
+        // Changed in the options dialog after the save: project-scoped, so
+        // it goes into the next project file and not into the registry.
+        f.Log.OnDialog = [](QDialog& d) {
+            auto& options = static_cast<TAutoProgramDialog&>(d);
+            for (int i = 0; i < TAutoProgramDialog::StepCount; ++i)
+                options.SetChecked(i, i >= 2);
+            return int(QDialog::Accepted);
+        };
+        w.AutoProgramoptions->trigger();
+        QCOMPARE(f.Log.DialogTitles, QStringList{"Auto Program Options"});
         bool global = true;
         QCOMPARE(AutoProgram(w, &global), QStringLiteral("00111"));
         QVERIFY(!global);

@@ -160,7 +160,7 @@ void Tmain::EEPROM5Click() {
     if (!FPrjct) return;
     StartOp(QStringLiteral("EEPROM: Saving Binary File"));
     TWaitCursor wait;
-    SaveDialog.Folder.clear();
+    // The dialog opens where it was left: this command sets no folder.
     if (SaveDialog.Filters.isEmpty()) SaveDialog.Filters = SaveFilters;
     if (!FPrompts.FileDialog(this, SaveDialog)) {
         EndOp(QStringLiteral("EEPROM: Save Cancelled"));

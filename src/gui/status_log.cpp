@@ -45,7 +45,9 @@ void TStatusLog::Append(const QString& line) {
     FModel->Append(line);
     if (!FFlushQueued) {
         FFlushQueued = true;
-        QTimer::singleShot(0, this, &TStatusLog::FlushPending);
+        const qint64 since = FSinceFlush.isValid() ? FSinceFlush.elapsed() : qint64(FlushInterval);
+        QTimer::singleShot(since >= FlushInterval ? 0 : int(FlushInterval - since), this,
+                           &TStatusLog::FlushPending);
     }
 }
 
@@ -63,6 +65,7 @@ QStringList TStatusLog::Lines() const {
 
 void TStatusLog::FlushPending() {
     FFlushQueued = false;
+    FSinceFlush.start();
     const QScrollBar* bar = verticalScrollBar();
     const bool atEnd = bar->value() >= bar->maximum();
     if (FModel->Flush() && atEnd) scrollToBottom();

@@ -1,10 +1,14 @@
 // The status list of the "Status" page: one line per status message, in a
 // fixed-pitch font. Lines are kept in a model; appends are collected and
-// shown together at the next turn of the event loop, so thousands of lines
-// logged during one operation cost one update of the view.
+// shown together: at the next turn of the event loop when the view was last
+// updated a while ago, otherwise when FlushInterval has passed since. A view
+// update costs time in proportion to the lines it holds, so a flood of lines
+// (a verify that fails on every byte of a large device) costs a few updates
+// of the view instead of one per progress report.
 #pragma once
 
 #include <QAbstractListModel>
+#include <QElapsedTimer>
 #include <QListView>
 #include <QString>
 #include <QStringList>
@@ -37,6 +41,9 @@ class TStatusLog : public QListView {
     Q_OBJECT
 
   public:
+    // Milliseconds between two updates of the view while lines keep coming.
+    static constexpr int FlushInterval = 50;
+
     explicit TStatusLog(QWidget* owner = nullptr);
 
     void Append(const QString& line);
@@ -56,4 +63,5 @@ class TStatusLog : public QListView {
   private:
     TStatusLogModel* FModel;
     bool FFlushQueued = false;
+    QElapsedTimer FSinceFlush;
 };

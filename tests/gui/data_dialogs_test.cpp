@@ -3,12 +3,14 @@
 // buttons and Enter; the fill range, value and the range error.
 #include "main_window_fixture.h"
 
+#include "gui/auto_program_dialog.h"
 #include "gui/fill_dialog.h"
 #include "gui/hex_edit.h"
 #include "gui/radio_group.h"
 #include "gui/serial_number_dialog.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -255,6 +257,27 @@ class DataDialogsTest : public QObject {
         QCOMPARE(fill->FillByte->text(), QStringLiteral("3C"));
         QCOMPARE(w.Prjct()->FlashMemory.HexData[0], 0x3C);
         QCOMPARE(w.Prjct()->FlashMemory.HexData[255], 0x3C);
+    }
+
+    // The three dialogs as the operator sees them, for review.
+    void screenshots() {
+        TWindowFixture f;
+        f.WriteEnvironment(Env(QStringLiteral("24C02")));
+        Tmain& w = f.Start();
+        QVERIFY(QDir().mkpath(QStringLiteral(NORVOISP_SCREENSHOT_DIR)));
+        w.SerialNum()->rgSerialNumMode->Item(1)->click();
+        w.SerialNum()->heCurrentSerial->SetValue(0x1234);
+        w.FillDialog()->FormShow();
+        TAutoProgramDialog options(&w, {});
+        options.SetChecked(TAutoProgramDialog::ap_Program, true);
+        const QList<QPair<QDialog*, const char*>> dialogs{
+            {w.SerialNum(), "serial_numbers"}, {w.FillDialog(), "fill"}, {&options, "auto_program_options"}};
+        for (const auto& [dialog, name] : dialogs) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            QVERIFY(dialog->grab().save(QStringLiteral(NORVOISP_SCREENSHOT_DIR "/dialog_%1.png").arg(name)));
+            dialog->hide();
+        }
     }
 };
 

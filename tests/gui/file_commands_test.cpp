@@ -255,7 +255,7 @@ class FileCommandsTest : public QObject {
         f.Log.OnFileDialog = a.Answer();
         w.EEPROM5->trigger();
         QCOMPARE(a.Shown[0].Title, QStringLiteral("Select file for Intel Hex file Save"));
-        QCOMPARE(a.Shown[0].Folder, QString()); // the binary save sets no folder
+        QCOMPARE(a.Shown[0].Folder, QString()); // the binary save sets no folder of its own
         QCOMPARE(f.Lines().mid(f.Lines().size() - 2),
                  (QStringList{"EEPROM: Saving Binary File", QStringLiteral("EEPROM: Binary File Saved (") +
                                                                 w.DisplayName(file) + ") - 00:00"}));

@@ -2,6 +2,8 @@
 
 #include "settings/registry_hive.h"
 
+#include <utility>
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,12 +11,18 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-const QString TLoadConfigForm::ProjectFilter = QStringLiteral("Project File (*.prj)");
-const QString TLoadConfigForm::DefaultExt = QStringLiteral("prj");
-
-TLoadConfigForm::TLoadConfigForm(QWidget* owner, std::string HiveFile, TUserPrompts Prompts)
+TLoadConfigForm::TLoadConfigForm(QWidget* owner, std::function<std::string()> HiveFile, TUserPrompts Prompts)
     : QDialog(owner), FHiveFile(std::move(HiveFile)), FPrompts(std::move(Prompts)) {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    for (TFileRequest* r : {&OpenDialog1, &SaveDialog1}) {
+        r->Filters = {QStringLiteral("Project File (*.prj)")};
+        r->DefaultSuffix = QStringLiteral("prj");
+    }
+    OpenDialog1.Title = QStringLiteral("Load Project Settings");
+    SaveDialog1.Title = QStringLiteral("Save Project Settings");
+    SaveDialog1.Save = true;
+    MergeDialog.Title = QStringLiteral("Merge Registry File");
+    MergeDialog.Filters = {QStringLiteral("Registry Files (*.reg)")};
     ConfigStorage = new QLabel(this);
     lbselect = new QListWidget(this);
     lbselect->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -92,7 +100,7 @@ bool TLoadConfigForm::Execute(QString& sectionname, const std::string& aroot, TL
 void TLoadConfigForm::LoadConfigs(const std::string& ARoot) {
     lbselect->clear();
     Root = ARoot;
-    TRegistryHive hive(FHiveFile);
+    TRegistryHive hive(HiveFile());
     hive.Load();
     if (!hive.KeyExists(Root)) {
         hive.CreateKey(Root);
@@ -142,7 +150,7 @@ void TLoadConfigForm::DeleteBtnClick() {
     if (selected.isEmpty()) return;
     const std::string name = selected.first()->text().toStdString();
     Guarded([&] {
-        TRegistryHive hive(FHiveFile);
+        TRegistryHive hive(HiveFile());
         hive.Load();
         hive.DeleteKey(Root + '\\' + name);
         hive.Save();
@@ -151,22 +159,21 @@ void TLoadConfigForm::DeleteBtnClick() {
 }
 
 void TLoadConfigForm::MergeBtnClick() {
-    const QString file = FPrompts.GetOpenFileName(this, QStringLiteral("Merge Registry File"), QString(),
-                                                  QStringLiteral("Registry Files (*.reg)"));
-    if (file.isEmpty()) return;
+    if (!FPrompts.FileDialog(this, MergeDialog)) return;
+    const std::string file = MergeDialog.FileName.toStdString();
     Guarded([&] {
-        TRegistryHive hive(FHiveFile);
+        TRegistryHive hive(HiveFile());
         hive.Load();
-        hive.MergeFile(file.toStdString());
+        hive.MergeFile(file);
         hive.Save();
         LoadConfigs(Root);
     });
 }
 
-QString TLoadConfigForm::OpenProjectDialog(const QString& Title) {
-    return FPrompts.GetOpenFileName(parentWidget(), Title, QString(), ProjectFilter);
+QString TLoadConfigForm::OpenProjectDialog() {
+    return FPrompts.FileDialog(parentWidget(), OpenDialog1) ? OpenDialog1.FileName : QString();
 }
 
-QString TLoadConfigForm::SaveProjectDialog(const QString& Title) {
-    return FPrompts.GetSaveFileName(parentWidget(), Title, QString(), ProjectFilter);
+QString TLoadConfigForm::SaveProjectDialog() {
+    return FPrompts.FileDialog(parentWidget(), SaveDialog1) ? SaveDialog1.FileName : QString();
 }

@@ -26,9 +26,9 @@ class TLoadConfigForm : public QDialog {
     Q_OBJECT
 
   public:
-    // HiveFile: the registry file of the current user's hive. Prompts: how
-    // the dialog itself and the file dialogs are run.
-    TLoadConfigForm(QWidget* owner, std::string HiveFile, TUserPrompts Prompts);
+    // HiveFile: the registry file of the current user's hive, asked at each
+    // use. Prompts: how the dialog itself and the file dialogs are run.
+    TLoadConfigForm(QWidget* owner, std::function<std::string()> HiveFile, TUserPrompts Prompts);
 
     // Shows the dialog modally on the subkeys of aroot. True when closed with
     // OK; sectionname then holds the chosen entry (open mode) or the typed
@@ -41,10 +41,15 @@ class TLoadConfigForm : public QDialog {
     // Offers the "Merge Registry File..." button in the next showings.
     void SetMergeOffered(bool Value);
 
-    // The project file dialogs, filter "Project File (*.prj)": the chosen
-    // file, empty when cancelled.
-    QString OpenProjectDialog(const QString& Title);
-    QString SaveProjectDialog(const QString& Title);
+    // The project file dialogs (filter "Project File (*.prj)", default
+    // extension "prj"); each keeps the file last chosen. The chosen file,
+    // empty when cancelled.
+    QString OpenProjectDialog();
+    QString SaveProjectDialog();
+    TFileRequest OpenDialog1;
+    TFileRequest SaveDialog1;
+    // The registry export files the merge offers.
+    TFileRequest MergeDialog;
 
     // Whether OK may close the dialog now.
     bool OkAllowed() const;
@@ -61,9 +66,6 @@ class TLoadConfigForm : public QDialog {
     QPushButton* DeleteBtn;
     QPushButton* MergeBtn;
 
-    static const QString ProjectFilter;
-    static const QString DefaultExt;
-
   private:
     void lbselectClick();
     void lbselectDblClick();
@@ -74,7 +76,9 @@ class TLoadConfigForm : public QDialog {
     // dialog and is raised again by Execute.
     void Guarded(const std::function<void()>& Change);
 
-    std::string FHiveFile;
+    std::string HiveFile() const { return FHiveFile(); }
+
+    std::function<std::string()> FHiveFile;
     TUserPrompts FPrompts;
     std::exception_ptr FFailure;
 };

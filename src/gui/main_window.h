@@ -49,6 +49,7 @@ class QTimer;
 class TFileVersionInfo;
 class TFillDialog;
 class THexWindow;
+class TLoadConfigForm;
 class TISPProgrammer;
 class TSerialNum;
 class TStatusLog;
@@ -440,6 +441,10 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     // The global Auto Program choice as it was when a project save made it
     // project-scoped.
     std::vector<TSetting> FGlobalAutoProgram;
+    // The saved-configurations dialog with the project file dialogs, made at
+    // its first use and kept for the run.
+    TLoadConfigForm& LoadConfigForm();
+    TLoadConfigForm* FLoadConfigForm = nullptr;
 
   private:
     struct TEnableRule {

@@ -113,6 +113,13 @@ std::string Tmain::HiveFileName() const {
                                                 : FISPSettings->RegistryFile();
 }
 
+TLoadConfigForm& Tmain::LoadConfigForm() {
+    if (!FLoadConfigForm)
+        FLoadConfigForm = new TLoadConfigForm(
+            this, [this] { return HiveFileName(); }, FPrompts);
+    return *FLoadConfigForm;
+}
+
 void Tmain::LoadFromProject(const QString& AProjectName) {
     LoadProject(AProjectName.toStdString(), sl_file);
 }
@@ -208,8 +215,7 @@ void Tmain::KeepGlobalAutoProgram() {
 }
 
 void Tmain::LoadWorkSpaceExecute() {
-    TLoadConfigForm form(this, HiveFileName(), FPrompts);
-    const QString file = form.OpenProjectDialog(QStringLiteral("Load Project Settings"));
+    const QString file = LoadConfigForm().OpenProjectDialog();
     if (file.isEmpty()) return;
     StartOp(QStringLiteral("Loading Workspace"));
     LoadFromProject(file);
@@ -218,8 +224,7 @@ void Tmain::LoadWorkSpaceExecute() {
 }
 
 void Tmain::SaveWorkspaceExecute() {
-    TLoadConfigForm form(this, HiveFileName(), FPrompts);
-    const QString chosen = form.SaveProjectDialog(QStringLiteral("Save Project Settings"));
+    const QString chosen = LoadConfigForm().SaveProjectDialog();
     if (chosen.isEmpty()) return;
     const QString file = WithProjectExtension(chosen);
     SaveToProject(file);
@@ -228,10 +233,12 @@ void Tmain::SaveWorkspaceExecute() {
 
 void Tmain::ExportOldNorvoProjects1Click() {
     const std::string root = std::string(ISPRegKey) + "\\PROJECTS";
-    TLoadConfigForm form(this, HiveFileName(), FPrompts);
+    TLoadConfigForm& form = LoadConfigForm();
     form.SetMergeOffered(true);
     QString name;
-    if (!form.Execute(name, root, lf_open)) return;
+    const bool chosen = form.Execute(name, root, lf_open);
+    form.SetMergeOffered(false);
+    if (!chosen) return;
     StartOp(QStringLiteral("Loading Workspace"));
     LoadProject(root + '\\' + name.toStdString(), sl_registry);
     ProjectName = name;

@@ -137,14 +137,10 @@ TUserPrompts TPromptLog::Prompts() {
         Questions << title + QLatin1Char('|') + text;
         return AnswerOk;
     };
-    p.GetSaveFileName = [this](QWidget*, const QString& title, const QString&, const QString& filter) {
-        FileDialogs << title + QLatin1Char('|') + filter;
+    p.GetSaveFileName = [this](QWidget*, const QString&, const QString&, const QString&) {
         return SaveFileName;
     };
-    p.GetOpenFileName = [this](QWidget*, const QString& title, const QString&, const QString& filter) {
-        FileDialogs << title + QLatin1Char('|') + filter;
-        return OpenFileName;
-    };
+    p.GetOpenFileName = [](QWidget*, const QString&, const QString&, const QString&) { return QString(); };
     p.ExecDialog = [this](QDialog& d) {
         DialogTitles << d.windowTitle();
         return OnDialog ? OnDialog(d) : int(QDialog::Accepted);

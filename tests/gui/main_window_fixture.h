@@ -81,9 +81,6 @@ struct TPromptLog {
     bool AnswerYes = true;
     bool AnswerOk = false;
     QString SaveFileName;
-    QString OpenFileName;
-    // "title|filter" of each open and save dialog shown.
-    QStringList FileDialogs;
     int Beeps = 0;
     std::function<int(QDialog&)> OnDialog;
     QStringList DialogTitles;

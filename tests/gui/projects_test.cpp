@@ -95,6 +95,17 @@ QStringList LastLines(const TWindowFixture& f, int n) {
     return l.mid(l.size() - n);
 }
 
+// Answers the file dialogs with File (cancels when it is empty); Requests
+// records what they asked.
+void AnswerFileDialog(TWindowFixture& f, const QString& File, QList<TFileRequest>* Requests = nullptr) {
+    f.Log.OnFileDialog = [File, Requests](TFileRequest& r) {
+        if (Requests) Requests->append(r);
+        if (File.isEmpty()) return false;
+        r.FileName = File;
+        return true;
+    };
+}
+
 const QByteArray kHexFile = ":0400000001020304F2\r\n:00000001FF\r\n";
 
 } // namespace
@@ -115,12 +126,17 @@ class ProjectsTest : public QObject {
         QCOMPARE(TFileLoader::LoadFile(data.toStdString(), w.Prjct()->FlashMemory, 0), 0);
         SetAutoProgram(w, QStringLiteral("10101"));
 
-        f.Log.SaveFileName = f.Folder() + QStringLiteral("/board");
+        QList<TFileRequest> asked;
+        AnswerFileDialog(f, f.Folder() + QStringLiteral("/board"), &asked);
         const int lines = f.Lines().size();
         w.SaveWorkspace->trigger();
         const QString project = f.Folder() + QStringLiteral("/board.prj");
         QCOMPARE(w.ProjectName, project);
-        QCOMPARE(f.Log.FileDialogs, QStringList{"Save Project Settings|Project File (*.prj)"});
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].Title, QStringLiteral("Save Project Settings"));
+        QCOMPARE(asked[0].Filters, QStringList{"Project File (*.prj)"});
+        QCOMPARE(asked[0].DefaultSuffix, QStringLiteral("prj"));
+        QVERIFY(asked[0].Save);
         QCOMPARE(f.Lines().size(), lines); // a save logs nothing
         QCOMPARE(QString::fromStdString(w.ISPSettings().GetString("ENVIRONMENT", "LASTPROJECT", "")),
                  project);
@@ -143,8 +159,13 @@ class ProjectsTest : public QObject {
         Script().Calls.clear();
 
         // ...and the project brings it back.
-        f.Log.OpenFileName = project;
+        asked.clear();
+        AnswerFileDialog(f, project, &asked);
         w.LoadWorkSpace->trigger();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].Title, QStringLiteral("Load Project Settings"));
+        QCOMPARE(asked[0].Filters, QStringList{"Project File (*.prj)"});
+        QVERIFY(!asked[0].Save);
         QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("FAKE ISP B"));
         QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("FAKE ISP B"));
         QCOMPARE(w.DeviceType->currentIndex(), 2);
@@ -203,7 +224,7 @@ class ProjectsTest : public QObject {
         TWindowFixture f;
         Tmain& w = f.Start();
         QDir(f.Folder()).mkpath(QStringLiteral("my.dir"));
-        f.Log.SaveFileName = f.Folder() + QLatin1Char('/') + chosen;
+        AnswerFileDialog(f, f.Folder() + QLatin1Char('/') + chosen);
         w.SaveWorkspace->trigger();
         QCOMPARE(w.ProjectName, f.Folder() + QLatin1Char('/') + written);
         QVERIFY(QFile::exists(w.ProjectName));
@@ -244,7 +265,7 @@ class ProjectsTest : public QObject {
         const QString project = f.Folder() + QStringLiteral("/p.prj");
         WriteFile(project,
                   QStringLiteral("[CONFIG]\r\nDEVICE=%1\r\n%2=%3\r\n").arg(device, key, data).toUtf8());
-        f.Log.OpenFileName = project;
+        AnswerFileDialog(f, project);
         w.LoadWorkSpace->trigger();
         QCOMPARE(f.Log.Errors, QStringList{message + data});
         // The rest of the project is applied all the same.
@@ -260,12 +281,12 @@ class ProjectsTest : public QObject {
         WriteFile(data, QByteArray("\x01\x02\x03\xff", 4));
         QCOMPARE(TFileLoader::LoadBinary(data.toStdString(), w.Prjct()->FlashMemory), 0);
         w.Prjct()->FlashMemory.SetFileName(data.toStdString());
-        f.Log.SaveFileName = f.Folder() + QStringLiteral("/bin");
+        AnswerFileDialog(f, f.Folder() + QStringLiteral("/bin"));
         w.SaveWorkspace->trigger();
         QVERIFY(
             ReadFile(w.ProjectName).contains(QStringLiteral("FLASHFILE=") + data + QStringLiteral("\r\n")));
         w.Prjct()->FlashMemory.Clear();
-        f.Log.OpenFileName = w.ProjectName;
+        AnswerFileDialog(f, w.ProjectName);
         w.LoadWorkSpace->trigger();
         QCOMPARE(f.Log.Errors, QStringList{QStringLiteral("Flash: Could not open ") + data});
         QVERIFY(w.Prjct()->FlashMemory.HexData[0] != 0x01);
@@ -285,7 +306,7 @@ class ProjectsTest : public QObject {
                                  "[Counters]\r\nParts=12\r\n")
                       .arg(data)
                       .toUtf8());
-        f.Log.OpenFileName = project;
+        AnswerFileDialog(f, project);
         w.LoadWorkSpace->trigger();
         QVERIFY(f.Log.Errors.isEmpty());
         QCOMPARE(QString::fromStdString(w.Prjct()->Device()->DeviceName()), QStringLiteral("24C32"));
@@ -297,7 +318,7 @@ class ProjectsTest : public QObject {
 
         // The next save writes this program's spelling and keeps the
         // unknown section.
-        f.Log.SaveFileName = f.Folder() + QStringLiteral("/new.prj");
+        AnswerFileDialog(f, f.Folder() + QStringLiteral("/new.prj"));
         w.SaveWorkspace->trigger();
         const QString text = ReadFile(w.ProjectName);
         QVERIFY2(
@@ -317,7 +338,7 @@ class ProjectsTest : public QObject {
         const TISPProgrammer* driver = w.Hardwr();
         const QString project = f.Folder() + QStringLiteral("/nohw.prj");
         WriteFile(project, "[CONFIG]\r\nDEVICE=93C46\r\nDEVICETYPE=2\r\n");
-        f.Log.OpenFileName = project;
+        AnswerFileDialog(f, project);
         w.LoadWorkSpace->trigger();
         QCOMPARE(w.Hardwr(), driver);
         QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("Fake ISP A"));
@@ -333,7 +354,7 @@ class ProjectsTest : public QObject {
         Tmain& w = f.Start();
         const QString project = f.Folder() + QStringLiteral("/odd.prj");
         WriteFile(project, "[CONFIG]\r\nDEVICE=27C512\r\nDEVICETYPE=1\r\n");
-        f.Log.OpenFileName = project;
+        AnswerFileDialog(f, project);
         w.LoadWorkSpace->trigger();
         QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("Fake ISP A"));
         QCOMPARE(w.DeviceType->currentIndex(), 1);
@@ -345,7 +366,7 @@ class ProjectsTest : public QObject {
         TWindowFixture f;
         Tmain& w = f.Start();
         SetAutoProgram(w, QStringLiteral("11000"));
-        f.Log.OpenFileName = f.Folder(); // a folder, not a file
+        AnswerFileDialog(f, f.Folder()); // a folder, not a file
         w.LoadWorkSpace->trigger();
         QVERIFY(f.LastLine().startsWith(QStringLiteral("Error: ")));
         QVERIFY(!w.InOperation());
@@ -366,7 +387,7 @@ class ProjectsTest : public QObject {
                            "\"4\"=\"False\"\r\n\r\n"));
         Tmain& w = f.Start();
         QCOMPARE(AutoProgram(w), QStringLiteral("11000"));
-        f.Log.SaveFileName = f.Folder() + QStringLiteral("/a.prj");
+        AnswerFileDialog(f, f.Folder() + QStringLiteral("/a.prj"));
         w.SaveWorkspace->trigger();
         // Changed in the options dialog after the save: project-scoped, so
         // it goes into the next project file and not into the registry.
@@ -381,7 +402,7 @@ class ProjectsTest : public QObject {
         bool global = true;
         QCOMPARE(AutoProgram(w, &global), QStringLiteral("00111"));
         QVERIFY(!global);
-        f.Log.SaveFileName = f.Folder() + QStringLiteral("/b.prj");
+        AnswerFileDialog(f, f.Folder() + QStringLiteral("/b.prj"));
         w.SaveWorkspace->trigger();
         QVERIFY(ReadFile(w.ProjectName)
                     .contains(QStringLiteral("0=False\r\n1=False\r\n2=True\r\n3=True\r\n4=True")));
@@ -402,7 +423,7 @@ class ProjectsTest : public QObject {
         Tmain& w = f.Start();
         const QString project = f.Folder() + QStringLiteral("/p.prj");
         WriteFile(project, "[CONFIG]\r\nDEVICE=24C02\r\n[AUTOPROGRAM]\r\n2=True\r\n3=True\r\n");
-        f.Log.OpenFileName = project;
+        AnswerFileDialog(f, project);
         w.LoadWorkSpace->trigger();
         // The choice in force before is dropped entirely.
         QCOMPARE(AutoProgram(w), QStringLiteral("00110"));
@@ -476,7 +497,7 @@ class ProjectsTest : public QObject {
         QByteArray utf16("\xff\xfe", 2);
         utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
         WriteFile(reg, utf16);
-        f.Log.OpenFileName = reg;
+        AnswerFileDialog(f, reg);
         QStringList before, after;
         f.Log.OnDialog = [&](QDialog& d) {
             auto& form = static_cast<TLoadConfigForm&>(d);
@@ -489,7 +510,7 @@ class ProjectsTest : public QObject {
         w.ExportOldNorvoProjects1->trigger();
         QCOMPARE(before, QStringList{});
         QCOMPARE(after, QStringList{"Bench"});
-        QCOMPARE(f.Log.FileDialogs, QStringList{"Merge Registry File|Registry Files (*.reg)"});
+        QCOMPARE(f.Log.FileDialogTitles, QStringList{"Merge Registry File"});
         QCOMPARE(QString::fromStdString(w.Prjct()->Device()->DeviceName()), QStringLiteral("93C86"));
         QCOMPARE(w.ProjectName, QStringLiteral("Bench"));
         // The merge stays in the hive, beside the settings written at exit.
@@ -504,7 +525,7 @@ class ProjectsTest : public QObject {
         Tmain& w = f.Start();
         const QString reg = f.Folder() + QStringLiteral("/not.reg");
         WriteFile(reg, "[CONFIG]\r\nDEVICE=24C02\r\n");
-        f.Log.OpenFileName = reg;
+        AnswerFileDialog(f, reg);
         f.Log.OnDialog = [&](QDialog& d) {
             static_cast<TLoadConfigForm&>(d).MergeBtn->click();
             return int(QDialog::Rejected);
@@ -525,7 +546,8 @@ class ProjectsTest : public QObject {
             hive.WriteString(std::string(kProjectsKey) + "\\beta", "x", "1");
             hive.Save();
         }
-        TLoadConfigForm form(nullptr, f.HiveFile().toStdString(), f.Log.Prompts());
+        TLoadConfigForm form(
+            nullptr, [&f] { return f.HiveFile().toStdString(); }, f.Log.Prompts());
         QStringList afterDelete;
         bool okAfterDelete = true, deleteAfterDelete = true, readOnly = false;
         QString edit;
@@ -573,7 +595,8 @@ class ProjectsTest : public QObject {
 
     void configurationDialogOnAMissingKey() {
         TWindowFixture f;
-        TLoadConfigForm form(nullptr, f.HiveFile().toStdString(), f.Log.Prompts());
+        TLoadConfigForm form(
+            nullptr, [&f] { return f.HiveFile().toStdString(); }, f.Log.Prompts());
         bool ok = true;
         int count = -1;
         f.Log.OnDialog = [&](QDialog&) {
@@ -595,7 +618,8 @@ class ProjectsTest : public QObject {
             hive.CreateKey(std::string(kProjectsKey) + "\\Existing");
             hive.Save();
         }
-        TLoadConfigForm form(nullptr, f.HiveFile().toStdString(), f.Log.Prompts());
+        TLoadConfigForm form(
+            nullptr, [&f] { return f.HiveFile().toStdString(); }, f.Log.Prompts());
         QString shown;
         bool okEmpty = true, okTyped = false, readOnly = true;
         f.Log.OnDialog = [&](QDialog&) {

@@ -32,7 +32,8 @@ TFISPStat::TFISPStat(QWidget* owner) : QDialog(owner) {
     l->addWidget(new QLabel(QStringLiteral("Additional Information:"), this));
     l->addWidget(AddInfo, 1);
     l->addLayout(buttons);
-    resize(420, 320);
+    // A fixed dialog border: the dialog is not resized.
+    setFixedSize(420, 320);
 
     connect(CopyButton, &QPushButton::clicked, this, &TFISPStat::CopyToClipboard);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -56,6 +56,8 @@ Tmain::Tmain(QStringList Arguments, TUserPrompts Prompts, QWidget* parent)
     CreatePages();
     CreateStatusBar();
     ConnectCommands();
+    ConnectProjectCommands();
+    ConnectSupportTools();
     FormCreate();
     SetDriverHost(this);
     UpdateActions();
@@ -333,6 +335,7 @@ void Tmain::DeInitialize() {
             failures = QString::fromStdString(e.what());
         }
     }
+    KeepGlobalAutoProgram();
     // Settings that were never read from the registry (start-up failed
     // before) are not written over it.
     if (FSettingsLoaded) FISPSettings->SaveSettings(kGlobalKey, sl_registry, ss_global);

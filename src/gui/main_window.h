@@ -29,6 +29,7 @@
 #include <QStringList>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -48,6 +49,7 @@ class QTimer;
 class TFileVersionInfo;
 class TFillDialog;
 class THexWindow;
+class TLoadConfigForm;
 class TISPProgrammer;
 class TSerialNum;
 class TStatusLog;
@@ -152,8 +154,29 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     // The about box text.
     QString AboutText() const;
 
-    // --- commands built in their own files later (pending_commands.cpp
-    // holds their bodies until then) ---
+    // --- projects (projects.cpp) ---
+    // Loads a project file and applies it: Auto Program choice, device,
+    // family, hardware, data files, driver settings; opens the programmer.
+    void LoadFromProject(const QString& AProjectName);
+    // Writes the current set-up and every project-scoped setting to a file.
+    void SaveToProject(const QString& AProjectName);
+    void LoadWorkSpaceExecute();
+    void SaveWorkspaceExecute();
+    // Applies an old project kept in the registry (a regedit export can be
+    // merged from the same dialog).
+    void ExportOldNorvoProjects1Click();
+
+    // --- support tools (support_tools.cpp, firmware_update.cpp) ---
+    void Copydevicelisttoclipboard1Click();
+    // The help file beside the program, opened by the desktop's handler.
+    QString HelpFile() const;
+    void HelpTopics1Click();
+    void UpdatesWebsite1Click();
+    void Tessel1Click();
+    // How long the firmware updater may run before it is killed.
+    std::chrono::milliseconds FirmwareUpdaterLimit{std::chrono::minutes(5)};
+
+    // --- Auto Program (auto_program.cpp), firmware update (firmware_update.cpp) ---
     // Auto Program: the chosen steps in one run; /A runs it at start-up.
     void AutoProgramExecute();
     // The firmware update command; the error handler offers it.
@@ -401,6 +424,27 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     bool AutoOn = false;
     // The project file last loaded or saved.
     QString ProjectName;
+
+  private:
+    // Projects and support tools.
+    void ConnectProjectCommands();
+    void ConnectSupportTools();
+    void LoadProject(const std::string& Path, TSaveLocation Location);
+    void LoadProjectDataFile(const std::string& File, int Size, THexList& Buffer, const QString& Failure);
+    // At exit: a project-scoped Auto Program choice is not written to the
+    // registry; the last global one is kept there.
+    void KeepGlobalAutoProgram();
+    std::string HiveFileName() const;
+    // The firmware updater's run; the warning text when it did not run to
+    // its end.
+    QString RunFirmwareUpdater();
+    // The global Auto Program choice as it was when a project save made it
+    // project-scoped.
+    std::vector<TSetting> FGlobalAutoProgram;
+    // The saved-configurations dialog with the project file dialogs, made at
+    // its first use and kept for the run.
+    TLoadConfigForm& LoadConfigForm();
+    TLoadConfigForm* FLoadConfigForm = nullptr;
 
   private:
     struct TEnableRule {

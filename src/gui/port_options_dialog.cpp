@@ -94,8 +94,27 @@ int Tfispgold::PortNumber(const QString& Entry) {
 }
 
 void Tfispgold::SetupPortsLpt(const std::string& PortName) {
-    PortSelector->addItem(QString::fromStdString(PortName));
+    const QString entry = QString::fromStdString(PortName);
+    PortSelector->addItem(entry, entry);
     UpdateOk();
+}
+
+QString Tfispgold::Entry(int Index) const {
+    const QVariant entry = PortSelector->itemData(Index);
+    return entry.isValid() ? entry.toString() : PortSelector->itemText(Index);
+}
+
+void Tfispgold::ShowComPaths() {
+    if (!FComPathOf) return;
+    for (int i = 0; i < PortSelector->count(); ++i) {
+        const QString entry = Entry(i);
+        if (!entry.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive)) continue;
+        const int n = PortNumber(entry);
+        const std::string path = n > 0 ? FComPathOf(n) : std::string();
+        if (path.empty()) continue;
+        PortSelector->setItemText(i, entry + QStringLiteral(" = ") + QString::fromStdString(path));
+        PortSelector->setItemData(i, QString::fromStdString(path), Qt::ToolTipRole);
+    }
 }
 
 void Tfispgold::UpdateOk() {
@@ -104,8 +123,9 @@ void Tfispgold::UpdateOk() {
 }
 
 bool Tfispgold::Execute(int selected, int, std::uint8_t AFlashTime, std::uint8_t AEEPROMTime) {
+    ShowComPaths();
     for (int i = 0; i < PortSelector->count(); ++i) {
-        if (PortNumber(PortSelector->itemText(i)) == selected + 1) {
+        if (PortNumber(Entry(i)) == selected + 1) {
             PortSelector->setCurrentIndex(i);
             break;
         }
@@ -140,7 +160,7 @@ int Tfispgold::GetPortLpt() {
 }
 
 int Tfispgold::GetPort() {
-    const int n = PortNumber(PortSelector->currentText());
+    const int n = PortSelector->currentIndex() >= 0 ? PortNumber(Entry(PortSelector->currentIndex())) : -1;
     return n > 0 ? n - 1 : -1;
 }
 

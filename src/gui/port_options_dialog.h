@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QComboBox;
 class QGroupBox;
@@ -42,6 +43,13 @@ class Tfispgold : public QDialog, public TPortOptionsDialog {
     std::uint8_t GetEEPROMTime() override;
     std::uint8_t GetFlashTime() override { return FlashTime; }
 
+    // The device path a "COM<n>" entry stands for (empty when unknown);
+    // asked when the dialog is shown, so that each such entry shows its
+    // device. Without it the entries show their names only.
+    void SetComPortPaths(std::function<std::string(int Number)> PathOf) { FComPathOf = std::move(PathOf); }
+    // The entry at Index as it was added (its shown text may add the path).
+    QString Entry(int Index) const;
+
     QGroupBox* GroupBox2;
     QComboBox* PortSelector;
     QGroupBox* GroupBox1;
@@ -58,9 +66,11 @@ class Tfispgold : public QDialog, public TPortOptionsDialog {
 
   private:
     void UpdateOk();
+    void ShowComPaths();
 
     const TDevice* FDevice;
     std::function<int(QDialog&)> FExec;
+    std::function<std::string(int)> FComPathOf;
     std::uint8_t FlashTime = 0;
     std::uint8_t EEPROMTime = 0;
 };

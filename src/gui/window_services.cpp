@@ -5,6 +5,7 @@
 #include "gui/port_options_dialog.h"
 #include "gui/status_log.h"
 #include "programmer/smart_parallel.h"
+#include "programmer/smart_serial.h"
 
 #include <QTabWidget>
 
@@ -21,7 +22,15 @@ void Tmain::ClearStatusLog() {
 }
 
 std::unique_ptr<TPortOptionsDialog> Tmain::CreateOptionsDialog() {
-    return std::make_unique<Tfispgold>(this, CurrentDevice(), FPrompts.ExecDialog);
+    auto dialog = std::make_unique<Tfispgold>(this, CurrentDevice(), FPrompts.ExecDialog);
+    // The serial kind's port names stand for device paths through its table.
+    dialog->SetComPortPaths([this](int Number) -> std::string {
+        const auto* serial = dynamic_cast<const TSmartSerial*>(Hardwr());
+        if (!serial) return {};
+        return serial->CommDriver() ? serial->CommDriver()->PortTable().PathOf(Number)
+                                    : serial->PortTable().PathOf(Number);
+    });
+    return dialog;
 }
 
 void Tmain::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,

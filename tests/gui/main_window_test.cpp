@@ -438,9 +438,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.ReadFuses->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F12));
         QCOMPARE(w.AutoProgram->shortcut(), QKeySequence(Qt::Key_F5));
         QCOMPARE(w.LoadFlash->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-        // Entries of commands not part of this window yet are disabled.
-        for (QAction* a : {w.LoadWorkSpace})
-            QVERIFY(!a->isEnabled());
         QCOMPARE(w.SaveFilters.size(), 10);
         QCOMPARE(w.LoadFilters.size(), 12);
         QCOMPARE(w.LoadFilters.last(), QStringLiteral("Binary Files  (*.bin)"));

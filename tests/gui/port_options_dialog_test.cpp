@@ -4,6 +4,7 @@
 
 #include "catalogue/device_list.h"
 #include "gui/hex_edit.h"
+#include "main_window_fixture.h"
 #include "programmer/smart_parallel.h"
 
 #include <QComboBox>
@@ -86,6 +87,64 @@ class PortOptionsDialogTest : public QObject {
             d->SetupPortsLpt(p);
         QVERIFY(d->Execute(11, 0, 0, 0));
         QCOMPARE(d->GetPort(), 2);
+    }
+
+    void serialEntriesShowTheirDevices() {
+        TRun run;
+        QStringList shown;
+        QString tip;
+        int preselected = -1;
+        run.Operator = [&](Tfispgold& d) {
+            for (int i = 0; i < d.PortSelector->count(); ++i)
+                shown << d.PortSelector->itemText(i);
+            tip = d.PortSelector->itemData(1, Qt::ToolTipRole).toString();
+            preselected = d.PortSelector->currentIndex();
+            d.PortSelector->setCurrentIndex(1);
+        };
+        auto d = Dialog(run);
+        d->SetComPortPaths([](int n) -> std::string {
+            if (n == 1) return "/dev/ttyS0";
+            if (n == 12) return "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+            return {};
+        });
+        for (const char* p : {"COM1", "COM12", "COM5", "ttyUSB0"})
+            d->SetupPortsLpt(p);
+        QVERIFY(d->Execute(11, 0, 0, 0));
+        QCOMPARE(shown, (QStringList{"COM1 = /dev/ttyS0",
+                                     "COM12 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
+                                     "COM5", "ttyUSB0"}));
+        QCOMPARE(tip, QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"));
+        QCOMPARE(preselected, 1);
+        QCOMPARE(d->GetPort(), 11);
+        QCOMPARE(d->Entry(1), QStringLiteral("COM12"));
+    }
+
+    void serialKindShowsItsPortTable() {
+        // The window's dialog for the serial kind: COM1 (a device that is
+        // not there, so the start-up open fails at once) and COM7 as the
+        // settings name them; devices found on this computer may follow.
+        TWindowFixture f;
+        f.WriteHive(
+            QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT]\r\n"
+                           "\"LASTHARDWARE\"=\"Norvo ISP (COM)\"\r\n\r\n"
+                           "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\COMPORTS]\r\n"
+                           "\"COM1\"=\"/nonexistent/norvo-tty\"\r\n"
+                           "\"COM7\"=\"/nonexistent/norvo-usb\"\r\n\r\n"));
+        Tmain& w = f.Start();
+        QStringList shown;
+        f.Log.OnDialog = [&](QDialog& d) {
+            auto& dialog = static_cast<Tfispgold&>(d);
+            for (int i = 0; i < dialog.PortSelector->count(); ++i)
+                shown << dialog.PortSelector->itemText(i);
+            return int(QDialog::Rejected);
+        };
+        w.OptionsButton->click();
+        QCOMPARE(f.Log.DialogTitles, QStringList{"ISP Configuration"});
+        QVERIFY(shown.size() >= 2);
+        QCOMPARE(shown.mid(0, 1), QStringList{"COM1 = /nonexistent/norvo-tty"});
+        QVERIFY2(shown.contains(QStringLiteral("COM7 = /nonexistent/norvo-usb")),
+                 qPrintable(shown.join(", ")));
     }
 
     void eepromTime_data() {

@@ -1,5 +1,7 @@
 #include "ports/dev_port_io.h"
 
+#include <cstdlib>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -12,6 +14,13 @@ namespace {
 constexpr off_t kBiosLptTable = 0x408;
 
 } // namespace
+
+TDevPortPaths TDevPortPaths::FromEnvironment() {
+    TDevPortPaths paths;
+    if (const char* port = std::getenv("NORVOISP_PORT_DEVICE"); port && *port)
+        paths.Port = port;
+    return paths;
+}
 
 TDevPortIo::TDevPortIo(TDevPortPaths Paths) : FPaths(std::move(Paths)) {}
 

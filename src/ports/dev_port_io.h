@@ -14,6 +14,11 @@ struct TDevPortPaths {
     std::string Port = "/dev/port";
     std::string Memory = "/dev/mem";
     std::string PrinterPrefix = "/dev/lp"; // followed by the number, 0 for LPT1
+
+    // The defaults, with the port device replaced by NORVOISP_PORT_DEVICE when
+    // set. The test suite points it at a path that does not exist, so no test
+    // ever drives a real printer port on the machine that runs it.
+    static TDevPortPaths FromEnvironment();
 };
 
 class TDevPortIo : public TLptIo {

@@ -68,7 +68,7 @@ TEST(HardwareKinds, TheParallelKindWithoutAPrinterPort) {
     lpt->SetDevice(DeviceList().GetNewDeviceInstance("24C02", TProgrammerSupport{pk_eisp}));
     try {
         lpt->HardwareOpen();
-        FAIL() << "no printer port access in this build";
+        FAIL() << "the test environment points the port device nowhere";
     } catch (const EISPException& e) {
         EXPECT_EQ(e.Message(), "LPT port not found or in use by another program");
         EXPECT_EQ(e.HardwareName, "NORVO ISP (LPT)");

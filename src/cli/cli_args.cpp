@@ -19,8 +19,7 @@ CliArgs::CliArgs(const std::vector<std::string>& args, const std::set<std::strin
         }
         if (valueOptions.count(name)) {
             if (!inlineValue) {
-                if (i + 1 >= args.size())
-                    throw CliUsageError("option --" + name + " needs a value");
+                if (i + 1 >= args.size()) throw CliUsageError("option --" + name + " needs a value");
                 value = args[++i];
             }
             FValues[name] = value;
@@ -34,8 +33,7 @@ CliArgs::CliArgs(const std::vector<std::string>& args, const std::set<std::strin
 
 std::optional<std::string> CliArgs::Value(const std::string& name) const {
     auto it = FValues.find(name);
-    if (it == FValues.end())
-        return std::nullopt;
+    if (it == FValues.end()) return std::nullopt;
     return it->second;
 }
 
@@ -45,8 +43,7 @@ std::string CliArgs::ValueOr(const std::string& name, const std::string& fallbac
 
 std::optional<long> CliArgs::IntValue(const std::string& name, long lo, long hi) const {
     auto v = Value(name);
-    if (!v)
-        return std::nullopt;
+    if (!v) return std::nullopt;
     long n = 0;
     const char* b = v->data();
     const char* e = b + v->size();

@@ -46,8 +46,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return EXIT_OK;
     }
     for (const auto& c : CliCommands()) {
-        if (first != c.Name)
-            continue;
+        if (first != c.Name) continue;
         const std::vector<std::string> rest(args.begin() + 1, args.end());
         if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
             out << "Usage: norvoisp-cli " << c.Name << " " << c.Usage << "\n" << c.Summary << "\n";

@@ -18,18 +18,16 @@ int RunDevices(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (auto f = a.Value("family")) {
         const std::string wanted = AsciiUpper(*f);
         for (int i = 0; i < 3; ++i)
-            if (wanted == kFamilies[i])
-                family = i;
-        if (family < 0)
-            throw CliUsageError("--family must be 24C, 25C or 93C");
+            if (wanted == kFamilies[i]) family = i;
+        if (family < 0) throw CliUsageError("--family must be 24C, 25C or 93C");
     }
     out << std::left << std::setw(12) << "Device" << std::setw(8) << "Family" << std::right << std::setw(8)
-        << "Size" << std::setw(6) << "Page" << std::setw(10) << "Write ms" << "\n";
+        << "Size" << std::setw(6) << "Page" << std::setw(10) << "Write ms"
+        << "\n";
     const auto& list = DeviceList();
     for (int i = 0; i < list.NumDevices(); ++i) {
         const TDevice* d = list.Device(i);
-        if (family >= 0 && d->ProgrammerId() != family)
-            continue;
+        if (family >= 0 && d->ProgrammerId() != family) continue;
         out << std::left << std::setw(12) << d->DeviceName() << std::setw(8) << kFamilies[d->ProgrammerId()]
             << std::right << std::setw(8) << d->FlashSize() << std::setw(6) << d->PageSize() << std::setw(10)
             << d->EEPROMTime() << "\n";

@@ -17,8 +17,7 @@ constexpr off_t kBiosLptTable = 0x408;
 
 TDevPortPaths TDevPortPaths::FromEnvironment() {
     TDevPortPaths paths;
-    if (const char* port = std::getenv("NORVOISP_PORT_DEVICE"); port && *port)
-        paths.Port = port;
+    if (const char* port = std::getenv("NORVOISP_PORT_DEVICE"); port && *port) paths.Port = port;
     return paths;
 }
 

@@ -3,11 +3,17 @@
 namespace {
 TDriverHost* gHost = nullptr;
 
-const TFusePanel* Panel() { return gHost ? gHost->FusePanel() : nullptr; }
+const TFusePanel* Panel() {
+    return gHost ? gHost->FusePanel() : nullptr;
+}
 } // namespace
 
-void SetDriverHost(TDriverHost* Host) { gHost = Host; }
-TDriverHost* DriverHost() { return gHost; }
+void SetDriverHost(TDriverHost* Host) {
+    gHost = Host;
+}
+TDriverHost* DriverHost() {
+    return gHost;
+}
 
 int HostResetPolarity() {
     const TFusePanel* p = Panel();

@@ -14,5 +14,6 @@ void TVicLptPort::SetCurrentLPT(int Number) {
 }
 
 std::unique_ptr<TParallelPort> NewSystemParallelPort() {
-    return std::make_unique<TVicLptPort>(std::make_unique<TVicLPT>(std::make_unique<TDevPortIo>(TDevPortPaths::FromEnvironment()), "/"));
+    return std::make_unique<TVicLptPort>(
+        std::make_unique<TVicLPT>(std::make_unique<TDevPortIo>(TDevPortPaths::FromEnvironment()), "/"));
 }

@@ -41,9 +41,12 @@ TEST(CliDevices, FamilyFilterKeepsCatalogueOrder) {
 }
 
 TEST(CliDevices, UsageErrorsExitTwo) {
-    for (auto args : std::vector<std::vector<std::string>>{
-             {"devices", "--family", "26C"}, {"devices", "--family"}, {"devices", "--bogus"},
-             {"devices", "extra"}, {"nosuchcommand"}, {}}) {
+    for (auto args : std::vector<std::vector<std::string>>{{"devices", "--family", "26C"},
+                                                           {"devices", "--family"},
+                                                           {"devices", "--bogus"},
+                                                           {"devices", "extra"},
+                                                           {"nosuchcommand"},
+                                                           {}}) {
         auto r = Cli(args);
         EXPECT_EQ(r.code, 2) << r.out;
         EXPECT_FALSE(r.err.empty());

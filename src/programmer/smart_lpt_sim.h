@@ -5,16 +5,16 @@
 // selected device into the unit's socket, keeping its memory in an image
 // file, and the unit's transcript. Time runs on the unit's virtual clock.
 //
-// The image, transcript, address pins and ORG pin are set up from the same
-// environment variables as the serial simulated kind (NORVOISP_SIM_IMAGE,
-// NORVOISP_SIM_TRANSCRIPT, NORVOISP_SIM_BUS, NORVOISP_SIM_ORG; see smart_sim.h).
+// That bench work is a TSimChipSocket shared with the serial simulated kind:
+// the image, transcript, address pins and ORG pin are set up from the same
+// environment variables (NORVOISP_SIM_IMAGE, NORVOISP_SIM_TRANSCRIPT,
+// NORVOISP_SIM_BUS, NORVOISP_SIM_ORG; see sim_chip_socket.h).
 #pragma once
 
+#include "programmer/sim_chip_socket.h"
 #include "programmer/sim_parallel_port.h"
 #include "programmer/smart_parallel.h"
-#include "programmer/smart_sim.h"
 
-#include <fstream>
 #include <string>
 
 class TSmartLptSim : public TSmartParallel {
@@ -40,15 +40,14 @@ class TSmartLptSim : public TSmartParallel {
     void SaveImage();
     // The image file of the selected device ("" without NORVOISP_SIM_IMAGE).
     std::string ImageFile() const;
-    const TSimOptions& Options() const { return FOptions; }
+    const TSimOptions& Options() const { return FSocket.Options(); }
 
   private:
+    // The module's port if it is the simulated one, else nullptr.
+    static TSimParallelPort* PortIfSimulated();
     void ApplyOrganisation();
     // The unit the transcript sink is on, if it is still the port's.
     TProgrammerUnit* SinkUnit() const;
 
-    TSimOptions FOptions;
-    std::string FChipImage; // image file of the chip in the socket
-    std::ofstream FTranscript;
-    TProgrammerUnit* FSinkUnit = nullptr; // the unit the transcript sink is on
+    TSimChipSocket FSocket;
 };

@@ -3,40 +3,18 @@
 // process, holding a chip model of the selected device. Everything above the
 // byte layer is the real serial driver; the unit, the chip and the line run
 // on the link's virtual clock, so pauses and time-outs cost no real time.
-//
-// Set up from the environment:
-//   NORVOISP_SIM_IMAGE       file that keeps the chip's memory between runs
-//                            (loaded when the chip is inserted, saved when
-//                            the driver closes); a folder keeps one file per
-//                            device, "<folder>/<device name>.bin"; a 25C
-//                            chip's status register bits go beside it
-//                            ("<image>.status")
-//   NORVOISP_SIM_TRANSCRIPT  file the unit's transcript is appended to
-//   NORVOISP_SIM_BAUD        line speed, default 115200; 0 = no wire time
-//   NORVOISP_SIM_BUS         the 24C chip's address pins A2..A0, 0..7 (default 0)
-//   NORVOISP_SIM_ORG         the 93C chip's ORG pin, 8 or 16; by default it
-//                            follows the organisation the driver is given
+// The chip in the unit's socket, its image file and the transcript file are
+// kept by a TSimChipSocket, set up from the environment variables listed in
+// sim_chip_socket.h (NORVOISP_SIM_BAUD sets this kind's line speed).
 #pragma once
 
 #include "byte_link.h"
+#include "programmer/sim_chip_socket.h"
 #include "programmer/sim_serial_line.h"
 #include "programmer/smart_serial.h"
 #include "unit.h"
 
-#include <fstream>
 #include <string>
-
-struct TSimOptions {
-    std::string Image;
-    std::string Transcript;
-    std::uint32_t BaudRate = 115200;
-    std::uint8_t AddressPins = 0;
-    int Organisation = 0;        // 8 or 16; 0 = follows the driver
-    bool KeepTranscript = false; // keep the exchanges in memory (tests)
-
-    // Raises EISPException naming the variable for a bad value.
-    static TSimOptions FromEnvironment();
-};
 
 class TSmartSim : public TSmartSerial {
   public:
@@ -55,7 +33,7 @@ class TSmartSim : public TSmartSerial {
 
     TProgrammerUnit& Unit() { return FUnit; }
     TByteLink& Link() { return FLink; }
-    const TSimOptions& Options() const { return FOptions; }
+    const TSimOptions& Options() const { return FSocket.Options(); }
     // The image file of the selected device ("" without NORVOISP_SIM_IMAGE).
     std::string ImageFile() const;
     // Puts a chip of the selected device in the unit's socket unless one is
@@ -68,12 +46,8 @@ class TSmartSim : public TSmartSerial {
     std::unique_ptr<TComPort> NewPort() override;
 
   private:
-    void ApplyOrganisation();
-
-    TSimOptions FOptions;
+    TSimChipSocket FSocket; // first: the link takes its line speed
     TProgrammerUnit FUnit;
     TByteLink FLink;
     TSimLinkClock FClock;
-    std::string FChipImage; // image file of the chip in the socket
-    std::ofstream FTranscript;
 };

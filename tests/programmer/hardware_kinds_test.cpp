@@ -1,5 +1,6 @@
-// The kinds the driver module registers at start-up, and the hidden kind's
-// simulated chip and its image file.
+// The kinds the driver module registers at start-up, and the simulated
+// kinds' chip socket: the chip, its image file and the transcript file.
+#include "chips/eeprom_25c.h"
 #include "errors/errors.h"
 #include "programmer/hardware_registry.h"
 #include "programmer/smart_dongle.h"
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -182,6 +184,81 @@ TEST(SimKind, The93COrganisationFollowsTheDriverUnlessFixed) {
         // Nine command bits where the chip takes ten: no dummy 0 after the address.
         EXPECT_EQ(e.Message(), "Microwire exchange out of sync");
     }
+}
+
+TEST(SimChipSocket, A25CChipKeepsItsProtectionBitsBesideItsImage) {
+    TTempDir dir;
+    TSimOptions options;
+    options.Image = dir.File("chip.bin");
+    TISPProgrammer driver;
+    driver.SetHardwareName("NORVO ISP (SIM)");
+    driver.SetDevice(DeviceList().GetNewDeviceInstance("25C040", TProgrammerSupport{pk_eisp}));
+    {
+        TSimChipSocket socket(driver, options);
+        TProgrammerUnit unit;
+        socket.EnsureChip(unit, *driver.Device());
+        auto* chip = dynamic_cast<T25CChip*>(unit.Chip());
+        ASSERT_NE(chip, nullptr);
+        chip->Memory()[0x1FF] = 0x42;
+        chip->SetNonVolatileStatus(0x8C);
+        socket.SaveImage(unit);
+    }
+    std::ifstream status(dir.File("chip.bin.status"), std::ios::binary);
+    EXPECT_EQ(status.get(), 0x8C); // WPEN, BP1, BP0
+    EXPECT_EQ(status.get(), EOF);
+    {
+        TSimChipSocket socket(driver, options);
+        TProgrammerUnit unit;
+        socket.EnsureChip(unit, *driver.Device());
+        auto* chip = dynamic_cast<T25CChip*>(unit.Chip());
+        ASSERT_NE(chip, nullptr);
+        EXPECT_EQ(chip->Memory()[0x1FF], 0x42);
+        EXPECT_EQ(chip->Status() & 0x8C, 0x8C);
+    }
+    // A chip model's refusal leaves as the hardware's error: the image is
+    // larger than a 25C010.
+    driver.SetDevice(DeviceList().GetNewDeviceInstance("25C010", TProgrammerSupport{pk_eisp}));
+    TSimChipSocket socket(driver, options);
+    TProgrammerUnit unit;
+    try {
+        socket.EnsureChip(unit, *driver.Device());
+        FAIL() << "an image larger than the chip";
+    } catch (const EISPException& e) {
+        EXPECT_EQ(e.HardwareName, "NORVO ISP (SIM)");
+    }
+    EXPECT_EQ(unit.Chip(), nullptr);
+}
+
+TEST(SimChipSocket, TheTranscriptFileFollowsTheUnitItIsPutOn) {
+    TTempDir dir;
+    TISPProgrammer driver;
+    TSimOptions options;
+    options.Transcript = dir.Path(); // a folder
+    EXPECT_THROW(TSimChipSocket(driver, options), EISPException);
+
+    options.Transcript = dir.File("unit.log");
+    TSimChipSocket socket(driver, options);
+    TProgrammerUnit first, second;
+    EXPECT_EQ(socket.TranscriptUnit(), nullptr);
+    socket.AttachTranscript(first);
+    socket.AttachTranscript(first); // once is enough
+    first.Transcript().AddEvent(TSimTime{}, "on the first unit");
+    socket.AttachTranscript(second);
+    EXPECT_EQ(socket.TranscriptUnit(), &second);
+    second.Transcript().AddEvent(TSimTime{}, "on the second unit");
+    first.Transcript().SetSink(nullptr);
+    second.Transcript().SetSink(nullptr);
+
+    std::ifstream in(dir.File("unit.log"));
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto count = [&](const std::string& text) {
+        std::size_t n = 0;
+        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("on the first unit"), 1u);
+    EXPECT_EQ(count("on the second unit"), 1u);
 }
 
 } // namespace

@@ -1,0 +1,128 @@
+#include "programmer/sim_chip_socket.h"
+
+#include "chips/chip_factory.h"
+#include "chips/eeprom_25c.h"
+#include "chips/eeprom_93c.h"
+#include "errors/errors.h"
+#include "tools/image_file.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+std::string Env(const char* Name) {
+    const char* v = std::getenv(Name);
+    return v ? v : "";
+}
+
+long Number(const char* Name, long Lo, long Hi, long Default) {
+    const std::string text = Env(Name);
+    if (text.empty()) return Default;
+    long value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size() || value < Lo || value > Hi)
+        throw EISPException(std::string(Name) + " must be a number from " + std::to_string(Lo) + " to " +
+                                std::to_string(Hi) + " (it is \"" + text + "\")",
+                            false, "");
+    return value;
+}
+
+// Runs Work; a failure of the chip models or the image files leaves as an
+// EISPException that names the hardware.
+template <class TWork> void NamingTheHardware(const std::string& Hardware, TWork&& Work) {
+    try {
+        Work();
+    } catch (const EISPException&) {
+        throw;
+    } catch (const Exception& e) {
+        throw EISPException(e.Message(), false, Hardware);
+    }
+}
+
+// The non-volatile bits of a 25C status register: WPEN, BP1, BP0.
+constexpr std::uint8_t NonVolatileStatus = 0x8C;
+
+} // namespace
+
+TSimOptions TSimOptions::FromEnvironment() {
+    TSimOptions o;
+    o.Image = Env("NORVOISP_SIM_IMAGE");
+    o.Transcript = Env("NORVOISP_SIM_TRANSCRIPT");
+    o.BaudRate = static_cast<std::uint32_t>(Number("NORVOISP_SIM_BAUD", 0, 4000000, 115200));
+    o.AddressPins = static_cast<std::uint8_t>(Number("NORVOISP_SIM_BUS", 0, 7, 0));
+    o.Organisation = static_cast<int>(Number("NORVOISP_SIM_ORG", 8, 16, 0));
+    if (o.Organisation != 0 && o.Organisation != 8 && o.Organisation != 16)
+        throw EISPException("NORVOISP_SIM_ORG must be 8 or 16", false, "");
+    return o;
+}
+
+TSimChipSocket::TSimChipSocket(const TISPProgrammer& Driver, TSimOptions Options)
+    : FDriver(Driver), FOptions(std::move(Options)) {
+    if (!FOptions.Transcript.empty()) {
+        FTranscript.open(FOptions.Transcript, std::ios::app);
+        if (!FTranscript)
+            throw EISPException("Cannot write the transcript \"" + FOptions.Transcript + "\"", false, "");
+    }
+}
+
+int TSimChipSocket::DriverOrganisation() const {
+    return FDriver.ProgMode() == 8 ? 8 : 16;
+}
+
+std::string TSimChipSocket::ImageFile() const {
+    const TDevice* device = FDriver.Device();
+    if (FOptions.Image.empty() || !device) return {};
+    std::error_code ec;
+    if (std::filesystem::is_directory(FOptions.Image, ec))
+        return (std::filesystem::path(FOptions.Image) / (device->DeviceName() + ".bin")).string();
+    return FOptions.Image;
+}
+
+void TSimChipSocket::SaveImage(TProgrammerUnit& Unit) {
+    TSimChip* chip = Unit.Chip();
+    if (!chip || FChipImage.empty()) return;
+    NamingTheHardware(FDriver.HardwareName(), [&] {
+        SaveImageFile(FChipImage, chip->Memory());
+        if (auto* spi = dynamic_cast<T25CChip*>(chip))
+            SaveImageFile(FChipImage + ".status",
+                          {static_cast<std::uint8_t>(spi->Status() & NonVolatileStatus)});
+    });
+}
+
+void TSimChipSocket::EnsureChip(TProgrammerUnit& Unit, const TDevice& Device) {
+    if (Unit.Chip() && Unit.Chip()->Name() == Device.DeviceName()) return;
+    SaveImage(Unit);
+    TChipOptions options;
+    options.AddressPins = FOptions.AddressPins;
+    options.Organisation = FOptions.Organisation ? FOptions.Organisation : DriverOrganisation();
+    std::unique_ptr<TSimChip> chip;
+    const std::string image = ImageFile();
+    NamingTheHardware(FDriver.HardwareName(), [&] {
+        chip = MakeChip(Device.DeviceName(), options);
+        if (image.empty()) return;
+        LoadImageFile(image, chip->Memory());
+        std::vector<std::uint8_t> status(1, 0);
+        if (auto* spi = dynamic_cast<T25CChip*>(chip.get()); spi && LoadImageFile(image + ".status", status))
+            spi->SetNonVolatileStatus(status[0]);
+    });
+    Unit.InsertChip(std::move(chip));
+    FChipImage = image;
+}
+
+void TSimChipSocket::ApplyOrganisation(TProgrammerUnit& Unit) {
+    if (FOptions.Organisation) return;
+    if (auto* chip = dynamic_cast<T93CChip*>(Unit.Chip())) chip->SetOrganisation(DriverOrganisation());
+}
+
+void TSimChipSocket::AttachTranscript(TProgrammerUnit& Unit) {
+    if (!FTranscript.is_open() || FTranscriptUnit == &Unit) return;
+    FTranscriptUnit = &Unit;
+    Unit.Transcript().SetSink([this](const TExchange& e) {
+        FTranscript << TTranscript::Format(e);
+        FTranscript.flush();
+    });
+}

@@ -1,6 +1,7 @@
 #include "formats/data_file_io.h"
 
-#include <atomic>
+#include "fileio/atomic_replace.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -23,11 +24,6 @@ class TFd {
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
     int Get() const { return FFd; }
-    int Release() {
-        const int fd = FFd;
-        FFd = -1;
-        return fd;
-    }
 
   private:
     int FFd;
@@ -67,33 +63,6 @@ std::size_t ReadSome(int fd, char* Buffer, std::size_t Count, const std::string&
     return got;
 }
 
-std::string DirectoryOf(const std::string& Path) {
-    const auto slash = Path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return Path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& Path) {
-    const auto slash = Path.find_last_of('/');
-    return slash == std::string::npos ? Path : Path.substr(slash + 1);
-}
-
-// Follows symbolic links to the file really written (a bounded number; a loop
-// is left for the rename to report).
-std::string ResolveLinks(std::string Path) {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (lstat(Path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return Path;
-        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        const ssize_t n = readlink(Path.c_str(), target.data(), target.size());
-        if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return Path;
-        target.resize(static_cast<std::size_t>(n));
-        Path = (!target.empty() && target.front() == '/') ? target : DirectoryOf(Path) + "/" + target;
-    }
-    return Path;
-}
-
 } // namespace
 
 bool DataFileExists(const std::string& FileName) {
@@ -128,54 +97,7 @@ std::optional<std::string> ReadDataBytes(const std::string& FileName, std::size_
 }
 
 void WriteDataFileAtomic(const std::string& FileName, std::string_view Data) {
-    if (FileName.empty()) Fail("Cannot create file", FileName, ENOENT);
-    const std::string target = ResolveLinks(FileName);
-    const std::string folder = DirectoryOf(target);
-
-    struct stat old {};
-    const bool hadOld = stat(target.c_str(), &old) == 0;
-    if (hadOld && S_ISDIR(old.st_mode)) Fail("Cannot create file", FileName, EISDIR);
-
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int raw = -1;
-    for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-        temp = folder + "/." + BaseNameOf(target) + ".tmp-" + std::to_string(getpid()) + "-" +
-               std::to_string(counter.fetch_add(1));
-        raw = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (raw < 0 && errno != EEXIST && errno != EINTR) break;
-    }
-    if (raw < 0) Fail("Cannot create file", FileName, errno);
-    TFd fd(raw);
-
-    const auto fail = [&](int err) {
-        close(fd.Release());
-        unlink(temp.c_str());
-        Fail("Cannot write file", FileName, err);
-    };
-    if (hadOld && fchmod(fd.Get(), old.st_mode & 07777) != 0) fail(errno);
-    while (!Data.empty()) {
-        const ssize_t n = write(fd.Get(), Data.data(), Data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        Data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    if (fsync(fd.Get()) != 0) fail(errno);
-    if (close(fd.Release()) != 0) {
-        const int err = errno;
-        unlink(temp.c_str());
-        Fail("Cannot write file", FileName, err);
-    }
-    if (rename(temp.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        unlink(temp.c_str());
-        Fail("Cannot write file", FileName, err);
-    }
-    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir);
-        close(dir);
-    }
+    if (const auto failure = ReplaceFileAtomic(FileName, Data))
+        Fail(failure->Step == TReplaceFailure::rs_create ? "Cannot create file" : "Cannot write file",
+             FileName, failure->Error);
 }

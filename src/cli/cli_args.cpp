@@ -31,6 +31,10 @@ CliArgs::CliArgs(const std::vector<std::string>& args, const std::set<std::strin
     }
 }
 
+void CliArgs::NoPositional() const {
+    if (!FPositional.empty()) throw CliUsageError("unexpected argument \"" + FPositional.front() + "\"");
+}
+
 std::optional<std::string> CliArgs::Value(const std::string& name) const {
     auto it = FValues.find(name);
     if (it == FValues.end()) return std::nullopt;
@@ -39,6 +43,12 @@ std::optional<std::string> CliArgs::Value(const std::string& name) const {
 
 std::string CliArgs::ValueOr(const std::string& name, const std::string& fallback) const {
     return Value(name).value_or(fallback);
+}
+
+std::string CliArgs::Required(const std::string& name) const {
+    auto v = Value(name);
+    if (!v) throw CliUsageError("option --" + name + " is required");
+    return *v;
 }
 
 std::optional<long> CliArgs::IntValue(const std::string& name, long lo, long hi) const {

@@ -22,9 +22,14 @@ class CliArgs {
             const std::set<std::string>& flags);
 
     const std::vector<std::string>& Positional() const { return FPositional; }
+    // A usage error naming the first positional argument, if there is one.
+    void NoPositional() const;
     bool Has(const std::string& name) const { return FValues.count(name) || FFlags.count(name); }
     std::optional<std::string> Value(const std::string& name) const;
     std::string ValueOr(const std::string& name, const std::string& fallback) const;
+    // The value of an option the subcommand cannot do without; a usage error
+    // when it is missing.
+    std::string Required(const std::string& name) const;
     // An integer option within [lo, hi]; a usage error otherwise.
     std::optional<long> IntValue(const std::string& name, long lo, long hi) const;
 

@@ -20,7 +20,9 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <iostream>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -54,6 +56,27 @@ std::string Lower(std::string s) {
     return s;
 }
 
+struct TWord {
+    const char* Word;
+    int Value;
+};
+
+// The number standing for option Name's word (letter case ignored), nothing
+// without the option; a usage error listing the words for another word.
+std::optional<int> WordValue(const CliArgs& Args, const std::string& Name,
+                             std::initializer_list<TWord> Words) {
+    const auto given = Args.Value(Name);
+    if (!given) return std::nullopt;
+    const std::string word = Lower(*given);
+    std::string expected;
+    for (auto w = Words.begin(); w != Words.end(); ++w) {
+        if (word == w->Word) return w->Value;
+        if (w != Words.begin()) expected += w + 1 == Words.end() ? " or " : ", ";
+        expected += w->Word;
+    }
+    throw CliUsageError("option --" + Name + " needs " + expected);
+}
+
 std::string Elapsed(std::chrono::steady_clock::duration d) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(d).count();
     const auto two = [](long long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
@@ -74,10 +97,9 @@ std::set<std::string> DeviceFlags(std::set<std::string> Extra) {
 
 TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err)
     : FOut(Out), FErr(Err) {
-    const auto device = Args.Value("device");
-    if (!device) throw CliUsageError("option --device is required");
-    FDevice = DeviceList().GetNewDeviceInstance(*device, TProgrammerSupport{pk_eisp});
-    if (!FDevice) throw CliUsageError("unknown device \"" + *device + "\" (see norvoisp-cli devices)");
+    const std::string device = Args.Required("device");
+    FDevice = DeviceList().GetNewDeviceInstance(device, TProgrammerSupport{pk_eisp});
+    if (!FDevice) throw CliUsageError("unknown device \"" + device + "\" (see norvoisp-cli devices)");
 
     const std::string hardware = Args.ValueOr("hardware", ComHardwareName);
     FHardwareIndex = GetHardwareIndex(hardware);
@@ -91,30 +113,10 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
         if (*org != 8 && *org != 16) throw CliUsageError("option --org needs 8 or 16");
         FOrganisation = static_cast<int>(*org);
     }
-    if (auto p = Args.Value("polarity")) {
-        const std::string v = Lower(*p);
-        if (v == "low")
-            FPolarity = 0;
-        else if (v == "high")
-            FPolarity = 1;
-        else if (v == "off")
-            FPolarity = 2;
-        else
-            throw CliUsageError("option --polarity needs low, high or off");
-    }
+    FPolarity = WordValue(Args, "polarity", {{"low", 0}, {"high", 1}, {"off", 2}}).value_or(FPolarity);
     FBus = static_cast<int>(Args.IntValue("bus", 0, 15).value_or(0));
     FDelay = static_cast<int>(Args.IntValue("delay", 0, 255).value_or(-1));
-    if (auto c = Args.Value("clock")) {
-        const std::string v = Lower(*c);
-        if (v == "fast")
-            FClock = 1;
-        else if (v == "medium")
-            FClock = 16;
-        else if (v == "slow")
-            FClock = 32;
-        else
-            throw CliUsageError("option --clock needs fast, medium or slow");
-    }
+    FClock = WordValue(Args, "clock", {{"fast", 1}, {"medium", 16}, {"slow", 32}}).value_or(FClock);
     FQuiet = Args.Has("quiet");
     FBar = !FQuiet && &Out == &std::cout && ::isatty(STDOUT_FILENO);
 
@@ -221,6 +223,11 @@ bool TDeviceSession::Operation(const std::string& Busy, const std::string& Compl
     return true;
 }
 
+bool TDeviceSession::Verify(THexList& Buffer) {
+    HandOverOrganisation();
+    return Operation("EEPROM: Verifying", "EEPROM: Verify Complete", [&] { FDriver->VerifyFlash(Buffer); });
+}
+
 bool TDeviceSession::Close() {
     if (!FOpen) return true;
     FOpen = false;
@@ -289,6 +296,7 @@ void TDeviceSession::Fail(const std::exception_ptr& Error) {
 }
 
 bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer) {
+    Buffer.SetSizeof(static_cast<std::uint32_t>(FDevice->FlashSize()));
     try {
         if (!DataFileExists(FileName)) {
             FErr << "EEPROM File Load: File load failed (" << FileName << ": no such file)\n";

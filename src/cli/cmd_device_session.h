@@ -47,11 +47,15 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     // terminal, then the completion line with the elapsed time. False after
     // a warning line.
     bool Operation(const std::string& Busy, const std::string& Complete, const std::function<void()>& Work);
+    // Verifies the device against Buffer, handing over the organisation
+    // first, as program (after programming) and verify do. False after a
+    // warning line.
+    bool Verify(THexList& Buffer);
     // Closes the programmer (the simulated kind saves its image then).
     bool Close();
 
-    // Loads a data file into Buffer (sized to the device): a recognised text
-    // format, otherwise binary. False after reporting why not.
+    // Sizes Buffer to the device and loads a data file into it: a recognised
+    // text format, otherwise binary. False after reporting why not.
     bool LoadFile(const std::string& FileName, THexList& Buffer);
     // Saves Buffer in format Code (1-10, 11 binary). False after reporting.
     bool SaveFile(const std::string& FileName, THexList& Buffer, int Code);

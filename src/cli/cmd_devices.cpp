@@ -12,8 +12,7 @@ const char* const kFamilies[] = {"24C", "25C", "93C"};
 
 int RunDevices(const std::vector<std::string>& args, std::ostream& out, std::ostream&) {
     CliArgs a(args, {"family"}, {});
-    if (!a.Positional().empty())
-        throw CliUsageError("unexpected argument \"" + a.Positional().front() + "\"");
+    a.NoPositional();
     int family = -1;
     if (auto f = a.Value("family")) {
         const std::string wanted = AsciiUpper(*f);

@@ -6,8 +6,7 @@ namespace {
 
 int RunErase(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs a(args, DeviceValueOptions(), DeviceFlags());
-    if (!a.Positional().empty())
-        throw CliUsageError("unexpected argument \"" + a.Positional().front() + "\"");
+    a.NoPositional();
     TDeviceSession session(a, out, err);
     if (!session.Open()) return EXIT_FAILED;
     bool ok = session.Operation("Erase: Erasing Device", "Erase: Complete",

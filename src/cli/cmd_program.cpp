@@ -7,22 +7,16 @@ namespace {
 
 int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs a(args, DeviceValueOptions({"file"}), DeviceFlags({"no-verify"}));
-    if (!a.Positional().empty())
-        throw CliUsageError("unexpected argument \"" + a.Positional().front() + "\"");
-    if (!a.Has("file")) throw CliUsageError("option --file is required");
+    a.NoPositional();
+    const std::string file = a.Required("file");
     TDeviceSession session(a, out, err);
     THexList buffer;
-    buffer.SetSizeof(static_cast<std::uint32_t>(session.Device().FlashSize()));
-    if (!session.LoadFile(*a.Value("file"), buffer)) return EXIT_USAGE;
+    if (!session.LoadFile(file, buffer)) return EXIT_USAGE;
     if (!session.Open()) return EXIT_FAILED;
     session.HandOverOrganisation();
     bool ok = session.Operation("EEPROM: Programming", "EEPROM: Programming Complete",
                                 [&] { session.Driver().ProgramFlash(buffer); });
-    if (ok && !a.Has("no-verify")) {
-        session.HandOverOrganisation();
-        ok = session.Operation("EEPROM: Verifying", "EEPROM: Verify Complete",
-                               [&] { session.Driver().VerifyFlash(buffer); });
-    }
+    if (ok && !a.Has("no-verify")) ok = session.Verify(buffer);
     ok = session.Close() && ok;
     return ok ? EXIT_OK : EXIT_FAILED;
 }

@@ -14,10 +14,8 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 
 int RunRead(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs a(args, DeviceValueOptions({"file", "to"}), DeviceFlags());
-    if (!a.Positional().empty())
-        throw CliUsageError("unexpected argument \"" + a.Positional().front() + "\"");
-    if (!a.Has("file")) throw CliUsageError("option --file is required");
-    const std::string file = *a.Value("file");
+    a.NoPositional();
+    const std::string file = a.Required("file");
     const int code = static_cast<int>(
         a.IntValue("to", 1, 11).value_or(EndsWith(file, ".bin") ? ft_Binary : ft_IntelHex32));
     TDeviceSession session(a, out, err);

@@ -42,8 +42,7 @@ void ShowStatus(std::ostream& out, std::uint8_t b) {
 
 int RunReadStatus(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs a(args, DeviceValueOptions(), DeviceFlags());
-    if (!a.Positional().empty())
-        throw CliUsageError("unexpected argument \"" + a.Positional().front() + "\"");
+    a.NoPositional();
     TDeviceSession session(a, out, err);
     RequireSpi(session);
     if (!session.Open()) return EXIT_FAILED;

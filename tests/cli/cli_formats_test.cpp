@@ -1,5 +1,5 @@
 // norvoisp-cli detect and convert.
-#include "cli/cli_command.h"
+#include "cli_run.h"
 #include "formats/file_loader.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +11,6 @@
 #include <sstream>
 
 namespace {
-
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result Cli(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
 
 class CliFormats : public testing::Test {
   protected:

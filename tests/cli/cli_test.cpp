@@ -1,21 +1,10 @@
-#include "cli/cli_command.h"
+#include "cli_run.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 namespace {
-
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result Cli(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
 
 std::vector<std::string> FirstColumn(const std::string& text) {
     std::vector<std::string> names;

@@ -1,7 +1,7 @@
 // The device commands of norvoisp-cli on the hidden simulated kind,
 // in-process: program, read, verify, erase and the status register, their
 // output lines and exit codes.
-#include "cli/cli_command.h"
+#include "cli_run.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +12,6 @@
 #include <sstream>
 
 namespace {
-
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result Cli(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int code = RunCli(args, out, err);
-    return {code, out.str(), err.str()};
-}
 
 // A temporary folder holding the registry file and the simulated chip's
 // images for the test's lifetime.
@@ -210,6 +199,26 @@ TEST_F(CliDevice, UsageAndInputErrorsExitTwo) {
         EXPECT_FALSE(r.err.empty());
     }
     EXPECT_EQ(Cli({"program", "--help"}).code, 0);
+}
+
+TEST_F(CliDevice, UsageErrorsSayWhatIsWrong) {
+    const struct {
+        std::vector<std::string> Args;
+        const char* Line;
+    } cases[] = {
+        {{"verify", "--device", "24C02"}, "norvoisp-cli verify: option --file is required"},
+        {{"program", "--file", "x.bin"}, "norvoisp-cli program: option --device is required"},
+        {{"read", "--device", "24C02", "--file", "x", "y"}, "norvoisp-cli read: unexpected argument \"y\""},
+        {{"erase", "--device", "24C02", "--polarity", "sideways"},
+         "norvoisp-cli erase: option --polarity needs low, high or off"},
+        {{"erase", "--device", "24C02", "--clock", "turbo"},
+         "norvoisp-cli erase: option --clock needs fast, medium or slow"},
+    };
+    for (const auto& c : cases) {
+        const auto r = Cli(c.Args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.Line);
+    }
 }
 
 TEST_F(CliDevice, TheWriteDelayAndClockOptionsReachTheUnit) {

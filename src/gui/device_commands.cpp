@@ -7,50 +7,42 @@
 #include "gui/version_info.h"
 #include "programmer/isp_programmer.h"
 
-void Tmain::ProgramFlashExecute() {
-    HandOverOrganisation();
-    const TDevice* device = FPrjct ? FPrjct->Device() : nullptr;
-    if (!FHardwr || !device || device->FlashSize() <= 0) return;
-    StartProgressOp(QStringLiteral("EEPROM: Programming"));
+void Tmain::FlashOperation(const QString& Busy, const QString& Complete, const std::function<void()>& Work) {
+    StartProgressOp(Busy);
     try {
-        FHardwr->ProgramFlash(FPrjct->FlashMemory);
+        Work();
     } catch (...) {
         // The bytes already marked show their status.
         ShowFlashViewer();
         throw;
     }
     ShowFlashViewer();
-    EndOp(QStringLiteral("EEPROM: Programming Complete"));
+    EndOp(Complete);
+}
+
+void Tmain::ProgramFlashExecute() {
+    HandOverOrganisation();
+    const TDevice* device = FPrjct ? FPrjct->Device() : nullptr;
+    if (!FHardwr || !device || device->FlashSize() <= 0) return;
+    FlashOperation(QStringLiteral("EEPROM: Programming"), QStringLiteral("EEPROM: Programming Complete"),
+                   [this] { FHardwr->ProgramFlash(FPrjct->FlashMemory); });
 }
 
 void Tmain::ReadFlashExecute() {
     HandOverOrganisation();
     if (!FHardwr || !FPrjct) return;
-    StartProgressOp(QStringLiteral("EEPROM: Reading"));
-    try {
+    FlashOperation(QStringLiteral("EEPROM: Reading"), QStringLiteral("EEPROM: Read Complete"), [this] {
         FPrjct->FlashMemory.Clear();
         FHardwr->ReadFlash(FPrjct->FlashMemory);
-    } catch (...) {
-        ShowFlashViewer();
-        throw;
-    }
-    ShowFlashViewer();
-    EndOp(QStringLiteral("EEPROM: Read Complete"));
+    });
 }
 
 void Tmain::VerifyFlashExecute() {
     HandOverOrganisation();
     const TDevice* device = FPrjct ? FPrjct->Device() : nullptr;
     if (!FHardwr || !device || device->FlashSize() <= 0) return;
-    StartProgressOp(QStringLiteral("EEPROM: Verifying"));
-    try {
-        FHardwr->VerifyFlash(FPrjct->FlashMemory);
-    } catch (...) {
-        ShowFlashViewer();
-        throw;
-    }
-    ShowFlashViewer();
-    EndOp(QStringLiteral("EEPROM: Verify Complete"));
+    FlashOperation(QStringLiteral("EEPROM: Verifying"), QStringLiteral("EEPROM: Verify Complete"),
+                   [this] { FHardwr->VerifyFlash(FPrjct->FlashMemory); });
 }
 
 void Tmain::DeviceEraseExecute() {

@@ -380,6 +380,9 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     qint64 TickCount() const;
     void UpdatePageChecks();
     void ShowFlashViewer();
+    // One operation on the EEPROM memory through the driver: the viewer shows
+    // the bytes' status afterwards, also when Work fails part way.
+    void FlashOperation(const QString& Busy, const QString& Complete, const std::function<void()>& Work);
     // Buffer file commands, serial numbers, fill and Auto Program: their
     // dialogs, actions and enabling rules.
     void ConnectBufferCommands();

@@ -13,18 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string MessageOf(const std::function<void()>& f, std::string* HardwareName = nullptr) {
-    try {
-        f();
-    } catch (const EISPException& e) {
-        if (HardwareName) *HardwareName = e.HardwareName;
-        return e.Message();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
-}
-
 std::vector<std::string> Events(const TTranscript& t) {
     std::vector<std::string> out;
     for (const auto& e : t.Exchanges())

@@ -16,18 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string MessageOf(const std::function<void()>& f, std::string* HardwareName = nullptr) {
-    try {
-        f();
-    } catch (const EISPException& e) {
-        if (HardwareName) *HardwareName = e.HardwareName;
-        return e.Message();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
-}
-
 TSimLptSetup Kind(TSimLptKind Kind, std::uint16_t Base = 0x378) {
     TSimLptSetup s;
     s.Kind = Kind;

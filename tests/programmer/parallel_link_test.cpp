@@ -15,20 +15,6 @@ using namespace std::chrono_literals;
 const char kTimedOut[] = "ISP timed out during operation";
 const char kFailed[] = "Communications with ISP failed during this operation";
 
-std::string MessageOf(const std::function<void()>& f, std::string* HardwareName = nullptr) {
-    try {
-        f();
-    } catch (const EISPException& e) {
-        if (HardwareName) *HardwareName = e.HardwareName;
-        return e.Message();
-    } catch (const EVerifyError& e) {
-        return "EVerifyError: " + e.Message();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(nothing raised)";
-}
-
 TEST(ParallelLink, AByteGoesMsbFirstAndComesBackAsTheEcho) {
     TLptRig rig("24C02");
     rig.Open();

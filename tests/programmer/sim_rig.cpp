@@ -1,6 +1,7 @@
 #include "sim_rig.h"
 
 #include "buffer/hex_text.h"
+#include "errors/errors.h"
 #include "programmer/smart_dongle.h"
 
 std::unique_ptr<TPortOptionsDialog> TFakeHost::CreateOptionsDialog() {
@@ -18,6 +19,20 @@ std::string HexBytes(const std::vector<std::uint8_t>& Bytes) {
         s += IntToHex(b, 2);
     }
     return s;
+}
+
+std::string MessageOf(const std::function<void()>& f, std::string* HardwareName) {
+    try {
+        f();
+    } catch (const EISPException& e) {
+        if (HardwareName) *HardwareName = e.HardwareName;
+        return e.Message();
+    } catch (const EVerifyError& e) {
+        return "EVerifyError: " + e.Message();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "(nothing raised)";
 }
 
 std::string CommandText(const TExchange& e) {

@@ -81,6 +81,10 @@ std::string CommandText(const TExchange& Exchange);
 std::vector<std::string> CommandTexts(const TTranscript& Transcript);
 // A vector of byte values as "01 02 ..." (for building expected page commands).
 std::string HexBytes(const std::vector<std::uint8_t>& Bytes);
+// The message of the exception f raises, an EVerifyError's after
+// "EVerifyError: " ("(nothing raised)" when f returns); an EISPException's
+// hardware name goes to HardwareName if given.
+std::string MessageOf(const std::function<void()>& f, std::string* HardwareName = nullptr);
 
 class TSimRig {
   public:

@@ -4,7 +4,7 @@
 #include "catalogue/device_list.h"
 #include "cli/cli_args.h"
 #include "cli/cli_command.h"
-#include "formats/data_file_io.h"
+#include "cli/data_file_load.h"
 #include "formats/file_loader.h"
 
 #include <ostream>
@@ -16,29 +16,6 @@ const TDevice* FindDevice(const std::string& Name) {
     for (int i = 0; i < list.NumDevices(); ++i)
         if (AsciiUpper(list.Device(i)->DeviceName()) == AsciiUpper(Name)) return list.Device(i);
     return nullptr;
-}
-
-// Text format by detection, otherwise binary; false after reporting why not.
-bool Load(const std::string& In, THexList& Buffer, std::ostream& out, std::ostream& err) {
-    if (!DataFileExists(In)) {
-        err << "EEPROM File Load: File load failed (" << In << ": no such file)\n";
-        return false;
-    }
-    const int type = TFileLoader::GetFileType(In);
-    if (type > 0) {
-        if (TFileLoader::LoadFile(In, Buffer, 0) != 0) {
-            err << "File Load - Warning: File larger than device\n";
-            return false;
-        }
-        out << "File Load: File loaded (" << TFileLoader::WhatIs(type) << ")\n";
-    } else {
-        if (TFileLoader::LoadBinary(In, Buffer) != 0) {
-            err << "File Load - Warning: file larger than device\n";
-            return false;
-        }
-        out << "File Load: File loaded (as a Binary file)\n";
-    }
-    return true;
 }
 
 bool Save(const std::string& Out, THexList& Buffer, int Code, std::ostream& out, std::ostream& err) {
@@ -77,12 +54,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
 
     THexList buffer;
     buffer.SetSizeof(static_cast<std::uint32_t>(device->FlashSize()));
-    try {
-        if (!Load(a.Positional()[0], buffer, out, err)) return EXIT_FAILED;
-    } catch (const std::exception& e) {
-        err << "EEPROM File Load: File load failed (" << e.what() << ")\n";
-        return EXIT_FAILED;
-    }
+    if (!LoadDataFile(a.Positional()[0], buffer, &out, err)) return EXIT_FAILED;
     return Save(a.Positional()[1], buffer, code, out, err) ? EXIT_OK : EXIT_FAILED;
 }
 

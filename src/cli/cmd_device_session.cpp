@@ -3,8 +3,8 @@
 #include "buffer/hex_text.h"
 #include "catalogue/device_list.h"
 #include "cli/cli_command.h"
+#include "cli/data_file_load.h"
 #include "errors/errors.h"
-#include "formats/data_file_io.h"
 #include "formats/file_loader.h"
 #include "ports/com_port_table.h"
 #include "programmer/com_port_settings.h"
@@ -297,30 +297,7 @@ void TDeviceSession::Fail(const std::exception_ptr& Error) {
 
 bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer) {
     Buffer.SetSizeof(static_cast<std::uint32_t>(FDevice->FlashSize()));
-    try {
-        if (!DataFileExists(FileName)) {
-            FErr << "EEPROM File Load: File load failed (" << FileName << ": no such file)\n";
-            return false;
-        }
-        const int type = TFileLoader::GetFileType(FileName);
-        if (type > 0) {
-            if (TFileLoader::LoadFile(FileName, Buffer, 0) != 0) {
-                FErr << "File Load - Warning: File larger than device\n";
-                return false;
-            }
-            if (!FQuiet) FOut << "File Load: File loaded (" << TFileLoader::WhatIs(type) << ")\n";
-        } else {
-            if (TFileLoader::LoadBinary(FileName, Buffer) != 0) {
-                FErr << "File Load - Warning: file larger than device\n";
-                return false;
-            }
-            if (!FQuiet) FOut << "File Load: File loaded (as a Binary file)\n";
-        }
-        return true;
-    } catch (const std::exception& e) {
-        FErr << "EEPROM File Load: File load failed (" << e.what() << ")\n";
-        return false;
-    }
+    return LoadDataFile(FileName, Buffer, FQuiet ? nullptr : &FOut, FErr);
 }
 
 bool TDeviceSession::SaveFile(const std::string& FileName, THexList& Buffer, int Code) {

@@ -7,6 +7,7 @@
 #include "formats/file_loader.h"
 #include "gui/hex_edit.h"
 #include "gui/hex_view.h"
+#include "gui/program_folder.h"
 #include "gui/status_log.h"
 #include "gui/status_panel.h"
 #include "gui/version_info.h"
@@ -45,7 +46,7 @@ int ValidFamily(int family) {
 
 Tmain::Tmain(QStringList Arguments, TUserPrompts Prompts, QWidget* parent)
     : QMainWindow(parent), FPrompts(std::move(Prompts)), FArguments(std::move(Arguments)),
-      FProgramFolder(QCoreApplication::applicationDirPath()) {
+      FProgramFolder(ResolveProgramFolder(QCoreApplication::applicationDirPath())) {
     setWindowTitle(AppTitle);
     resize(622, 515);
     setMinimumSize(509, 156);

@@ -83,7 +83,9 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     TBaseFuseForm* FuseForm() const { return FFuseForm; }
     TFileVersionInfo& FI() const { return *FFI; }
     const TUserPrompts& Prompts() const { return FPrompts; }
-    // The folder of the program's own files (readme.txt, samples, patterns).
+    // The folder of the program's own files (readme.txt, samples, patterns,
+    // the help file, the firmware updater): beside the program in a build
+    // tree, share/norvoisp when installed (see program_folder.h).
     QString ProgramFolder() const { return FProgramFolder; }
     void SetProgramFolder(const QString& folder) { FProgramFolder = folder; }
     // Millisecond tick source of the operation times.

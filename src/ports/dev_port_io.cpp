@@ -15,6 +15,20 @@ constexpr off_t kBiosLptTable = 0x408;
 
 } // namespace
 
+std::string PortDeviceAdvice(const std::string& Path, int Error) {
+    // The kernel asks twice: the file's permissions (root:kmem 0640 on a
+    // usual system, opened for writing: root only) give EACCES, and the
+    // port device's own check for CAP_SYS_RAWIO and kernel lockdown EPERM.
+    if (Error == EACCES)
+        return Path + ": permission denied: the printer port needs root; run the program as root, for "
+                      "instance with sudo (see Permissions in README.md)";
+    if (Error == EPERM)
+        return Path + ": operation not permitted: the printer port needs root with CAP_SYS_RAWIO, and a "
+                      "kernel locked down (Secure Boot) refuses it even to root (see Permissions in "
+                      "README.md)";
+    return {};
+}
+
 TDevPortPaths TDevPortPaths::FromEnvironment() {
     TDevPortPaths paths;
     if (const char* port = std::getenv("NORVOISP_PORT_DEVICE"); port && *port) paths.Port = port;
@@ -31,7 +45,9 @@ TDevPortIo::~TDevPortIo() {
 bool TDevPortIo::Open(std::uint8_t) {
     if (FPort >= 0) return true;
     FPort = ::open(FPaths.Port.c_str(), O_RDWR | O_CLOEXEC);
-    FLastError = FPort < 0 ? FPaths.Port + ": " + std::strerror(errno) : "";
+    const int error = FPort < 0 ? errno : 0;
+    FLastError = FPort < 0 ? FPaths.Port + ": " + std::strerror(error) : "";
+    FAdvice = FPort < 0 ? PortDeviceAdvice(FPaths.Port, error) : "";
     return FPort >= 0;
 }
 

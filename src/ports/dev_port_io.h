@@ -29,6 +29,7 @@ class TDevPortIo : public TLptIo {
     TDevPortIo& operator=(const TDevPortIo&) = delete;
 
     bool Open(std::uint8_t Instance) override;
+    std::string OpenAdvice() const override { return FAdvice; }
     void Close() override;
     // A failed read gives 0xFF (an undriven bus); a failed write is dropped.
     std::uint8_t GetPort(std::uint16_t Address) override;
@@ -45,4 +46,10 @@ class TDevPortIo : public TLptIo {
     int FPort = -1;
     int FPrinter = -1;
     std::string FLastError;
+    std::string FAdvice;
 };
+
+// What the operator can do when the port device at Path cannot be opened
+// with errno Error: for EACCES and EPERM the device and how to get access,
+// for any other error nothing.
+std::string PortDeviceAdvice(const std::string& Path, int Error);

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class TLptIo {
   public:
@@ -17,6 +18,9 @@ class TLptIo {
 
     // Opens the access (instance 1 or 2); false when the platform refuses.
     virtual bool Open(std::uint8_t Instance) = 0;
+    // After a refused Open for want of permission: what the operator can do
+    // about it, naming the device. Empty otherwise.
+    virtual std::string OpenAdvice() const { return {}; }
     virtual void Close() = 0;
     // One byte in from / out to the port at Address. Only called while open.
     virtual std::uint8_t GetPort(std::uint16_t Address) = 0;

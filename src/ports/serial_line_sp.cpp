@@ -45,7 +45,12 @@ int TSpSerialLine::Check(int Result) {
 TSpSerialLine::TSpSerialLine(const std::string& Path, sp_port* Port) : FPath(Path), FPort(Port) {
     try {
         ++FStats.Controls;
-        Check(sp_open(FPort, SP_MODE_READ_WRITE));
+        const int opened = sp_open(FPort, SP_MODE_READ_WRITE);
+        if (opened == SP_ERR_FAIL) {
+            const int error = sp_last_error_code();
+            if (error == EACCES || error == EPERM) throw EComError(tty_fd::OpenErrorText(FPath, error));
+        }
+        Check(opened);
         Check(sp_get_port_handle(FPort, &FFd));
         tty_fd::SetExclusive(FFd, true);
         Check(sp_flush(FPort, SP_BUF_BOTH));

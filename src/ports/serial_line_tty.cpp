@@ -27,7 +27,7 @@ speed_t BaudRateConstant(int Baud) {
 
 TTtySerialLine::TTtySerialLine(const std::string& Path) : FPath(Path) {
     FFd = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (FFd < 0) throw EComError(tty_fd::ErrorText(Path));
+    if (FFd < 0) throw EComError(tty_fd::OpenErrorText(Path, errno));
     ++FStats.Controls;
     if (!::isatty(FFd) || ::tcgetattr(FFd, &FSettings) != 0) {
         ::close(FFd);

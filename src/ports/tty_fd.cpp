@@ -11,6 +11,14 @@ std::string ErrorText(const std::string& Path) {
     return Path + ": " + std::strerror(errno);
 }
 
+std::string OpenErrorText(const std::string& Path, int Error) {
+    if (Error == EACCES || Error == EPERM)
+        return Path +
+               ": permission denied: add your user to the 'dialout' group (sudo usermod -aG dialout $USER, "
+               "then log in again) or install the udev rule 60-norvoisp.rules (see Permissions in README.md)";
+    return Path + ": " + std::strerror(Error);
+}
+
 bool TryLowLatency(int Fd) {
     serial_struct info{};
     if (::ioctl(Fd, TIOCGSERIAL, &info) != 0) return false;

@@ -8,6 +8,10 @@ namespace tty_fd {
 
 // The text of errno for a failed call on Path: "<Path>: <reason>".
 std::string ErrorText(const std::string& Path);
+// The text for a device at Path that cannot be opened, errno Error:
+// "<Path>: <reason>"; for want of permission (EACCES, EPERM) it says how the
+// operator gets access instead of the reason.
+std::string OpenErrorText(const std::string& Path, int Error);
 // Asks the kernel driver for low-latency mode; true when it took it.
 bool TryLowLatency(int Fd);
 // Marks the terminal for exclusive use by this process (or ends that).

@@ -63,6 +63,9 @@ class TVicLPT {
     std::uint8_t Active() const { return FOpenDrive ? FDriverInstance : 0; }
     // n > 0 opens with instance n (nothing happens when already open), 0 closes.
     void SetActive(std::uint8_t n);
+    // After an open that failed for want of permission, what the operator
+    // can do about it (TLptIo::OpenAdvice); empty otherwise.
+    std::string OpenAdvice() const { return FIo->OpenAdvice(); }
 
     // --- slots ---
     std::uint8_t NumLPTs() const { return FLpts; }

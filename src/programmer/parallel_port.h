@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class TParallelPort {
   public:
@@ -22,6 +23,9 @@ class TParallelPort {
     virtual int Active() const = 0;
     // 1 opens the port access, 0 closes it.
     virtual void SetActive(int Value) = 0;
+    // After an open that failed for want of permission, what the operator
+    // can do about it; empty otherwise (and for ports without such advice).
+    virtual std::string OpenAdvice() const { return {}; }
     // Selects slot Number (1 = LPT1).
     virtual void SetCurrentLPT(int Number) = 0;
     virtual void SetCurrentLptMode(std::uint8_t Mode) = 0;

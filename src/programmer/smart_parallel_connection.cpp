@@ -20,6 +20,21 @@ namespace {
 
 const char kFirmwareUpdate[] = "Your ISP needs a firmware update";
 
+// When the port could not be opened for want of permission, the way to get
+// it goes to the status log as a line of its own, before the open's failure
+// travels with its usual message.
+void ReportOpenAdvice(const TParallelPort& Opened) {
+    const std::string advice = Opened.OpenAdvice();
+    TDriverHost* host = DriverHost();
+    if (advice.empty() || !host) return;
+    try {
+        host->AddStatusLine(advice);
+    } catch (...) {
+        // The failure below is what matters; a log that cannot take the
+        // line does not replace it.
+    }
+}
+
 } // namespace
 
 TSmartParallel::TSmartParallel() {
@@ -88,7 +103,10 @@ std::string TSmartParallel::HardwareStatus() {
 bool TSmartParallel::HardwareOpen() {
     ISPStartUp();
     if (Port) Port->SetActive(1);
-    if (!Port || Port->Active() == 0) Fail("LPT port not found or in use by another program");
+    if (!Port || Port->Active() == 0) {
+        if (Port) ReportOpenAdvice(*Port);
+        Fail("LPT port not found or in use by another program");
+    }
     LoadSettings();
     if (ABasePort > 2) ABasePort = 0; // only LPT1 to LPT3 can be chosen
     Port->SetCurrentLPT(ABasePort + 1);

@@ -14,6 +14,7 @@ class TVicLptPort : public TParallelPort {
 
     int Active() const override { return FLpt->Active(); }
     void SetActive(int Value) override;
+    std::string OpenAdvice() const override { return FLpt->OpenAdvice(); }
     // Raises EISPException for a slot outside 1..7 or one without a port.
     void SetCurrentLPT(int Number) override;
     void SetCurrentLptMode(std::uint8_t Mode) override { FLpt->SetCurrentLptMode(Mode); }

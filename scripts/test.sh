@@ -1,7 +1,8 @@
 #!/bin/sh
 # Sets everything up, builds the normal and the sanitizer configuration and
 # runs the whole test suite (unit, interoperability, user interface, fuzzing)
-# in both. Exits non-zero on any failure.
+# in both, and checks an installation of the normal build. Exits non-zero on
+# any failure.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/setup-deps.sh
@@ -12,5 +13,9 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   echo "=== $preset: test"
   ctest --preset "$preset" --output-on-failure --timeout 900
+  if [ "$preset" = default ]; then
+    echo "=== default: install check"
+    sh scripts/install-check.sh build/default
+  fi
 done
 echo "All tests passed."

@@ -1,6 +1,7 @@
 // The status register and organisation panel: encoding and decoding of the
 // status register, initial choices, and the clicks that talk to the driver.
 #include "main_window_fixture.h"
+#include "widget_actions.h"
 
 #include "catalogue/device_list.h"
 #include "gui/fuse_form.h"
@@ -31,13 +32,6 @@ class TTestOwner : public TFuseFormOwner {
         if (!Busy) Handler();
     }
 };
-
-void ClickItem(TRadioGroup* group, int index) {
-    // On the round indicator: a radio button takes clicks on its indicator
-    // and text only.
-    QRadioButton* b = group->Item(index);
-    QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, QPoint(8, b->height() / 2));
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The main window's start-up, command line, remembered choices, device and
 // hardware switching and shut-down, against scripted drivers.
 #include "main_window_fixture.h"
+#include "widget_actions.h"
 
 #include "gui/fuse_form.h"
 #include "gui/hex_edit.h"
@@ -24,14 +25,6 @@ const QString kHiveHeader =
     QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
                    "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT]\r\n");
 const char kEnvironmentKey[] = "Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT";
-
-bool Choose(QComboBox* box, const QString& text) {
-    const int i = box->findText(text, Qt::MatchFixedString);
-    if (i < 0) return false;
-    box->setCurrentIndex(i);
-    emit box->activated(i);
-    return true;
-}
 
 QStringList Items(const QComboBox* box) {
     QStringList items;

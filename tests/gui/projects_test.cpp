@@ -3,6 +3,7 @@
 // case), the ".prj" extension, old projects in the registry and the
 // saved-configurations dialog.
 #include "main_window_fixture.h"
+#include "widget_actions.h"
 
 #include "formats/file_loader.h"
 #include "gui/auto_program_dialog.h"
@@ -25,25 +26,11 @@ const char kAutoProgramKey[] = "Software\\lumora\\NorvoISP0001\\GLOBAL\\AUTOPROG
 const char kEnvironmentKey[] = "Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT";
 const QString kHiveHeader = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n");
 
-bool Choose(QComboBox* box, const QString& text) {
-    const int i = box->findText(text, Qt::MatchFixedString);
-    if (i < 0) return false;
-    box->setCurrentIndex(i);
-    emit box->activated(i);
-    return true;
-}
-
 QStringList Items(const QListWidget* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i)
         items << list->item(i)->text();
     return items;
-}
-
-QString ReadFile(const QString& name) {
-    QFile f(name);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(f.readAll());
 }
 
 void WriteFile(const QString& name, const QByteArray& bytes) {

@@ -3,6 +3,7 @@
 // its status register and a 93C46 in both organisations; a verify against a
 // changed buffer; an abort; the reset polarity sent on a click.
 #include "main_window_fixture.h"
+#include "widget_actions.h"
 
 #include "gui/fuse_form.h"
 #include "gui/hex_edit.h"
@@ -36,19 +37,6 @@ void FillPattern(THexList& buf, int seed) {
 
 TSmartSim* Sim(Tmain& w) {
     return dynamic_cast<TSmartSim*>(w.Hardwr());
-}
-
-bool Choose(QComboBox* box, const QString& text) {
-    const int i = box->findText(text, Qt::MatchFixedString);
-    if (i < 0) return false;
-    box->setCurrentIndex(i);
-    emit box->activated(i);
-    return true;
-}
-
-void ClickItem(TRadioGroup* group, int index) {
-    QRadioButton* b = group->Item(index);
-    QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, QPoint(8, b->height() / 2));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // rebuilt, the 255-character command line, an updater that hangs), the
 // information dialogs' clipboard texts and the read-me display.
 #include "main_window_fixture.h"
+#include "widget_actions.h"
 
 #include "gui/isp_information.h"
 #include "programmer/parallel_port.h"
@@ -58,12 +59,6 @@ void WriteFile(const QString& name, const QByteArray& bytes, bool executable = f
     f.write(bytes);
     f.close();
     if (executable) f.setPermissions(f.permissions() | QFile::ExeOwner | QFile::ExeUser);
-}
-
-QString ReadFile(const QString& name) {
-    QFile f(name);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(f.readAll());
 }
 
 QStringList LastLines(const TWindowFixture& f, int n) {

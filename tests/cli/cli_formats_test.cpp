@@ -1,5 +1,6 @@
 // norvoisp-cli detect and convert.
 #include "cli_run.h"
+#include "common/temp_dir.h"
 #include "formats/file_loader.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +15,7 @@ namespace {
 
 class CliFormats : public testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "norvoisp-cli-formats-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        FDir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(FDir, ec);
-    }
-    std::string File(const std::string& Name) const { return FDir + "/" + Name; }
+    std::string File(const std::string& Name) const { return FDir.File(Name); }
     bool Exists(const std::string& Name) const { return std::filesystem::exists(File(Name)); }
     void Write(const std::string& Name, const std::string& Bytes) const {
         std::ofstream(File(Name), std::ios::binary) << Bytes;
@@ -51,7 +42,7 @@ class CliFormats : public testing::Test {
     }
 
   private:
-    std::string FDir;
+    TTempDir FDir{"cli-formats"};
 };
 
 TEST_F(CliFormats, DetectPrintsCodeAndName) {

@@ -2,6 +2,7 @@
 // in-process: program, read, verify, erase and the status register, their
 // output lines and exit codes.
 #include "cli_run.h"
+#include "common/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,20 +18,11 @@ namespace {
 // images for the test's lifetime.
 class CliDevice : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvoisp-cli-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        Dir = pattern;
-        setenv("NORVOISP_REGISTRY", File("registry.reg").c_str(), 1);
-        setenv("NORVOISP_SIM_IMAGE", Dir.c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("NORVOISP_REGISTRY");
-        unsetenv("NORVOISP_SIM_IMAGE");
-        std::error_code ec;
-        std::filesystem::remove_all(Dir, ec);
-    }
-    std::string File(const std::string& Name) const { return Dir + "/" + Name; }
+    TTempDir FDir{"cli"};
+    TScopedEnv FRegistry{"NORVOISP_REGISTRY", FDir.File("registry.reg").c_str()};
+    TScopedEnv FImages{"NORVOISP_SIM_IMAGE", FDir.Path().c_str()};
+
+    std::string File(const std::string& Name) const { return FDir.File(Name); }
     void Write(const std::string& Name, const std::string& Bytes) const {
         std::ofstream(File(Name), std::ios::binary) << Bytes;
     }
@@ -43,8 +35,6 @@ class CliDevice : public ::testing::Test {
         Args.insert(Args.begin() + 1, {"--hardware", "norvo isp (sim)"});
         return Cli(Args);
     }
-
-    std::string Dir;
 };
 
 // "text - mm:ss" with any elapsed time.

@@ -1,8 +1,9 @@
-// Helpers of the file format tests: a private temporary folder, whole-file
-// access and buffers of device sizes.
+// Helpers of the file format tests: buffers of device sizes and images
+// (the temporary folder and whole-file access come from common/temp_dir.h).
 #pragma once
 
 #include "buffer/hex_list.h"
+#include "common/temp_dir.h"
 #include "formats/text_lines.h"
 
 #include <algorithm>
@@ -15,45 +16,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-class TTempDir {
-  public:
-    TTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvoisp-formats-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
-    }
-    ~TTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-
-    const std::string& Path() const { return FPath; }
-    std::string File(std::string_view Name) const { return FPath + "/" + std::string(Name); }
-    // Names of the entries of the folder, sorted.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(FPath))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-  private:
-    std::string FPath;
-};
-
-inline std::string ReadBytes(const std::string& FileName) {
-    std::ifstream in(FileName, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteBytes(const std::string& FileName, std::string_view Data) {
-    std::ofstream out(FileName, std::ios::binary | std::ios::trunc);
-    out.write(Data.data(), static_cast<std::streamsize>(Data.size()));
-}
 
 // A cleared buffer of Size bytes (24C512: 65536, 24C1024: 131072).
 inline THexList Buffer(std::uint32_t Size) {

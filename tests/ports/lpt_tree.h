@@ -2,31 +2,19 @@
 // printer port entries Linux shows under /proc, for discovery tests.
 #pragma once
 
-#include <cstdlib>
+#include "common/temp_dir.h"
+
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <string>
 
 class TLptTree {
   public:
-    TLptTree() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvoisp-lpt-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FRoot = pattern;
-    }
-    ~TLptTree() {
-        std::error_code ec;
-        std::filesystem::remove_all(FRoot, ec);
-    }
-    TLptTree(const TLptTree&) = delete;
-    TLptTree& operator=(const TLptTree&) = delete;
-
-    const std::string& Root() const { return FRoot; }
+    const std::string& Root() const { return FDir.Path(); }
 
     // Writes Text to the file Path under the root, creating folders.
     void Write(const std::string& Path, const std::string& Text) const {
-        const std::filesystem::path file = std::filesystem::path(FRoot) / Path;
+        const std::filesystem::path file = std::filesystem::path(FDir.Path()) / Path;
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << Text;
     }
@@ -43,5 +31,5 @@ class TLptTree {
     void Ioports(const std::string& Text) const { Write("proc/ioports", Text); }
 
   private:
-    std::string FRoot;
+    TTempDir FDir{"lpt"};
 };

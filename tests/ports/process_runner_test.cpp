@@ -4,6 +4,8 @@
 // limit being killed together with what it started.
 #include "ports/process_runner.h"
 
+#include "common/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -23,17 +25,8 @@ namespace fs = std::filesystem;
 
 class TScratch {
   public:
-    TScratch() {
-        std::string pattern = (fs::temp_directory_path() / "norvoisp-run-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
-    }
-    ~TScratch() {
-        std::error_code ec;
-        fs::remove_all(FPath, ec);
-    }
-    std::string Path(const std::string& name) const { return (fs::path(FPath) / name).string(); }
-    const std::string& Folder() const { return FPath; }
+    std::string Path(const std::string& name) const { return FDir.File(name); }
+    const std::string& Folder() const { return FDir.Path(); }
 
     // An executable shell script.
     std::string Script(const std::string& name, const std::string& body) const {
@@ -50,7 +43,7 @@ class TScratch {
     }
 
   private:
-    std::string FPath;
+    TTempDir FDir{"run"};
 };
 
 // True once the process is gone or only a zombie waiting for its parent.

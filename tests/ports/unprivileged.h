@@ -4,6 +4,8 @@
 // Also a private folder for such files that the ordinary user may enter.
 #pragma once
 
+#include "common/temp_dir.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -97,20 +99,9 @@ inline std::optional<TChildRun> RunUnprivileged(const std::string& Denied, const
 // files whose permissions the test sets.
 class TOpenFolder {
   public:
-    TOpenFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvoisp-perm-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
-        ::chmod(FPath.c_str(), 0755);
-    }
-    ~TOpenFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
-    TOpenFolder(const TOpenFolder&) = delete;
-    TOpenFolder& operator=(const TOpenFolder&) = delete;
+    TOpenFolder() { ::chmod(FDir.Path().c_str(), 0755); }
 
-    std::string File(const std::string& Name) const { return FPath + "/" + Name; }
+    std::string File(const std::string& Name) const { return FDir.File(Name); }
     // An empty file nobody but root may open.
     std::string Inaccessible(const std::string& Name) const {
         const std::string path = File(Name);
@@ -120,5 +111,5 @@ class TOpenFolder {
     }
 
   private:
-    std::string FPath;
+    TTempDir FDir{"perm"};
 };

@@ -1,6 +1,7 @@
 // The kinds the driver module registers at start-up, and the simulated
 // kinds' chip socket: the chip, its image file and the transcript file.
 #include "chips/eeprom_25c.h"
+#include "common/temp_dir.h"
 #include "errors/errors.h"
 #include "programmer/hardware_registry.h"
 #include "programmer/smart_dongle.h"
@@ -15,34 +16,6 @@
 #include <iterator>
 
 namespace {
-
-class TTempDir {
-  public:
-    TTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvoisp-drv-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
-    }
-    ~TTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
-    std::string File(const std::string& Name) const { return FPath + "/" + Name; }
-    const std::string& Path() const { return FPath; }
-
-  private:
-    std::string FPath;
-};
-
-// Sets an environment variable for the lifetime of the object.
-class TEnv {
-  public:
-    TEnv(const char* Name, const std::string& Value) : FName(Name) { setenv(Name, Value.c_str(), 1); }
-    ~TEnv() { unsetenv(FName); }
-
-  private:
-    const char* FName;
-};
 
 TEST(HardwareKinds, RegisteredAtStartUp) {
     EXPECT_EQ(GetAllHardwareAsList(), (std::vector<std::string>{"NORVO ISP (LPT)", "NORVO ISP (COM)"}));
@@ -94,7 +67,7 @@ TEST(HardwareKinds, TheSerialKindOnAMissingPort) {
 
 TEST(SimKind, OptionsFromTheEnvironment) {
     {
-        TEnv bus("NORVOISP_SIM_BUS", "9");
+        TScopedEnv bus("NORVOISP_SIM_BUS", "9");
         try {
             TSimOptions::FromEnvironment();
             FAIL();
@@ -103,12 +76,12 @@ TEST(SimKind, OptionsFromTheEnvironment) {
         }
     }
     {
-        TEnv org("NORVOISP_SIM_ORG", "12");
+        TScopedEnv org("NORVOISP_SIM_ORG", "12");
         EXPECT_THROW(TSimOptions::FromEnvironment(), EISPException);
     }
-    TEnv baud("NORVOISP_SIM_BAUD", "0");
-    TEnv bus("NORVOISP_SIM_BUS", "3");
-    TEnv org("NORVOISP_SIM_ORG", "8");
+    TScopedEnv baud("NORVOISP_SIM_BAUD", "0");
+    TScopedEnv bus("NORVOISP_SIM_BUS", "3");
+    TScopedEnv org("NORVOISP_SIM_ORG", "8");
     const TSimOptions o = TSimOptions::FromEnvironment();
     EXPECT_EQ(o.BaudRate, 0u);
     EXPECT_EQ(o.AddressPins, 3);

@@ -1,7 +1,7 @@
 #include "settings/ini_file.h"
 
+#include "common/temp_dir.h"
 #include "settings/settings_error.h"
-#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "settings/registry_hive.h"
 
+#include "common/temp_dir.h"
 #include "settings/reg_file.h"
 #include "settings/settings_error.h"
-#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "settings/settings_file_io.h"
 
+#include "common/temp_dir.h"
 #include "settings/settings_error.h"
-#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 

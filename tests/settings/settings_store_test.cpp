@@ -1,9 +1,9 @@
 #include "settings/settings_store.h"
 
+#include "common/temp_dir.h"
 #include "settings/isp_reg_key.h"
 #include "settings/registry_hive.h"
 #include "settings/settings_error.h"
-#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // The pty tool: its command line, its image file, and the running tool
 // talked to over a real pseudo-terminal.
+#include "common/temp_dir.h"
 #include "errors/errors.h"
 #include "tools/image_file.h"
 #include "tools/unitsim_options.h"
@@ -24,23 +25,6 @@
 extern char** environ;
 
 namespace {
-
-class TTempDir {
-  public:
-    TTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvoisp-sim-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
-    }
-    ~TTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
-    std::string File(const std::string& Name) const { return FPath + "/" + Name; }
-
-  private:
-    std::string FPath;
-};
 
 std::string ErrorOf(const std::vector<std::string>& args) {
     try {

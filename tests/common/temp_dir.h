@@ -1,7 +1,9 @@
-// A private temporary folder for one test, removed with everything in it,
-// and whole-file helpers.
+// Shared by every test floor: a private temporary folder for one test,
+// removed with everything in it, whole-file helpers and a scoped
+// environment variable.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,15 +11,20 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TTempDir {
   public:
-    TTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "norvoisp-settings-XXXXXX").string();
+    // Tag names the folder (norvoisp-<Tag>-XXXXXX), so a leftover shows
+    // which tests left it.
+    explicit TTempDir(std::string_view Tag = "test") {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / ("norvoisp-" + std::string(Tag) + "-XXXXXX")).string();
         if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
         FPath = pattern;
     }
     ~TTempDir() {
+        // A test may have taken the owner's rights away to provoke a failure.
         std::error_code ec;
         std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);
@@ -28,6 +35,14 @@ class TTempDir {
 
     const std::string& Path() const { return FPath; }
     std::string File(std::string_view Name) const { return FPath + "/" + std::string(Name); }
+    // Names of the entries of the folder, sorted.
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(FPath))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
   private:
     std::string FPath;

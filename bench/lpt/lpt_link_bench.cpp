@@ -12,8 +12,8 @@
 //    delays the unit waits). Time is simulated time.
 #include "catalogue/device_list.h"
 #include "chips/chip_factory.h"
-#include "programmer/sim_parallel_port.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/simulated/sim_parallel_port.h"
+#include "programmer/unit/smart_parallel.h"
 #include "settings/settings_store.h"
 
 #include <benchmark/benchmark.h>

@@ -10,8 +10,8 @@
 //    counters: bound_s = wire bytes / 11 520 + the write delays the protocol
 //    must wait, wire_bytes, and sim/bound.
 #include "catalogue/device_list.h"
-#include "programmer/smart_serial.h"
-#include "programmer/smart_sim.h"
+#include "programmer/simulated/smart_sim.h"
+#include "programmer/unit/smart_serial.h"
 #include "settings/settings_store.h"
 #include "unit_process.h"
 

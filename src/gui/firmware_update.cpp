@@ -10,8 +10,8 @@
 // at most 255 characters, as the updater reads it; a longer one is refused.
 #include "gui/main_window.h"
 #include "ports/process_runner.h"
-#include "programmer/parallel_port.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/parallel_port.h"
+#include "programmer/unit/smart_parallel.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "catalogue/device.h"
 #include "gui/hex_edit.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/smart_parallel.h"
 
 #include <QComboBox>
 #include <QGroupBox>

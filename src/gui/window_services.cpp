@@ -4,8 +4,8 @@
 #include "gui/main_window.h"
 #include "gui/port_options_dialog.h"
 #include "gui/status_log.h"
-#include "programmer/smart_parallel.h"
-#include "programmer/smart_serial.h"
+#include "programmer/unit/smart_parallel.h"
+#include "programmer/unit/smart_serial.h"
 
 #include <QTabWidget>
 

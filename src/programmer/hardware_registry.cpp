@@ -3,7 +3,7 @@
 #include "catalogue/device_list.h"
 #include "errors/errors.h"
 #include "programmer/isp_programmer.h"
-#include "programmer/smart_dongle.h"
+#include "programmer/unit/smart_dongle.h"
 
 void THardwareRegistry::RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
                                             THardwareFactory NewInstance, bool AVisible) {

@@ -5,7 +5,7 @@
 #include "cli_run.h"
 #include "ports/dev_port_io.h"
 #include "ports/tty_fd.h"
-#include "programmer/parallel_port.h"
+#include "programmer/unit/parallel_port.h"
 
 #include <gtest/gtest.h>
 

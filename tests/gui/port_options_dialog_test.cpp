@@ -5,7 +5,7 @@
 #include "catalogue/device_list.h"
 #include "gui/hex_edit.h"
 #include "main_window_fixture.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/smart_parallel.h"
 
 #include <QComboBox>
 #include <QPushButton>

@@ -10,7 +10,7 @@
 #include "gui/hex_view.h"
 #include "gui/port_options_dialog.h"
 #include "gui/radio_group.h"
-#include "programmer/smart_sim.h"
+#include "programmer/simulated/smart_sim.h"
 
 #include <QAction>
 #include <QComboBox>

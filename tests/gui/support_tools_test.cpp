@@ -7,7 +7,7 @@
 #include "widget_actions.h"
 
 #include "gui/isp_information.h"
-#include "programmer/parallel_port.h"
+#include "programmer/unit/parallel_port.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -4,7 +4,7 @@
 // by the simulated byte link.
 #include "chips/chip_factory.h"
 #include "errors/errors.h"
-#include "programmer/parallel_port.h"
+#include "programmer/unit/parallel_port.h"
 #include "sim_rig.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "common/temp_dir.h"
 #include "errors/errors.h"
 #include "programmer/hardware_registry.h"
-#include "programmer/smart_dongle.h"
-#include "programmer/smart_serial.h"
+#include "programmer/unit/smart_dongle.h"
+#include "programmer/unit/smart_serial.h"
 #include "sim_rig.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 #include "errors/errors.h"
 #include "lpt_rig.h"
 #include "programmer/hardware_registry.h"
-#include "programmer/smart_dongle.h"
-#include "programmer/smart_lpt_sim.h"
+#include "programmer/simulated/smart_lpt_sim.h"
+#include "programmer/unit/smart_dongle.h"
 
 #include <gtest/gtest.h>
 

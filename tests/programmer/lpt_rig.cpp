@@ -1,7 +1,7 @@
 #include "lpt_rig.h"
 
 #include "chips/chip_factory.h"
-#include "programmer/smart_dongle.h"
+#include "programmer/unit/smart_dongle.h"
 
 #include <stdexcept>
 

@@ -6,8 +6,8 @@
 #pragma once
 
 #include "catalogue/device_list.h"
-#include "programmer/sim_parallel_port.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/simulated/sim_parallel_port.h"
+#include "programmer/unit/smart_parallel.h"
 #include "settings/settings_store.h"
 #include "sim_rig.h"
 

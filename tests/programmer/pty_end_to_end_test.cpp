@@ -5,7 +5,7 @@
 #include "catalogue/device_list.h"
 #include "errors/errors.h"
 #include "programmer/driver_host.h"
-#include "programmer/smart_serial.h"
+#include "programmer/unit/smart_serial.h"
 #include "settings/settings_store.h"
 #include "unit_process.h"
 

@@ -2,7 +2,7 @@
 
 #include "buffer/hex_text.h"
 #include "errors/errors.h"
-#include "programmer/smart_dongle.h"
+#include "programmer/unit/smart_dongle.h"
 
 std::unique_ptr<TPortOptionsDialog> TFakeHost::CreateOptionsDialog() {
     if (!DialogSetup) return nullptr;

@@ -14,7 +14,7 @@
 #include "gui/main_window.h"
 #include "gui/status_log.h"
 #include "gui/user_prompts.h"
-#include "programmer/smart_dongle.h"
+#include "programmer/unit/smart_dongle.h"
 
 #include <QAction>
 #include <QApplication>

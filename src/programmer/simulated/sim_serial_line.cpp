@@ -1,4 +1,4 @@
-#include "programmer/sim_serial_line.h"
+#include "programmer/simulated/sim_serial_line.h"
 
 #include <algorithm>
 

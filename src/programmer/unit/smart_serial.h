@@ -7,7 +7,7 @@
 #pragma once
 
 #include "ports/com_port.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/smart_parallel.h"
 
 #include <chrono>
 #include <memory>

@@ -1,9 +1,9 @@
-#include "programmer/smart_serial.h"
+#include "programmer/unit/smart_serial.h"
 
 #include "errors/errors.h"
 #include "ports/serial_device.h"
-#include "programmer/com_port_settings.h"
 #include "programmer/driver_host.h"
+#include "programmer/unit/com_port_settings.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "programmer/com_port_settings.h"
+#include "programmer/unit/com_port_settings.h"
 
 #include "catalogue/device_list.h"
 #include "settings/settings_store.h"

@@ -3,7 +3,7 @@
 // primitives.
 #include "buffer/hex_text.h"
 #include "errors/errors.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/smart_parallel.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "programmer/vic_lpt_port.h"
+#include "programmer/unit/vic_lpt_port.h"
 
 #include "errors/errors.h"
 #include "ports/dev_port_io.h"

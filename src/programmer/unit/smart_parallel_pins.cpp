@@ -11,8 +11,8 @@
 // budgets count port accesses.
 //
 // TSmartSerial replaces all three operations with its serial port.
-#include "programmer/parallel_port.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/parallel_port.h"
+#include "programmer/unit/smart_parallel.h"
 
 using SmartDongle::Port;
 

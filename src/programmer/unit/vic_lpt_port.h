@@ -4,7 +4,7 @@
 #pragma once
 
 #include "ports/vic_lpt.h"
-#include "programmer/parallel_port.h"
+#include "programmer/unit/parallel_port.h"
 
 #include <memory>
 

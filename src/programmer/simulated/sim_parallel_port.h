@@ -16,8 +16,8 @@
 
 #include "pin_link.h"
 #include "ports/sim_lpt_io.h"
-#include "programmer/sim_lpt_cable.h"
-#include "programmer/vic_lpt_port.h"
+#include "programmer/simulated/sim_lpt_cable.h"
+#include "programmer/unit/vic_lpt_port.h"
 #include "unit.h"
 
 #include <optional>

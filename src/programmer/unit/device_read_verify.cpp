@@ -3,8 +3,8 @@
 #include "buffer/hex_text.h"
 #include "errors/errors.h"
 #include "programmer/driver_host.h"
-#include "programmer/smart_parallel.h"
 #include "programmer/thread_priority.h"
+#include "programmer/unit/smart_parallel.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 #include "buffer/hex_text.h"
 #include "errors/errors.h"
 #include "programmer/driver_host.h"
-#include "programmer/parallel_port.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/parallel_port.h"
+#include "programmer/unit/smart_parallel.h"
 #include "settings/settings_store.h"
 
 int SmartDongle::PageSize = 0;

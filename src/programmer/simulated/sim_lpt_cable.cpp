@@ -1,4 +1,4 @@
-#include "programmer/sim_lpt_cable.h"
+#include "programmer/simulated/sim_lpt_cable.h"
 
 TSimLptCable::TSimLptCable(TPinLink& Link, TSimDuration IoTime)
     : FLink(Link), FSyncPin(ConnectorPin(TUnitPin::SYNC)), FMisoPin(ConnectorPin(TUnitPin::MISO)),

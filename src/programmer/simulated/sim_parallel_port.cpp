@@ -1,4 +1,4 @@
-#include "programmer/sim_parallel_port.h"
+#include "programmer/simulated/sim_parallel_port.h"
 
 #include "errors/errors.h"
 

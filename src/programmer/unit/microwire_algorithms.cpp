@@ -1,7 +1,7 @@
 // The 93C family on the Microwire bus: command geometry per device and
 // organisation, word-by-word programming, page reading and erase-all.
 #include "programmer/driver_host.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/smart_parallel.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "programmer/smart_sim.h"
+#include "programmer/simulated/smart_sim.h"
 
 #include "errors/errors.h"
 

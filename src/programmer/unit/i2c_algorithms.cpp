@@ -1,7 +1,7 @@
 // The 24C family on the I2C bus: device select byte and word address, page
 // programming and reading.
 #include "programmer/driver_host.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/smart_parallel.h"
 
 #include <algorithm>
 

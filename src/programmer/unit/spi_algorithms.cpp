@@ -1,7 +1,7 @@
 // The 25C family on the SPI bus: instructions and addresses, page
 // programming and reading, and the status register.
 #include "programmer/driver_host.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/unit/smart_parallel.h"
 
 #include <algorithm>
 

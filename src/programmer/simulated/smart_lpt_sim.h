@@ -11,9 +11,9 @@
 // NORVOISP_SIM_BUS, NORVOISP_SIM_ORG; see sim_chip_socket.h).
 #pragma once
 
-#include "programmer/sim_chip_socket.h"
-#include "programmer/sim_parallel_port.h"
-#include "programmer/smart_parallel.h"
+#include "programmer/simulated/sim_chip_socket.h"
+#include "programmer/simulated/sim_parallel_port.h"
+#include "programmer/unit/smart_parallel.h"
 
 #include <string>
 

@@ -1,13 +1,13 @@
-#include "programmer/smart_dongle.h"
+#include "programmer/unit/smart_dongle.h"
 
 #include "errors/errors.h"
 #include "programmer/hardware_registry.h"
-#include "programmer/parallel_port.h"
-#include "programmer/sim_parallel_port.h"
-#include "programmer/smart_lpt_sim.h"
-#include "programmer/smart_serial.h"
-#include "programmer/smart_sim.h"
-#include "programmer/vic_lpt_port.h"
+#include "programmer/simulated/sim_parallel_port.h"
+#include "programmer/simulated/smart_lpt_sim.h"
+#include "programmer/simulated/smart_sim.h"
+#include "programmer/unit/parallel_port.h"
+#include "programmer/unit/smart_serial.h"
+#include "programmer/unit/vic_lpt_port.h"
 
 std::unique_ptr<TParallelPort> SmartDongle::Port;
 

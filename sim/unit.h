@@ -4,40 +4,15 @@
 // bus commands on the chip in its socket and keeps a transcript of every
 // exchange. Links (byte_link.h, pin_link.h, the pty tool) move the bytes.
 //
-// Command set (letter, arguments, reply before the acknowledgement; "hh" is
-// two upper-case hexadecimal digits; every command ends with CR, or "?" and
-// an error code):
-//   X  -        -        start condition (I2C, a repeated start inside a
-//                        transfer); select the chip (SPI, Microwire)
-//   x  -        -        stop condition; deselect
-//   Z  -        -        I2C: bus recovery (start + stop, abandons a pending
-//                        write). Microwire: wait until the chip reports ready.
-//                        SPI: deselect
-//   w  byte     -        one byte onto the bus (Microwire: eight bits)
-//   r  -        byte     one byte from the bus (I2C: not acknowledged)
-//   W  n, data  -        I2C/SPI: n data bytes onto the bus; I2C then ends
-//                        the transfer with a stop and waits the write delay.
-//                        Microwire: n bits (1..16) from ceil(n/8) bytes
-//   R  n        n bytes  n bytes from the bus (I2C: all but the last acknowledged)
-//   M  hh       -        bus: 00 I2C, 01 SPI, 02 Microwire
-//   P  hh       -        target reset polarity: 00 low, 01 high, 02 off
-//   E  hh       -        bus clock speed (stored: 01 fast, 10 medium, 20 slow)
-//   D  hh       -        write delay in milliseconds
-//   %  -        -        begin a memory operation (target held in reset)
-//   $  -        -        end a memory operation (target released)
-//   S  -        9 chars  identification
-//   V  -        4 chars  hardware version
-//   v  -        4 chars  firmware version
-//   *  -        -        probe of the serial link
-// Error codes: "!" unknown command, "#" argument not two upper-case hex
-// digits or out of range, "T" the chip did not acknowledge on I2C or stayed
-// busy past the ready time-out, "M" Microwire misuse (a bus command without
-// "X", a bit count outside 1..16), "m" Microwire out of sync (no dummy 0
-// after a read instruction). "%" and "V" are never produced by the unit's
-// own commands (it has no blank check or verify); they can be injected.
+// The command set and the unit's choices where the PC leaves them open are
+// those of the command interpreter (core/command_interpreter.h), which the
+// firmware runs too; this class adds the simulation around it: the socket,
+// the clock, the transcript, the command time-out and the injected faults
+// (which can also produce the codes "%" and "V" the interpreter never sends).
 #pragma once
 
 #include "chips/chip.h"
+#include "core/command_interpreter.h"
 #include "transcript.h"
 #include "unit_config.h"
 #include "virtual_clock.h"
@@ -49,17 +24,12 @@
 #include <string>
 #include <vector>
 
-enum class TUnitBus : std::uint8_t { I2C = 0, SPI = 1, Microwire = 2 };
-
-// The unit's reset output to the target board's microcontroller.
-enum class TTargetReset : std::uint8_t { Released, DrivenLow, DrivenHigh };
-
 struct TUnitOutput {
     std::uint8_t Byte = 0;
     TSimTime Time{0}; // unit time at which the byte was ready to send
 };
 
-class TProgrammerUnit {
+class TProgrammerUnit final : private TInterpreterHost {
   public:
     explicit TProgrammerUnit(TUnitConfig Config = {});
     ~TProgrammerUnit();
@@ -94,14 +64,14 @@ class TProgrammerUnit {
     bool Hung() const { return FHung; }
 
     // --- observable state ---
-    TUnitBus Bus() const { return FBus; }
-    std::uint8_t WriteDelayMs() const { return FWriteDelay; }
-    std::uint8_t ResetPolarity() const { return FPolarity; }
-    std::uint8_t ClockSpeed() const { return FClockSpeed; }
-    bool OperationActive() const { return FOperation; }
-    TTargetReset TargetReset() const;
+    TUnitBus Bus() const { return FCore.Bus(); }
+    std::uint8_t WriteDelayMs() const { return FCore.WriteDelayMs(); }
+    std::uint8_t ResetPolarity() const { return FCore.ResetPolarity(); }
+    std::uint8_t ClockSpeed() const { return FCore.ClockSpeed(); }
+    bool OperationActive() const { return FCore.OperationActive(); }
+    TTargetReset TargetReset() const { return FCore.TargetReset(); }
     // A command has started and still waits for argument bytes.
-    bool CommandPending() const { return FLetter != 0; }
+    bool CommandPending() const { return FCore.CommandPending(); }
     std::uint64_t CommandCount() const { return FCommandCount; }
     std::uint64_t BytesReceived() const { return FBytesReceived; }
     const TUnitConfig& Config() const { return FConfig; }
@@ -112,76 +82,40 @@ class TProgrammerUnit {
     const TTranscript& Transcript() const { return FTranscript; }
 
   private:
-    // command framing
-    void StartCommand(std::uint8_t Letter);
-    void ArgumentByte(std::uint8_t Byte);
-    void Execute();
-    void FinishCommand();
     void AbandonCommand(const std::string& Why);
     std::optional<TCommandFault> MatchFault(std::uint8_t Letter);
-    bool CheckCut();
-    void Send(std::uint8_t Byte);
-    void SendText(const std::string& Text);
-    void Reply(std::uint8_t Error); // 0: acknowledgement, else "?" + Error
-    void Wait(TSimDuration Time) { FClock.Advance(Time); }
-    TSimDuration WriteDelay() const;
+    bool CheckCut(std::uint16_t Done, std::uint16_t Left);
+    static TUnitText Text(const std::string& s);
 
-    // the bus of the selected family; each returns 0 or an error code
+    // TInterpreterHost: the chip in the socket on the selected bus, the
+    // clock for the waits, the output queue and the transcript.
+    void Send(std::uint8_t Byte) override;
+    void I2CStart() override;
+    void I2CStop() override;
+    bool I2CWrite(std::uint8_t Byte) override;
+    std::uint8_t I2CRead(bool Ack) override;
+    void SpiSelect(bool Active) override;
+    std::uint8_t SpiTransfer(std::uint8_t Mosi) override;
+    void MwSelect(bool Active) override;
+    bool MwClock(bool DI) override;
+    bool MwWaitReady() override;
+    void WaitMs(std::uint8_t Ms) override;
+    TCommandOverride CommandStarted(std::uint8_t Letter) override;
+    bool PageContinues(std::uint16_t Done, std::uint16_t Left) override;
+    void CommandEnded() override;
+
     TI2CTarget* I2C() const { return FChip ? FChip->AsI2C() : nullptr; }
     TSpiTarget* Spi() const { return FChip ? FChip->AsSpi() : nullptr; }
     TMicrowireTarget* Microwire() const { return FChip ? FChip->AsMicrowire() : nullptr; }
-    std::uint8_t BusStart();
-    void BusStop();
-    std::uint8_t BusRecover();
-    std::uint8_t BusWrite(std::uint8_t Byte);
-    std::uint8_t BusRead(bool Last, std::uint8_t& Error);
-    std::uint8_t I2CWrite(std::uint8_t Byte);
-    void SpiWrite(std::uint8_t Byte);
-    void SpiDeselect();
-    bool MicrowireClock(bool Bit);
-    bool MicrowireReadyWait();
-    void BeginPage(std::uint8_t Count);
-    void PageByte(std::uint8_t Byte);
-    std::uint8_t PageDone();
-    void ReleaseBus();
 
     TUnitConfig FConfig;
+    TUnitIdentity FIdentity;
+    TCommandInterpreter FCore;
     TVirtualClock FClock;
     TTranscript FTranscript;
     std::unique_ptr<TSimChip> FChip;
     std::deque<TUnitOutput> FOutput;
-
-    // settings from the PC
-    TUnitBus FBus = TUnitBus::I2C;
-    std::uint8_t FWriteDelay = 10;
-    std::uint8_t FPolarity = 2;
-    std::uint8_t FClockSpeed = 1;
-    bool FOperation = false;
-
-    // command being received
-    std::uint8_t FLetter = 0;
-    std::vector<std::uint8_t> FArgs;
-    std::size_t FArgsNeeded = 0;
-    std::optional<TCommandFault> FFault;
-    std::uint8_t FPendingError = 0;  // error found while a page streamed to the bus
-    std::uint32_t FPageDataLeft = 0; // data bytes of the running "W" still to come
-    std::uint32_t FPageBytes = 0;    // data bytes of the running "W" so far
     TSimTime FLastByteTime{0};
-
-    // bus state
-    bool FI2CTransfer = false;  // START sent, no STOP yet
-    bool FI2CFirst = false;     // next byte is the select byte
-    bool FI2CWriting = false;   // the select byte had R/W = 0
-    bool FI2CWroteData = false; // bytes followed the select byte of a write transfer
-    bool FSpiSelected = false;
-    bool FSpiFirst = false;
-    bool FSpiWriteInstr = false; // the selection began with WRITE or WRSR
-    bool FSpiWroteData = false;  // bytes followed that instruction
-    bool FMwSelected = false;
-    std::uint32_t FMwBits = 0; // bits of the running Microwire "W"
-    int FMwBitCount = 0;
-    int FMwBitsLeft = 0;
-    bool FMwLastDO = true;
 
     // counters and faults
     std::uint64_t FCommandCount = 0;

@@ -13,6 +13,7 @@
 // or use the bounded Read instead.
 #pragma once
 
+#include "sim_line.h"
 #include "unit.h"
 #include "virtual_clock.h"
 
@@ -27,42 +28,43 @@ struct TByteLinkConfig {
     std::uint32_t BitsPerByte = 10;  // start + 8 data + stop
 };
 
-class TByteLink {
+class TByteLink : public TSimLine {
   public:
     explicit TByteLink(TProgrammerUnit& Unit, TByteLinkConfig Config = {});
 
     // Queues bytes towards the unit; returns at once.
-    void Write(std::span<const std::uint8_t> Bytes);
+    void Write(std::span<const std::uint8_t> Bytes) override;
     void Write(std::string_view Text);
     void WriteByte(std::uint8_t Byte) { Write(std::span<const std::uint8_t>(&Byte, 1)); }
 
     // Up to Count bytes from the unit, waiting at most Timeout of link time.
     // Returns fewer than Count only when the time-out expired.
     std::vector<std::uint8_t> Read(std::size_t Count, TSimDuration Timeout);
-    std::size_t Read(std::uint8_t* Buffer, std::size_t Count, TSimDuration Timeout);
+    std::size_t Read(std::uint8_t* Buffer, std::size_t Count, TSimDuration Timeout) override;
 
     // Bytes that have arrived from the unit and not been read.
-    std::size_t InputCount();
+    std::size_t InputCount() override;
     // Bytes the unit has sent that the PC has not read yet, arrived or still
     // on the line. A real port cannot know this; tests and benchmarks use it
     // to read a reply whole without waiting out a time-out.
     std::size_t UnreadCount();
     // Bytes written and still on their way to the unit.
-    std::size_t OutputCount() const;
+    std::size_t OutputCount() const override;
     // Waits until every written byte has left (the clock moves to that point).
     void Drain();
     // Discards the bytes that have arrived and not been read.
-    void FlushInput();
+    void FlushInput() override;
 
     // Modem lines. The unit does not react to them; changes are recorded in
     // the transcript.
-    void SetDTR(bool Set);
-    void SetRTS(bool Set);
+    void SetDTR(bool Set) override;
+    void SetRTS(bool Set) override;
     bool DTR() const { return FDTR; }
     bool RTS() const { return FRTS; }
 
     // A pause on the PC side: moves the link clock.
-    void Sleep(TSimDuration Time) { FClock.Advance(Time); }
+    void Sleep(TSimDuration Time) override { FClock.Advance(Time); }
+    TSimTime Now() const override { return FClock.Now(); }
 
     TVirtualClock& Clock() { return FClock; }
     const TVirtualClock& Clock() const { return FClock; }

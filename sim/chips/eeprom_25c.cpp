@@ -94,6 +94,18 @@ void T25CChip::Select(bool Active) {
     FState = TState::Deselected;
 }
 
+std::uint8_t T25CChip::NextOutput() const {
+    if (!FSelected) return 0xFF;
+    switch (FState) {
+    case TState::ReadData:
+        return Memory()[FAddress];
+    case TState::StatusOut:
+        return Status();
+    default:
+        return 0xFF;
+    }
+}
+
 std::uint8_t T25CChip::Transfer(std::uint8_t Mosi) {
     if (!FSelected) return 0xFF;
     switch (FState) {

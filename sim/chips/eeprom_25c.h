@@ -34,6 +34,11 @@ class T25CChip : public TSimChip, public TSpiTarget {
     // First protected byte address for the present BP bits (Size() when none).
     std::size_t ProtectedFrom() const;
 
+    // What the next Transfer will shift out on SO. It never depends on the
+    // byte shifted in at the same time, so pin-level wiring can present it
+    // before the first clock of a byte.
+    std::uint8_t NextOutput() const;
+
     void PowerOn() override;
     TSpiTarget* AsSpi() override { return this; }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-TSimSerialLine::TSimSerialLine(TByteLink& Link) : FLink(Link), FClock(Link) {}
+TSimSerialLine::TSimSerialLine(TSimLine& Link) : FLink(Link), FClock(Link) {}
 
 TSimSerialLine::~TSimSerialLine() {
     FLink.SetDTR(false);

@@ -1,30 +1,31 @@
 // The serial line to a simulated programmer unit in the same process
-// (sim/byte_link.h): bytes take their wire time, the unit answers at once in
-// its own time, and every wait and pause moves the link's virtual clock
+// (sim/sim_line.h: the interpreter on sim/byte_link.h, or the firmware on
+// the simulated MCU): bytes take their wire time, the unit answers in its
+// own time, and every wait and pause moves the link's virtual clock
 // instead of sleeping, so a time-out costs exactly its length in simulated
 // time and nothing in real time.
 #pragma once
 
-#include "byte_link.h"
 #include "ports/serial_line.h"
+#include "sim_line.h"
 
 #include <deque>
 
 // The link's virtual clock as a driver clock.
 class TSimLinkClock : public TLinkClock {
   public:
-    explicit TSimLinkClock(TByteLink& Link) : FLink(Link) {}
-    TLinkTime Now() override { return FLink.Clock().Now(); }
+    explicit TSimLinkClock(TSimLine& Link) : FLink(Link) {}
+    TLinkTime Now() override { return FLink.Now(); }
     void Sleep(TLinkDuration Time) override { FLink.Sleep(Time); }
 
   private:
-    TByteLink& FLink;
+    TSimLine& FLink;
 };
 
 class TSimSerialLine : public TSerialLine {
   public:
     // Link must outlive the line.
-    explicit TSimSerialLine(TByteLink& Link);
+    explicit TSimSerialLine(TSimLine& Link);
     // Closing drops DTR and RTS, as a serial port's hang-up on close does.
     ~TSimSerialLine() override;
 
@@ -42,7 +43,7 @@ class TSimSerialLine : public TSerialLine {
     std::string Kind() const override { return "simulated unit"; }
 
   private:
-    TByteLink& FLink;
+    TSimLine& FLink;
     TSimLinkClock FClock;
     std::deque<std::uint8_t> FArrived; // taken off the link while waiting
 };

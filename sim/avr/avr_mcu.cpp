@@ -1,0 +1,302 @@
+#include "avr/avr_mcu.h"
+
+#include "errors/errors.h"
+
+#include <avr_ioport.h>
+#include <avr_uart.h>
+#include <sim_avr.h>
+#include <sim_cycle_timers.h>
+#include <sim_elf.h>
+#include <sim_io.h>
+#include <sim_irq.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+// Data-space addresses of the ATmega328P's port registers (datasheet,
+// register summary): PINx, DDRx, PORTx for B, C and D.
+constexpr avr_io_addr_t kPin[3] = {0x23, 0x26, 0x29};
+constexpr char kPortNames[3] = {'B', 'C', 'D'};
+
+int PortIndex(char Port) {
+    switch (Port) {
+    case 'B':
+        return 0;
+    case 'C':
+        return 1;
+    case 'D':
+        return 2;
+    default:
+        throw Exception(std::string("No port ") + Port + " on the ATmega328P");
+    }
+}
+
+// simavr's own messages (register traces, "sleeping with interrupts off")
+// are not the harness's business; only errors are shown.
+void QuietLogger(avr_t*, const int Level, const char* Format, va_list Args) {
+    if (Level > LOG_ERROR) return;
+    std::vfprintf(stderr, Format, Args);
+}
+
+// The MCU never waits for real time to catch up with its own.
+void NoSleep(avr_t*, avr_cycle_count_t) {}
+
+avr_cycle_count_t Nothing(avr_t*, avr_cycle_count_t, void*) {
+    return 0;
+}
+
+} // namespace
+
+std::uint64_t TAvrMcu::CyclesOf(TSimTime Time) {
+    // 62.5 ns per cycle at 16 MHz.
+    return Time.count() <= 0 ? 0 : static_cast<std::uint64_t>(Time.count()) * 2 / 125;
+}
+
+TSimTime TAvrMcu::TimeOf(std::uint64_t Cycles) {
+    return TSimTime(static_cast<std::int64_t>(Cycles * 125 / 2));
+}
+
+TAvrMcu::TAvrMcu(const std::string& ElfPath) {
+    struct stat st {};
+    if (::stat(ElfPath.c_str(), &st) != 0) throw Exception("The firmware \"" + ElfPath + "\" does not exist");
+    avr_global_logger_set(QuietLogger);
+    elf_firmware_t firmware;
+    std::memset(&firmware, 0, sizeof firmware);
+    std::string path = ElfPath;
+    if (elf_read_firmware(path.data(), &firmware) != 0)
+        throw Exception("Cannot read the firmware \"" + ElfPath + "\"");
+    FAvr = avr_make_mcu_by_name("atmega328p");
+    if (!FAvr) throw Exception("libsimavr has no ATmega328P");
+    avr_init(FAvr);
+    FAvr->frequency = kFrequency;
+    avr_load_firmware(FAvr, &firmware);
+    FAvr->frequency = kFrequency;
+    FAvr->sleep = NoSleep;
+    FAvr->log = LOG_ERROR;
+
+    for (avr_io_t* io = FAvr->io_port; io; io = io->next) {
+        if (std::strcmp(io->kind, "uart") == 0 && reinterpret_cast<avr_uart_t*>(io)->name == '0')
+            FUart = reinterpret_cast<avr_uart_t*>(io);
+    }
+    if (!FUart) throw Exception("libsimavr's ATmega328P has no UART 0");
+    std::uint32_t flags = 0;
+    avr_ioctl(FAvr, AVR_IOCTL_UART_GET_FLAGS('0'), &flags);
+    flags &= ~(AVR_UART_FLAG_STDIO | AVR_UART_FLAG_POLL_SLEEP);
+    avr_ioctl(FAvr, AVR_IOCTL_UART_SET_FLAGS('0'), &flags);
+    FUartInput = avr_io_getirq(FAvr, AVR_IOCTL_UART_GETIRQ('0'), UART_IRQ_INPUT);
+    avr_irq_register_notify(avr_io_getirq(FAvr, AVR_IOCTL_UART_GETIRQ('0'), UART_IRQ_OUTPUT), OnUartOutput,
+                            this);
+
+    for (int i = 0; i < 3; ++i) {
+        FParams[i] = {this, i};
+        avr_irq_t* port = avr_io_getirq(FAvr, AVR_IOCTL_IOPORT_GETIRQ(kPortNames[i]), IOPORT_IRQ_REG_PORT);
+        avr_irq_t* ddr =
+            avr_io_getirq(FAvr, AVR_IOCTL_IOPORT_GETIRQ(kPortNames[i]), IOPORT_IRQ_DIRECTION_ALL);
+        // Every write counts (the harness compares values itself).
+        port->flags &= static_cast<std::uint8_t>(~IRQ_FLAG_FILTERED);
+        ddr->flags &= static_cast<std::uint8_t>(~IRQ_FLAG_FILTERED);
+        avr_irq_register_notify(port, OnPortIrq, &FParams[i]);
+        avr_irq_register_notify(ddr, OnDdrIrq, &FParams[i]);
+        // The pins read what the board drives: the port's own read handler
+        // is replaced, since it would mix in levels of its pin IRQs.
+        FReads[i] = {this, i, 0xFF};
+        FAvr->io[AVR_DATA_TO_IO(kPin[i])].r.c = ReadPin;
+        FAvr->io[AVR_DATA_TO_IO(kPin[i])].r.param = &FReads[i];
+    }
+}
+
+TAvrMcu::~TAvrMcu() {
+    if (FAvr) avr_terminate(FAvr);
+}
+
+TSimTime TAvrMcu::Now() const {
+    return TimeOf(FAvr->cycle);
+}
+
+std::uint64_t TAvrMcu::Cycles() const {
+    return FAvr->cycle;
+}
+
+TSimDuration TAvrMcu::ByteTime() const {
+    const_cast<TAvrMcu*>(this)->PatchByteTime();
+    return TimeOf(FUart->cycles_per_byte);
+}
+
+void TAvrMcu::PatchByteTime() {
+    // libsimavr 1.6 counts a parity bit in every character, so 8N1 takes
+    // 11 bit times there instead of 10; the correction keeps the line at
+    // its real rate in both directions.
+    auto& cycles = FUart->cycles_per_byte;
+    if (cycles == FPatchedByteCycles) return;
+    if (cycles % 11 == 0) cycles = cycles / 11 * 10;
+    FPatchedByteCycles = cycles;
+}
+
+void TAvrMcu::RunUntil(TSimTime Until, bool StopOnOutput) {
+    const std::uint64_t target = CyclesOf(Until);
+    FOutputSeen = false;
+    while (FAvr->cycle < target) {
+        if (FInReset) {
+            const std::uint64_t release = CyclesOf(FReleaseAt);
+            if (release > target) {
+                FAvr->cycle = target;
+                return;
+            }
+            FAvr->cycle = std::max<std::uint64_t>(FAvr->cycle, release);
+            Restart();
+            continue;
+        }
+        ArmInput();
+        // A sleeping MCU skips to its next timer: this one keeps it from
+        // skipping past the target.
+        avr_cycle_timer_register(FAvr, target - FAvr->cycle, Nothing, this);
+        while (FAvr->cycle < target && !FInReset) {
+            const int state = avr_run(FAvr);
+            if (state == cpu_Crashed || state == cpu_Done)
+                throw Exception("The firmware stopped on the simulated MCU (state " + std::to_string(state) +
+                                ") at PC 0x" + std::to_string(FAvr->pc));
+            if (StopOnOutput && FOutputSeen) {
+                avr_cycle_timer_cancel(FAvr, Nothing, this);
+                return;
+            }
+        }
+        avr_cycle_timer_cancel(FAvr, Nothing, this);
+    }
+}
+
+// ---------------------------------------------------------------- UART
+
+void TAvrMcu::OnUartOutput(avr_irq_t*, std::uint32_t Value, void* Param) {
+    auto* self = static_cast<TAvrMcu*>(Param);
+    self->PatchByteTime();
+    self->FOutput.push_back({static_cast<std::uint8_t>(Value), self->Now() + self->ByteTime()});
+    self->FOutputSeen = true;
+}
+
+TUnitOutput TAvrMcu::TakeOutput() {
+    const TUnitOutput out = FOutput.front();
+    FOutput.pop_front();
+    return out;
+}
+
+void TAvrMcu::ScheduleInput(std::uint8_t Byte, TSimTime Arrival) {
+    if (FInReset && Arrival < FReleaseAt) {
+        ++FLost;
+        return;
+    }
+    FInputs.push_back({Byte, std::max(Arrival, Now())});
+    ArmInput();
+}
+
+void TAvrMcu::ArmInput() {
+    if (FInputArmed || FInputs.empty() || FInReset) return;
+    // The UART reports a byte one byte time after it was handed over (its
+    // start bit), so it is handed over that much before its arrival.
+    const TSimTime start = FInputs.front().Arrival - ByteTime();
+    const std::uint64_t at = std::max(CyclesOf(start), FAvr->cycle + 1);
+    avr_cycle_timer_register(FAvr, at - FAvr->cycle, OnInputTimer, this);
+    FInputArmed = true;
+}
+
+avr_cycle_count_t TAvrMcu::OnInputTimer(avr_t*, avr_cycle_count_t, void* Param) {
+    auto* self = static_cast<TAvrMcu*>(Param);
+    self->FInputArmed = false;
+    if (self->FInputs.empty()) return 0;
+    self->PatchByteTime();
+    const std::uint8_t byte = self->FInputs.front().Byte;
+    self->FInputs.pop_front();
+    avr_raise_irq(self->FUartInput, byte);
+    self->ArmInput();
+    return 0;
+}
+
+// ---------------------------------------------------------------- ports
+
+std::uint8_t TAvrMcu::Ddr(char Port) const {
+    return FDdr[PortIndex(Port)];
+}
+
+std::uint8_t TAvrMcu::PortLatch(char Port) const {
+    return FPort[PortIndex(Port)];
+}
+
+void TAvrMcu::SetPinLevels(char Port, std::uint8_t Levels) {
+    FReads[PortIndex(Port)].Levels = Levels;
+}
+
+void TAvrMcu::OnPortIrq(avr_irq_t*, std::uint32_t Value, void* Param) {
+    auto* p = static_cast<TPortIrqParam*>(Param);
+    TAvrMcu* self = p->Mcu;
+    const auto value = static_cast<std::uint8_t>(Value);
+    if (self->FPort[p->Index] == value) return;
+    self->FPort[p->Index] = value;
+    if (self->OnPortChange) self->OnPortChange(kPortNames[p->Index]);
+}
+
+void TAvrMcu::OnDdrIrq(avr_irq_t*, std::uint32_t Value, void* Param) {
+    auto* p = static_cast<TPortIrqParam*>(Param);
+    TAvrMcu* self = p->Mcu;
+    const auto value = static_cast<std::uint8_t>(Value);
+    if (self->FDdr[p->Index] == value) return;
+    self->FDdr[p->Index] = value;
+    if (self->OnPortChange) self->OnPortChange(kPortNames[p->Index]);
+}
+
+std::uint8_t TAvrMcu::ReadPin(avr_t* Avr, avr_io_addr_t Addr, void* Param) {
+    auto* r = static_cast<TPinRead*>(Param);
+    TAvrMcu* self = r->Mcu;
+    const std::uint8_t ddr = self->FDdr[r->Index];
+    const auto value = static_cast<std::uint8_t>((r->Levels & ~ddr) | (self->FPort[r->Index] & ddr));
+    Avr->data[Addr] = value;
+    if (self->OnPinRead) self->OnPinRead(kPortNames[r->Index]);
+    return value;
+}
+
+void TAvrMcu::WakeAt(TSimTime At) {
+    FWakeAt = At;
+    const std::uint64_t at = std::max(CyclesOf(At), FAvr->cycle + 1);
+    avr_cycle_timer_register(FAvr, at - FAvr->cycle, OnWakeTimer, this);
+}
+
+avr_cycle_count_t TAvrMcu::OnWakeTimer(avr_t*, avr_cycle_count_t, void* Param) {
+    auto* self = static_cast<TAvrMcu*>(Param);
+    self->FWakeAt = TSimTime(-1);
+    if (self->OnWake) self->OnWake();
+    return 0;
+}
+
+// ---------------------------------------------------------------- reset
+
+void TAvrMcu::Reset(TSimTime Release) {
+    ++FResets;
+    avr_reset(FAvr); // every register cleared: all pins released
+    FInReset = true;
+    FReleaseAt = std::max(Release, Now());
+    FInputArmed = false;
+    while (!FInputs.empty() && FInputs.front().Arrival < FReleaseAt) {
+        FInputs.pop_front();
+        ++FLost;
+    }
+    for (int i = 0; i < 3; ++i) {
+        FDdr[i] = FPort[i] = 0;
+        if (OnPortChange) OnPortChange(kPortNames[i]);
+    }
+    if (FReleaseAt <= Now()) Restart();
+}
+
+void TAvrMcu::Restart() {
+    avr_reset(FAvr);
+    FInReset = false;
+    FInputArmed = false;
+    FPatchedByteCycles = 0;
+    for (int i = 0; i < 3; ++i) {
+        const bool changed = FDdr[i] || FPort[i];
+        FDdr[i] = FPort[i] = 0;
+        if (changed && OnPortChange) OnPortChange(kPortNames[i]);
+    }
+    if (FWakeAt.count() >= 0) WakeAt(FWakeAt);
+    ArmInput();
+}

@@ -89,9 +89,7 @@ bool TSmartSerial::HardwareOpen() {
 
     std::string id;
     try {
-        // The probe; its reply is not examined further.
-        Writedata('*');
-        if (ReadData(true) == '?') ReadData(true);
+        Probe();
         id = readstring('S', 9);
     } catch (const EISPException&) {
         throw EISPException("Programmer was not detected", false, "");
@@ -101,6 +99,29 @@ bool TSmartSerial::HardwareOpen() {
     if (EEPROMTime == 0) EEPROMTime = static_cast<std::uint8_t>(Dev().EEPROMTime());
     WriteString('E', Hex2(SmartDongle::ClockSpeed));
     return true;
+}
+
+void TSmartSerial::Probe() {
+    // The probe; its reply is not examined further.
+    TLinkClock& clock = Clock();
+    const TLinkTime sent = clock.Now();
+    Writedata('*');
+    std::uint8_t reply = 0;
+    try {
+        reply = ReadData(true);
+    } catch (const EISPException&) {
+        // No reply at all: on a board that resets when DTR is asserted the
+        // bootloader has eaten the probe. Once it has given up, the firmware
+        // listens; whatever the bootloader sent is dropped.
+        const TLinkTime ready = sent + kBootloaderTime;
+        if (clock.Now() < ready) clock.Sleep(ready - clock.Now());
+        TComPort& port = Opened(FCommDriver.get());
+        for (std::size_t stale = port.InputCount(); stale > 0; --stale)
+            port.ReadByte();
+        Writedata('*');
+        reply = ReadData(true);
+    }
+    if (reply == '?') ReadData(true);
 }
 
 void TSmartSerial::HardwareClose() {

@@ -3,7 +3,10 @@
 // whole command layer of TSmartParallel and replaces the byte layer, the
 // page commands, opening and closing, the options dialog and the status
 // report. Every wait for the unit is bounded: 1 s for an acknowledgement to
-// begin, 2 s for an expected byte, PageReadTimeout for a page read.
+// begin, 2 s for an expected byte, PageReadTimeout for a page read. A probe
+// that gets no reply at all is sent once more after the bootloader time, so
+// that a stock Arduino board, which the DTR toggling of the open resets,
+// opens too.
 #pragma once
 
 #include "ports/com_port.h"
@@ -54,6 +57,10 @@ class TSmartSerial : public TSmartParallel {
     TLinkDuration PageReadTimeout = std::chrono::seconds(2);
     // Pause after each step of the DTR/RTS sequence at open.
     static constexpr auto kLineSettle = std::chrono::milliseconds(250);
+    // How long a board's bootloader may listen after the probe that it
+    // swallowed (Arduino boards reset on DTR; their bootloader gives up
+    // about a second after the last byte it saw).
+    static constexpr auto kBootloaderTime = std::chrono::seconds(1);
     // While a byte is awaited with Nice, the user interface is kept alive
     // at least this often.
     static constexpr auto kNiceSlice = std::chrono::milliseconds(50);
@@ -64,6 +71,8 @@ class TSmartSerial : public TSmartParallel {
   protected:
     // A new port object for InitHardwareDriver.
     virtual std::unique_ptr<TComPort> NewPort();
+    // The probe "*" at open, and once more when nothing answers it.
+    void Probe();
 
   private:
     std::unique_ptr<TComPort> FCommDriver;

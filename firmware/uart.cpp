@@ -78,6 +78,14 @@ bool Take(uint8_t& Byte, bool& Gap) {
 }
 
 void Send(uint8_t Byte) {
+    // An idle transmitter takes the byte at once, without the interrupt.
+    cli();
+    if (gTxHead == gTxTail && (UCSR0A & _BV(UDRE0))) {
+        UDR0 = Byte;
+        sei();
+        return;
+    }
+    sei();
     const uint8_t head = gTxHead;
     const uint8_t next = static_cast<uint8_t>((head + 1) % kTxSize);
     set_sleep_mode(SLEEP_MODE_IDLE);

@@ -20,6 +20,8 @@ namespace {
 // register summary): PINx, DDRx, PORTx for B, C and D.
 constexpr avr_io_addr_t kPin[3] = {0x23, 0x26, 0x29};
 constexpr char kPortNames[3] = {'B', 'C', 'D'};
+// USART0 registers.
+constexpr avr_io_addr_t kUcsr0A = 0xC0, kUcsr0B = 0xC1, kUcsr0C = 0xC2, kUbrr0L = 0xC4, kUbrr0H = 0xC5;
 
 int PortIndex(char Port) {
     switch (Port) {
@@ -126,13 +128,19 @@ TSimDuration TAvrMcu::ByteTime() const {
 }
 
 void TAvrMcu::PatchByteTime() {
-    // libsimavr 1.6 counts a parity bit in every character, so 8N1 takes
-    // 11 bit times there instead of 10; the correction keeps the line at
-    // its real rate in both directions.
-    auto& cycles = FUart->cycles_per_byte;
-    if (cycles == FPatchedByteCycles) return;
-    if (cycles % 11 == 0) cycles = cycles / 11 * 10;
-    FPatchedByteCycles = cycles;
+    // libsimavr 1.6 works the character time out only when UBRR is written
+    // (a later change of U2X0 is missed) and counts a parity bit in every
+    // character. It is worked out here from the registers as the datasheet
+    // does: (UBRR + 1) * 16 cycles a bit (8 with U2X0), start bit, data
+    // bits, parity bit when enabled, stop bits.
+    const std::uint8_t* data = FAvr->data;
+    const unsigned ubrr = data[kUbrr0L] | ((data[kUbrr0H] & 0x0F) << 8);
+    const unsigned cyclesPerBit = (ubrr + 1) * ((data[kUcsr0A] & 0x02) ? 8 : 16);
+    const std::uint8_t c = data[kUcsr0C];
+    const unsigned size = ((c >> 1) & 3) | ((data[kUcsr0B] & 0x04) ? 4 : 0);
+    const unsigned dataBits = size <= 3 ? 5 + size : 9;
+    const unsigned bits = 1 + dataBits + (((c >> 4) & 3) ? 1 : 0) + ((c & 0x08) ? 2 : 1);
+    FUart->cycles_per_byte = static_cast<avr_cycle_count_t>(cyclesPerBit) * bits;
 }
 
 void TAvrMcu::RunUntil(TSimTime Until, bool StopOnOutput) {
@@ -172,7 +180,9 @@ void TAvrMcu::RunUntil(TSimTime Until, bool StopOnOutput) {
 void TAvrMcu::OnUartOutput(avr_irq_t*, std::uint32_t Value, void* Param) {
     auto* self = static_cast<TAvrMcu*>(Param);
     self->PatchByteTime();
-    self->FOutput.push_back({static_cast<std::uint8_t>(Value), self->Now() + self->ByteTime()});
+    // One shift register: a byte goes out once the one before it has.
+    self->FTxFree = std::max(self->FTxFree, self->Now()) + self->ByteTime();
+    self->FOutput.push_back({static_cast<std::uint8_t>(Value), self->FTxFree});
     self->FOutputSeen = true;
 }
 
@@ -291,7 +301,6 @@ void TAvrMcu::Restart() {
     avr_reset(FAvr);
     FInReset = false;
     FInputArmed = false;
-    FPatchedByteCycles = 0;
     for (int i = 0; i < 3; ++i) {
         const bool changed = FDdr[i] || FPort[i];
         FDdr[i] = FPort[i] = 0;

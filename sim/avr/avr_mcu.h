@@ -105,10 +105,10 @@ class TAvrMcu {
     avr_t* FAvr = nullptr;
     avr_uart_t* FUart = nullptr;
     avr_irq_t* FUartInput = nullptr;
-    std::uint64_t FPatchedByteCycles = 0;
     std::deque<TInput> FInputs;
     bool FInputArmed = false;
     std::deque<TUnitOutput> FOutput;
+    TSimTime FTxFree{0}; // the end of the byte on the transmit line
     bool FOutputSeen = false;
     std::uint8_t FDdr[3] = {0, 0, 0};
     std::uint8_t FPort[3] = {0, 0, 0};

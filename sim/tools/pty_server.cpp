@@ -19,8 +19,7 @@ std::string SystemError(const std::string& What) {
 
 } // namespace
 
-TPtyServer::TPtyServer(TProgrammerUnit& Unit, std::string LinkPath)
-    : FUnit(Unit), FStart(std::chrono::steady_clock::now()) {
+TPty::TPty(std::string LinkPath) {
     FMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (FMaster < 0) throw Exception(SystemError("Cannot create a pseudo-terminal"));
     if (::grantpt(FMaster) != 0 || ::unlockpt(FMaster) != 0) {
@@ -69,7 +68,7 @@ TPtyServer::TPtyServer(TProgrammerUnit& Unit, std::string LinkPath)
     }
 }
 
-TPtyServer::~TPtyServer() {
+TPty::~TPty() {
     if (!FLink.empty()) {
         char target[512];
         const ssize_t n = ::readlink(FLink.c_str(), target, sizeof target - 1);
@@ -78,6 +77,9 @@ TPtyServer::~TPtyServer() {
     if (FSlave >= 0) ::close(FSlave);
     if (FMaster >= 0) ::close(FMaster);
 }
+
+TPtyServer::TPtyServer(TProgrammerUnit& Unit, std::string LinkPath)
+    : FUnit(Unit), FPty(std::move(LinkPath)), FStart(std::chrono::steady_clock::now()) {}
 
 void TPtyServer::Feed(const unsigned char* Data, std::size_t Size) {
     const auto elapsed = std::chrono::duration_cast<TSimDuration>(std::chrono::steady_clock::now() - FStart);
@@ -95,7 +97,7 @@ void TPtyServer::Run(int StopFd) {
         // Output queued by a reset or an earlier read.
         while (FUnit.HasOutput())
             FPending.push_back(static_cast<char>(FUnit.TakeOutput().Byte));
-        pollfd fds[2] = {{FMaster, static_cast<short>(POLLIN | (FPending.empty() ? 0 : POLLOUT)), 0},
+        pollfd fds[2] = {{FPty.Master(), static_cast<short>(POLLIN | (FPending.empty() ? 0 : POLLOUT)), 0},
                          {StopFd, POLLIN, 0}};
         const int n = ::poll(fds, 2, -1);
         if (n < 0) {
@@ -104,11 +106,11 @@ void TPtyServer::Run(int StopFd) {
         }
         if (fds[1].revents) return;
         if (fds[0].revents & POLLIN) {
-            const ssize_t got = ::read(FMaster, buffer, sizeof buffer);
+            const ssize_t got = ::read(FPty.Master(), buffer, sizeof buffer);
             if (got > 0) Feed(buffer, static_cast<std::size_t>(got));
         }
         if (!FPending.empty() && (fds[0].revents & POLLOUT)) {
-            const ssize_t put = ::write(FMaster, FPending.data(), FPending.size());
+            const ssize_t put = ::write(FPty.Master(), FPending.data(), FPending.size());
             if (put > 0) FPending.erase(0, static_cast<std::size_t>(put));
         }
     }

@@ -9,19 +9,38 @@
 #include <chrono>
 #include <string>
 
-class TPtyServer {
+// A pseudo-terminal pair, the slave end raw at 115200 8N1, with an optional
+// symbolic link to it.
+class TPty {
   public:
-    // Creates the pty (raw, 115200 8N1) and, when LinkPath is not empty, a
-    // symbolic link to it. Raises Exception on failure; an existing file
-    // that is not a symbolic link at LinkPath is never replaced.
-    TPtyServer(TProgrammerUnit& Unit, std::string LinkPath);
+    // Raises Exception on failure; an existing file that is not a symbolic
+    // link at LinkPath is never replaced.
+    explicit TPty(std::string LinkPath);
     // Closes the pty and removes the link (when it still points to the pty).
-    ~TPtyServer();
-    TPtyServer(const TPtyServer&) = delete;
-    TPtyServer& operator=(const TPtyServer&) = delete;
+    ~TPty();
+    TPty(const TPty&) = delete;
+    TPty& operator=(const TPty&) = delete;
 
     // Path of the slave end, e.g. /dev/pts/7.
     const std::string& Path() const { return FPath; }
+    // The master end, non-blocking.
+    int Master() const { return FMaster; }
+
+  private:
+    std::string FLink;
+    std::string FPath;
+    int FMaster = -1;
+    int FSlave = -1; // kept open so the pty survives clients coming and going
+};
+
+class TPtyServer {
+  public:
+    // Creates the pty (see TPty).
+    TPtyServer(TProgrammerUnit& Unit, std::string LinkPath);
+    TPtyServer(const TPtyServer&) = delete;
+    TPtyServer& operator=(const TPtyServer&) = delete;
+
+    const std::string& Path() const { return FPty.Path(); }
 
     // Moves bytes until StopFd becomes readable (a signal's self-pipe).
     void Run(int StopFd);
@@ -30,10 +49,7 @@ class TPtyServer {
     void Feed(const unsigned char* Data, std::size_t Size);
 
     TProgrammerUnit& FUnit;
-    std::string FLink;
-    std::string FPath;
-    int FMaster = -1;
-    int FSlave = -1;      // kept open so the pty survives clients coming and going
+    TPty FPty;
     std::string FPending; // replies not yet written to the master
     std::chrono::steady_clock::time_point FStart;
 };

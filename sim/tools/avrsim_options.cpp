@@ -1,0 +1,83 @@
+#include "tools/avrsim_options.h"
+
+#include "errors/errors.h"
+
+#include <charconv>
+#include <chrono>
+#include <sys/stat.h>
+
+namespace {
+
+unsigned long long Number(const std::string& Option, const std::string& Text, unsigned long long Max,
+                          int Base = 10) {
+    unsigned long long value = 0;
+    const char* end = Text.data() + Text.size();
+    const auto [ptr, ec] = std::from_chars(Text.data(), end, value, Base);
+    if (Text.empty() || ec != std::errc() || ptr != end || value > Max)
+        throw Exception("Invalid value \"" + Text + "\" for " + Option);
+    return value;
+}
+
+} // namespace
+
+TAvrSimOptions ParseAvrSimOptions(const std::vector<std::string>& Args) {
+    TAvrSimOptions o;
+    for (std::size_t i = 0; i < Args.size(); ++i) {
+        const std::string& opt = Args[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= Args.size()) throw Exception("Option " + opt + " needs a value");
+            return Args[++i];
+        };
+        if (opt == "--help" || opt == "-h") {
+            o.Help = true;
+        } else if (opt == "--chip") {
+            o.Chip = value();
+        } else if (opt == "--firmware") {
+            o.Firmware = value();
+        } else if (opt == "--image") {
+            o.Image = value();
+        } else if (opt == "--link") {
+            o.Link = value();
+        } else if (opt == "--org") {
+            const auto org = Number(opt, value(), 16);
+            if (org != 8 && org != 16)
+                throw Exception("Invalid value \"" + Args[i] + "\" for --org (8 or 16)");
+            o.ChipOptions.Organisation = static_cast<int>(org);
+        } else if (opt == "--bus") {
+            o.ChipOptions.AddressPins = static_cast<std::uint8_t>(Number(opt, value(), 7));
+        } else if (opt == "--write-time") {
+            o.ChipOptions.WriteTime = std::chrono::milliseconds(Number(opt, value(), 60000));
+        } else if (opt == "--status") {
+            o.ChipOptions.Status = static_cast<std::uint8_t>(Number(opt, value(), 255, 16));
+        } else {
+            throw Exception("Unknown option \"" + opt + "\"");
+        }
+    }
+    return o;
+}
+
+std::string AvrSimUsage() {
+    return "Usage: norvoisp-avrsim [options]\n"
+           "Runs the programmer unit's firmware on a simulated ATmega328P (an Arduino\n"
+           "Uno or Nano at 16 MHz) with a chip on its pins, behind a pseudo-terminal\n"
+           "(115200 8N1), until killed. Prints the terminal's path on the first line\n"
+           "of standard output.\n"
+           "\n"
+           "  --chip NAME         catalogue device in the socket, or \"none\" (default 24C256)\n"
+           "  --firmware FILE     firmware ELF file (default: the installed or built norvoisp.elf)\n"
+           "  --image FILE        initial memory (raw binary), written back on exit\n"
+           "  --org 8|16          93C organisation (the ORG jumper, default 16)\n"
+           "  --bus N             24C chip-address pins A2 A1 A0 (0..7, default 0)\n"
+           "  --link PATH         symbolic link to the terminal, removed on exit\n"
+           "  --status HH         25C status register WPEN/BP bits at start (hex)\n"
+           "  --write-time MS     chip write cycle (default from the catalogue)\n";
+}
+
+std::string FindFirmware(const std::string& Given, const std::vector<std::string>& Candidates) {
+    if (!Given.empty()) return Given;
+    for (const auto& c : Candidates) {
+        struct stat st {};
+        if (!c.empty() && ::stat(c.c_str(), &st) == 0) return c;
+    }
+    throw Exception("No firmware found (norvoisp.elf); give one with --firmware");
+}

@@ -1,13 +1,7 @@
 // The three target buses, bit-banged on the pins of board.h, with timing
 // for each clock-speed class of the "E" command. All waits are bounded.
 //
-// Half-periods (microseconds) per class; the ratings in brackets are the
-// strictest figures of the families' datasheets each class is meant to
-// meet (I2C: fast mode, tLOW >= 1.3, tHIGH >= 0.6 (1.0 for 2.7 V parts),
-// tSU:STA, tHD:STA, tSU:STO >= 0.6, tBUF >= 1.3; standard mode 4.7 / 4.0;
-// SPI: SCK high and low, /CS setup, hold and disable >= 0.5 at 1 MHz parts;
-// Microwire: SK high and low >= 1 for 250 kHz parts, status valid after CS
-// <= 1, data out valid after SK rising <= 2 for the slowest parts):
+// Half-periods (microseconds) per class:
 //
 //   class              I2C low/high/edge   SPI half   Microwire half
 //   fast   ("E" 00-01)  1.5 / 1.25 / 1.25    1          2
@@ -15,7 +9,19 @@
 //   slow   ("E" 11-FF)  50  / 50   / 50      50         50
 //
 // so fast runs I2C at about 300 kHz, SPI at 450 kHz and Microwire at
-// 230 kHz. The simulated-MCU tests measure the pins against these limits.
+// 230 kHz. The limits each class keeps (the simulated-MCU tests measure the
+// pins against them, tests/firmware/datasheet_limits.h):
+//   I2C fast: 400 kHz parts at 2.7 V: tLOW >= 1.3, tHIGH >= 1.0, tSU:STA,
+//     tHD:STA, tSU:STO >= 0.6, tBUF >= 1.3, tSU:DAT >= 0.1, data sampled no
+//     earlier than tAA = 0.9 after SCL falls.
+//   I2C medium and slow: 100 kHz parts (standard mode, 1.8 V parts): tLOW,
+//     tSU:STA, tBUF >= 4.7, tHIGH, tHD:STA, tSU:STO >= 4.0, tSU:DAT >= 0.25,
+//     tAA = 3.5.
+//   SPI: 1 MHz parts: SCK high and low, /CS set-up, hold and disable >= 0.5,
+//     SI set-up and hold >= 0.1, SO valid within 0.4 of SCK falling.
+//   Microwire: 250 kHz parts: SK high and low, CS low >= 1, CS set-up
+//     >= 0.2, DI set-up and hold >= 0.4, DO valid within 1 of SK rising and
+//     the status within 1 of CS rising.
 #pragma once
 
 #include <stdint.h>

@@ -15,6 +15,7 @@ void TAvrLink::Write(std::span<const std::uint8_t> Bytes) {
         const TSimTime arrival = std::max(FClock.Now(), FTxFree) + FByteTime;
         FTxFree = arrival;
         FOutgoing.push_back(arrival);
+        FSent.push_back(b);
         FUnit.Mcu().ScheduleInput(b, arrival);
     }
 }

@@ -34,6 +34,8 @@ class TAvrLink : public TSimLine {
     // Waits until every written byte has left (the clock moves to that point).
     void Drain();
     TSimDuration ByteTime() const { return FByteTime; }
+    // Every byte written so far, in order.
+    const std::vector<std::uint8_t>& Sent() const { return FSent; }
     TAvrUnit& Unit() { return FUnit; }
 
   private:
@@ -53,4 +55,5 @@ class TAvrLink : public TSimLine {
     std::deque<TSimTime> FOutgoing; // arrival times of bytes not yet arrived
     std::deque<TInFlight> FIncoming;
     bool FRTS = false;
+    std::vector<std::uint8_t> FSent;
 };

@@ -53,8 +53,9 @@ avr_cycle_count_t Nothing(avr_t*, avr_cycle_count_t, void*) {
 } // namespace
 
 std::uint64_t TAvrMcu::CyclesOf(TSimTime Time) {
-    // 62.5 ns per cycle at 16 MHz.
-    return Time.count() <= 0 ? 0 : static_cast<std::uint64_t>(Time.count()) * 2 / 125;
+    // 62.5 ns per cycle at 16 MHz; rounded up, so that the MCU has reached
+    // a time once it has run to its cycle.
+    return Time.count() <= 0 ? 0 : (static_cast<std::uint64_t>(Time.count()) * 2 + 124) / 125;
 }
 
 TSimTime TAvrMcu::TimeOf(std::uint64_t Cycles) {

@@ -100,6 +100,20 @@ INSTANTIATE_TEST_SUITE_P(Parts, FirmwareFamilies,
                                     std::to_string(Param.param.ClockSpeed);
                          });
 
+TEST(FirmwareDriver, TheTimingMeasurementSeesAClockTooFastForItsLimits) {
+    // The fast clock measured against the standard-mode limits: the check
+    // above is not blind.
+    TFirmwareRig rig("24C02");
+    rig.Unit.I2CPins().SetTiming(I2CStandardLimits());
+    rig.Driver.HardwareOpen();
+    rig.Driver.ProgramFlash(rig.Buffer);
+    EXPECT_GT(rig.Unit.I2CPins().Log().Count(), 100u);
+    const auto& breaches = rig.Unit.I2CPins().Log().Breaches();
+    EXPECT_NE(std::find_if(breaches.begin(), breaches.end(),
+                           [](const std::string& b) { return b.rfind("SCL high (tHIGH)", 0) == 0; }),
+              breaches.end());
+}
+
 TEST(FirmwareDriver, EraseLeavesEveryByteErased) {
     for (const char* name : {"24C02", "25C040", "93C46"}) {
         TFirmwareRig rig(name);

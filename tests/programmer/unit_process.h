@@ -1,5 +1,6 @@
-// The pty tool norvoisp-unitsim run as a child process: the simulated unit
-// behind a real pseudo-terminal, for end-to-end tests over the termios path.
+// The pty tool norvoisp-unitsim (or norvoisp-avrsim) run as a child
+// process: the simulated unit behind a real pseudo-terminal, for end-to-end
+// tests over the termios path.
 #pragma once
 
 #include <string>
@@ -10,6 +11,8 @@ class TUnitProcess {
   public:
     // Starts the tool with Args and waits for the path of its pty.
     explicit TUnitProcess(const std::vector<std::string>& Args);
+    // The same with another pty tool (norvoisp-avrsim).
+    TUnitProcess(const std::string& Program, const std::vector<std::string>& Args);
     // Stops the tool (SIGTERM) and waits for it.
     ~TUnitProcess();
     TUnitProcess(const TUnitProcess&) = delete;

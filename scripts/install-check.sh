@@ -43,6 +43,14 @@ need share/norvoisp/readme.txt
 need share/norvoisp/isp.html
 need share/norvoisp/samples/demo_24c256.hex
 need share/norvoisp/patterns
+# The firmware, its updater and the simulated MCU, where the build made them.
+if [ -f "$build/firmware/norvoisp.hex" ]; then
+  need share/norvoisp/Firmwareupdater
+  need share/norvoisp/firmware/norvoisp.hex
+  need share/norvoisp/firmware/norvoisp.elf
+  need bin/norvoisp-avrsim
+  "$prefix/share/norvoisp/Firmwareupdater" --help >/dev/null || fail "the installed Firmwareupdater does not run"
+fi
 if [ -f dist/udev/60-norvoisp.rules ]; then
   need lib/udev/rules.d/60-norvoisp.rules
 fi

@@ -12,6 +12,7 @@
 #include "ports/process_runner.h"
 #include "programmer/unit/parallel_port.h"
 #include "programmer/unit/smart_parallel.h"
+#include "programmer/unit/smart_serial.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -28,7 +29,11 @@ void Tmain::FirmwareUpdate1Click() {
     StartOp(QStringLiteral("Firmware Update: Running Wizard"));
     // The updater talks to the unit itself: the driver lets go of the port
     // (it is rebuilt below in any case) and the shared printer port object
-    // is released.
+    // is released. A serial driver's port is handed to the updater.
+    if (auto* serial = dynamic_cast<TSmartSerial*>(FHardwr.get())) {
+        const std::string port = serial->PortTable().Resolve(serial->PortName());
+        if (!port.empty() && port[0] == '/') qputenv("NORVOISP_UPDATE_PORT", QByteArray::fromStdString(port));
+    }
     if (FHardwr) {
         try {
             FHardwr->HardwareClose();

@@ -23,10 +23,12 @@ namespace {
 // The write delay until the PC sends "D".
 constexpr uint8_t kDefaultWriteDelayMs = 10;
 
+// The receive ring holds 255 bytes: more than a page's commands.
 constexpr TUnitIdentity kIdentity = {
     {Version::kIdentification, sizeof Version::kIdentification - 1},
     {Version::kHardware, sizeof Version::kHardware - 1},
     {Version::kFirmware, sizeof Version::kFirmware - 1},
+    true,
 };
 
 void WaitForInput() {

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 TByteLink::TByteLink(TProgrammerUnit& Unit, TByteLinkConfig Config)
-    : FUnit(Unit), FByteTime(SerialByteTime(Config.BaudRate, Config.BitsPerByte)) {}
+    : FUnit(Unit), FByteTime(SerialByteTime(Config.BaudRate, Config.BitsPerByte)),
+      FTurnaround(Config.Turnaround) {}
 
 void TByteLink::Write(std::span<const std::uint8_t> Bytes) {
     while (!FOutgoing.empty() && FOutgoing.front() <= FClock.Now())
@@ -29,7 +30,7 @@ void TByteLink::Collect() {
         const TUnitOutput out = FUnit.TakeOutput();
         const TSimTime arrival = std::max(out.Time, FRxFree) + FByteTime;
         FRxFree = arrival;
-        FIncoming.push_back({out.Byte, arrival});
+        FIncoming.push_back({out.Byte, arrival + FTurnaround});
     }
 }
 

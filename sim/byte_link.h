@@ -26,6 +26,10 @@
 struct TByteLinkConfig {
     std::uint32_t BaudRate = 115200; // 0 = bytes take no time
     std::uint32_t BitsPerByte = 10;  // start + 8 data + stop
+    // A USB-serial adapter hands received bytes to the PC this long after
+    // their stop bit (its latency timer: about 1 ms in low-latency mode,
+    // 16 ms by default), so every wait for a reply costs it once.
+    TSimDuration Turnaround{0};
 };
 
 class TByteLink : public TSimLine {
@@ -81,6 +85,7 @@ class TByteLink : public TSimLine {
 
     TProgrammerUnit& FUnit;
     TSimDuration FByteTime;
+    TSimDuration FTurnaround;
     TVirtualClock FClock;
     TSimTime FTxFree{0};             // PC to unit line free again
     TSimTime FRxFree{0};             // unit to PC line free again

@@ -21,7 +21,7 @@ TUnitText TProgrammerUnit::Text(const std::string& s) {
 
 TProgrammerUnit::TProgrammerUnit(TUnitConfig Config)
     : FConfig(std::move(Config)), FIdentity{Text(FConfig.Identification), Text(FConfig.HardwareVersion),
-                                            Text(FConfig.FirmwareVersion)},
+                                            Text(FConfig.FirmwareVersion), FConfig.BuffersCommands},
       FCore(*this, FIdentity, FConfig.DefaultWriteDelayMs) {}
 
 TProgrammerUnit::~TProgrammerUnit() {

@@ -59,6 +59,9 @@ struct TUnitConfig {
     TSimDuration CommandTimeout = std::chrono::milliseconds(500);
     // Send the identification unasked after every reset.
     bool IdentifyOnReset = true;
+    // Answer the probe "*" with "?B": the unit takes commands back to back
+    // (core/command_interpreter.h). Off: the unit answers as the original.
+    bool BuffersCommands = false;
 
     TUnitFaults Faults;
 };

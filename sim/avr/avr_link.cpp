@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-TAvrLink::TAvrLink(TAvrUnit& Unit, std::uint32_t BaudRate)
-    : FUnit(Unit), FByteTime(SerialByteTime(BaudRate)) {
+TAvrLink::TAvrLink(TAvrUnit& Unit, std::uint32_t BaudRate, TSimDuration Turnaround)
+    : FUnit(Unit), FByteTime(SerialByteTime(BaudRate)), FTurnaround(Turnaround) {
     // The PC's clock starts where the MCU is.
     FClock.AdvanceTo(FUnit.Mcu().Now());
 }
@@ -28,7 +28,8 @@ void TAvrLink::Collect() {
     TAvrMcu& mcu = FUnit.Mcu();
     while (mcu.HasOutput()) {
         const TUnitOutput out = mcu.TakeOutput();
-        FIncoming.push_back({out.Byte, out.Time});
+        FIncoming.push_back({out.Byte, out.Time + FTurnaround});
+        ++FReceived;
     }
 }
 

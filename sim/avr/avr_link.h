@@ -16,8 +16,9 @@
 
 class TAvrLink : public TSimLine {
   public:
-    // The PC's side sends at BaudRate (10 bits a byte).
-    explicit TAvrLink(TAvrUnit& Unit, std::uint32_t BaudRate = 115200);
+    // The PC's side sends at BaudRate (10 bits a byte); received bytes reach
+    // it Turnaround after their stop bit (see TByteLinkConfig).
+    explicit TAvrLink(TAvrUnit& Unit, std::uint32_t BaudRate = 115200, TSimDuration Turnaround = {});
 
     void Write(std::span<const std::uint8_t> Bytes) override;
     void Write(std::string_view Text);
@@ -34,8 +35,9 @@ class TAvrLink : public TSimLine {
     // Waits until every written byte has left (the clock moves to that point).
     void Drain();
     TSimDuration ByteTime() const { return FByteTime; }
-    // Every byte written so far, in order.
+    // Every byte written so far, in order; the number of bytes received.
     const std::vector<std::uint8_t>& Sent() const { return FSent; }
+    std::uint64_t ReceivedCount() const { return FReceived; }
     TAvrUnit& Unit() { return FUnit; }
 
   private:
@@ -50,7 +52,9 @@ class TAvrLink : public TSimLine {
 
     TAvrUnit& FUnit;
     TSimDuration FByteTime;
+    TSimDuration FTurnaround;
     TVirtualClock FClock;
+    std::uint64_t FReceived = 0;
     TSimTime FTxFree{0};
     std::deque<TSimTime> FOutgoing; // arrival times of bytes not yet arrived
     std::deque<TInFlight> FIncoming;

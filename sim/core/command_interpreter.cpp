@@ -247,7 +247,7 @@ void TCommandInterpreter::Execute() {
         Reply(0);
         break;
     case '*':
-        Reply(0);
+        Reply(FIdentity.Buffers ? kBuffersCode : 0);
         break;
     default:
         Reply('!');

@@ -26,7 +26,8 @@
 //   S  -        9 chars  identification
 //   V  -        4 chars  hardware version
 //   v  -        4 chars  firmware version
-//   *  -        -        probe of the serial link
+//   *  -        -        probe of the serial link; a unit that buffers
+//                        commands answers "?B" instead (see Buffers below)
 // Error codes: "!" unknown command, "#" argument not two upper-case hex
 // digits or out of range, "T" the chip did not acknowledge on I2C or stayed
 // busy past the ready time-out, "M" Microwire misuse (a bus command without
@@ -54,7 +55,16 @@ struct TUnitIdentity {
     TUnitText Identification;  // reply to "S"
     TUnitText HardwareVersion; // reply to "V"
     TUnitText FirmwareVersion; // reply to "v"
+    // The unit takes commands back to back without losing any while it is
+    // busy (a receive buffer of at least a page's commands), and says so by
+    // answering the probe with "?B": a PC that knows it may send a page's
+    // commands without waiting for each acknowledgement; one that does not
+    // still opens, as it does for any "?" reply to the probe.
+    bool Buffers = false;
 };
+
+// The probe reply's code of a unit that buffers commands.
+constexpr uint8_t kBuffersCode = 'B';
 
 class TCommandInterpreter {
   public:

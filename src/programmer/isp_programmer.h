@@ -68,8 +68,9 @@ class TISPProgrammer {
     virtual std::string GetFirmwareVers();
 
     void ResetAbort() { FAborted = false; }
-    // Calls the progress callback when one is set.
-    void DoUpdateProgress(int I, int Size);
+    // Calls the progress callback when one is set. The memory operations
+    // report after every block: a transport may settle its link there.
+    virtual void DoUpdateProgress(int I, int Size);
     // The support set of the registry entry named HardwareName.
     TProgrammerSupport GetHardwareType() const;
 

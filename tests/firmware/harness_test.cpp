@@ -36,7 +36,8 @@ TEST(FirmwareHarness, IdentifiesItselfWithItsOwnHardwareVersion) {
     EXPECT_EQ(b.Cmd("S", 10), "VORIZORUV\r");
     EXPECT_EQ(b.Cmd("v", 5), "000A\r");
     EXPECT_EQ(b.Cmd("V", 5), "A328\r");
-    EXPECT_EQ(b.Cmd("*", 1), "\r");
+    // The probe: the unit buffers commands.
+    EXPECT_EQ(b.Cmd("*", 2), "?B");
 }
 
 // The same bytes to the simulated unit and to the firmware, chip by chip:
@@ -156,14 +157,17 @@ TEST(FirmwareHarness, AnswersEveryCommandAsTheSimulatedUnitDoes) {
 
 TEST(FirmwareHarness, TakesEveryByteOfABurstWhileBusy) {
     // A page write with a 200 ms write delay, then 250 probes at once while
-    // the unit waits: the receive ring holds them all.
+    // the unit waits: the receive ring holds them all, and each is answered.
     TBoard b("24C02");
     EXPECT_EQ(b.Cmd("M00", 1), "\r");
     EXPECT_EQ(b.Cmd("DC8", 1), "\r");
     b.Link.Write(B({'X', 'w', 0xA0, 'w', 0x00, 'W', 2, 0x55, 0xAA}));
     b.Link.Write(std::string(250, '*'));
-    const auto replies = b.Link.Read(255, 2s);
-    EXPECT_EQ(std::string(replies.begin(), replies.end()), std::string(4 + 250, '\r'));
+    const auto replies = b.Link.Read(4 + 500 + 1, 2s);
+    std::string expected(4, '\r');
+    for (int i = 0; i < 250; ++i)
+        expected += "?B";
+    EXPECT_EQ(std::string(replies.begin(), replies.end()), expected);
     EXPECT_EQ(b.Unit.Chip()->Memory()[1], 0xAA);
 }
 

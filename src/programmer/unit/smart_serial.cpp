@@ -88,6 +88,8 @@ bool TSmartSerial::HardwareOpen() {
     clock.Sleep(kLineSettle);
 
     std::string id;
+    EndPipeline();
+    FUnitBuffers = false;
     try {
         Probe();
         id = readstring('S', 9);
@@ -121,10 +123,11 @@ void TSmartSerial::Probe() {
         Writedata('*');
         reply = ReadData(true);
     }
-    if (reply == '?') ReadData(true);
+    if (reply == '?') FUnitBuffers = ReadData(true) == kBuffersCode;
 }
 
 void TSmartSerial::HardwareClose() {
+    EndPipeline();
     DeInitHardwareDriver();
     SaveSettings();
 }
@@ -148,6 +151,8 @@ void TSmartSerial::Writedata(char Adata) {
 }
 
 std::uint8_t TSmartSerial::ReadData(bool Nice) {
+    // Replies come in order: the acknowledgements still due come first.
+    if (FPendingAcks && !FCollecting) CollectAcknowledgements();
     TComPort& port = Opened(FCommDriver.get());
     TLinkClock& clock = Clock();
     const TLinkTime limit = clock.Now() + ByteTimeout;
@@ -174,12 +179,17 @@ bool TSmartSerial::WaitReady() {
 void TSmartSerial::writepage(std::uint8_t Size, const std::string& stream) {
     WriteStringNOACK('W', std::string(1, static_cast<char>(Size)));
     Opened(FCommDriver.get()).WriteString(stream);
+    if (Pipelining()) {
+        Deferred(2 + stream.size());
+        return;
+    }
     GetAcknowledge();
 }
 
 std::string TSmartSerial::readpage(std::uint8_t Size) {
     TComPort& port = Opened(FCommDriver.get());
     WriteStringNOACK('R', std::string(1, static_cast<char>(Size)));
+    if (FPendingAcks) CollectAcknowledgements();
     port.Flush();
     std::string reply(Size, '\0');
     port.SetReadTimeout(PageReadTimeout);

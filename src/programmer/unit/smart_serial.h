@@ -34,6 +34,9 @@ class TSmartSerial : public TSmartParallel {
     bool WaitReady() override;
     void writepage(std::uint8_t Size, const std::string& stream) override;
     std::string readpage(std::uint8_t Size) override;
+    void WriteString(char TriggerChar, const std::string& Data) override;
+    void DoUpdateProgress(int I, int Size) override;
+    void EnableProgramming() override;
     void AskOptions() override;
     void ShowStatus(const std::string& ISPGoldVersion) override;
     void SaveSettings() override;
@@ -61,6 +64,14 @@ class TSmartSerial : public TSmartParallel {
     // swallowed (Arduino boards reset on DTR; their bootloader gives up
     // about a second after the last byte it saw).
     static constexpr auto kBootloaderTime = std::chrono::seconds(1);
+    // A unit that buffers commands answers the probe with "?" and this code.
+    static constexpr std::uint8_t kBuffersCode = 'B';
+    // Unacknowledged command bytes the driver lets a buffering unit hold.
+    static constexpr std::size_t kPipelineWindow = 192;
+    // Use a buffering unit's capability (on by default).
+    bool AllowPipelining = true;
+    // The unit said at open that it buffers commands.
+    bool UnitBuffers() const { return FUnitBuffers; }
     // While a byte is awaited with Nice, the user interface is kept alive
     // at least this often.
     static constexpr auto kNiceSlice = std::chrono::milliseconds(50);
@@ -74,8 +85,23 @@ class TSmartSerial : public TSmartParallel {
     // The probe "*" at open, and once more when nothing answers it.
     void Probe();
 
+    // Pipelining (smart_serial_pipeline.cpp): inside a memory operation a
+    // unit that buffers commands gets the commands without a data reply back
+    // to back; their acknowledgements are collected in order at the end of
+    // each block (progress report), before any data reply and at "$", and
+    // the first error among them is raised as lock-step would raise it.
+    bool Pipelining() const;
+    void Deferred(std::size_t Bytes); // a command of Bytes sent, its acknowledgement due
+    void CollectAcknowledgements();
+    void EndPipeline();
+
   private:
     std::unique_ptr<TComPort> FCommDriver;
     TSerialLineFactory FLineFactory;
     TComPortTable FTable; // as resolved at the last open, saved with the settings
+    bool FUnitBuffers = false;
+    bool FInOperation = false;     // between "%" and "$"
+    std::size_t FPendingAcks = 0;  // commands sent whose acknowledgement is still to come
+    std::size_t FPendingBytes = 0; // and their bytes
+    bool FCollecting = false;
 };

@@ -68,10 +68,6 @@ void TCh341Emulator::PowerUp() {
     FI2CHz = 100'000;
     FPinOut = 0;
     FPinDir = 0;
-    if (FChip && FChipSelected) {
-        if (auto* spi = FChip->AsSpi()) spi->Select(false);
-        if (auto* mw = FChip->AsMicrowire()) mw->Select(false);
-    }
     FChipSelected = false;
 }
 
@@ -84,6 +80,11 @@ void TCh341Emulator::Replug() {
     FOutSincePlug = 0;
     FFaults.UnplugAfterOutBytes.reset();
     PowerUp();
+    // The socket is powered from the USB bus: the chip starts afresh too,
+    // and a write cycle cut by the power loss is over (nobody replugs a
+    // board in less than a second).
+    FClock.Advance(std::chrono::seconds(1));
+    if (FChip) FChip->PowerOn();
 }
 
 void TCh341Emulator::Busy(TSimDuration Time) {

@@ -104,7 +104,7 @@ class TCh341Emulator {
     TCh341Faults& Faults() { return FFaults; }
     void Unplug();
     // Plugged in again: a fresh power-up of the board (pins, speed, the
-    // pending replies), the chip keeps its memory.
+    // pending replies) and of the chip in its socket, which keeps its memory.
     void Replug();
     bool Plugged() const { return FPlugged; }
 

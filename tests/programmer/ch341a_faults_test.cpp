@@ -160,4 +160,15 @@ TEST(Ch341Unplug, AReadCutShortKeepsTheBlocksReadAndNoPartOfTheNext) {
         ASSERT_EQ(rig.Buffer.HexData[i], 0x55) << i;
 }
 
+TEST(Ch341Unplug, AMicrowirePartWorksAgainAfterTheBoardIsPluggedBackIn) {
+    TCh341Rig rig("93C46");
+    rig.Open();
+    rig.FillBuffer([](int i) { return static_cast<std::uint8_t>(i * 3); });
+    rig.Driver->ProgramFlash(rig.Buffer);
+    rig.Board().Faults().UnplugAfterOutBytes = rig.Board().Stats().OutBytes + 500;
+    EXPECT_EQ(MessageOf([&] { rig.Driver->ProgramFlash(rig.Buffer); }).substr(0, 19), "CH341A disconnected");
+    rig.Board().Replug();
+    rig.Driver->VerifyFlash(rig.Buffer);
+}
+
 } // namespace

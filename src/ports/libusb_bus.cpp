@@ -313,6 +313,8 @@ class TLibUsbBus : public TUsbBulkBus {
         const std::string path = PathOf(chosen);
         libusb_device_handle* handle = nullptr;
         int rc = libusb_open(chosen, &handle);
+        // Gone between the listing and the open: as if it had not been there.
+        if (rc == LIBUSB_ERROR_NO_DEVICE) throw EUsbError(TUsbErrorKind::NotFound, "the device went away");
         if (rc < 0) Raise(rc, "cannot open the device at " + UsbPlaceName(path));
         // A kernel driver bound to the interface steps aside while we hold it.
         libusb_set_auto_detach_kernel_driver(handle, 1);

@@ -39,6 +39,25 @@ void TFamilyAlgorithms::StoreReply(std::vector<std::uint8_t>& Data, int From, in
     std::copy_n(Reply.begin(), n, Data.begin() + From);
 }
 
+void TFamilyAlgorithms::ProgramPages(
+    THexList& Afile, const std::function<void(int a, std::span<const std::uint8_t> Page)>& Page) {
+    FBus.SelectBus(true);
+    const int size = Dev().FlashSize();
+    CheckBuffer(Afile);
+    const int block = BlockSize();
+    FDriver.DoUpdateProgress(0, size);
+    FBus.BeginOperation(true);
+    for (int a = 0; a <= size - 1; a += block) {
+        // The last block stops at the end of the device.
+        const int count = std::min(block, size - a);
+        Page(a, std::span<const std::uint8_t>(Afile.HexData)
+                    .subspan(static_cast<std::size_t>(a), static_cast<std::size_t>(count)));
+        FBus.WaitWriteCycle(TWriteCycle::Page);
+        FDriver.DoUpdateProgress(a, size);
+    }
+    FBus.EndOperation();
+}
+
 void TFamilyAlgorithms::ProgramFlash(THexList& Afile) {
     switch (Dev().ProgrammerId()) {
     case FAMILY_24C:

@@ -18,7 +18,9 @@
 #include "programmer/isp_programmer.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,10 @@ class TFamilyAlgorithms {
     // the device's end or the buffer's.
     void StoreReply(std::vector<std::uint8_t>& Data, int From, int length,
                     const std::vector<std::uint8_t>& Reply) const;
+    // The frame and loop of I2C and SPI programming: Page writes the bytes
+    // of the block at byte address a, then the write cycle is waited for.
+    void ProgramPages(THexList& Afile,
+                      const std::function<void(int a, std::span<const std::uint8_t> Page)>& Page);
     // Microwire command length of the selected device and organisation.
     std::uint8_t MwBits() const;
     // Logs a verify mismatch; a log that cannot take it is cleared.

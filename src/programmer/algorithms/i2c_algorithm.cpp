@@ -3,8 +3,6 @@
 #include "programmer/algorithms/family_algorithms.h"
 #include "programmer/driver_host.h"
 
-#include <algorithm>
-
 std::uint8_t I2CSelect(const TDevice& Device, int BusNumber, int a) {
     const int size = Device.FlashSize();
     int select = 0xA0;
@@ -20,31 +18,19 @@ std::string I2CWordAddress(const TDevice& Device, int a) {
 }
 
 void TFamilyAlgorithms::I2CProgramFlash(THexList& Afile) {
-    FBus.SelectBus(true);
-    const int size = Dev().FlashSize();
-    CheckBuffer(Afile);
     const int block = BlockSize();
-    FDriver.DoUpdateProgress(0, size);
-    FBus.BeginOperation(true);
-    for (int a = 0; a <= size - 1; a += block) {
-        // The last block stops at the end of the device.
-        const int count = std::min(block, size - a);
+    ProgramPages(Afile, [&](int a, std::span<const std::uint8_t> Page) {
         FBus.Start();
         FBus.WriteByte(I2CSelect(Dev(), HostBusNumber(), a));
         for (char c : I2CWordAddress(Dev(), a))
             FBus.WriteByte(static_cast<std::uint8_t>(c));
         if (block > 1) {
-            // The page write ends the transfer.
-            FBus.WritePage(std::span<const std::uint8_t>(Afile.HexData)
-                               .subspan(static_cast<std::size_t>(a), static_cast<std::size_t>(count)));
+            FBus.WritePage(Page); // the page write ends the transfer
         } else {
-            FBus.WriteByte(Afile.HexData[static_cast<std::size_t>(a)]);
+            FBus.WriteByte(Page[0]);
             FBus.Stop();
         }
-        FBus.WaitWriteCycle(TWriteCycle::Page);
-        FDriver.DoUpdateProgress(a, size);
-    }
-    FBus.EndOperation();
+    });
 }
 
 void TFamilyAlgorithms::I2CReadBuffer(std::vector<std::uint8_t>& Data, int From, int length) {

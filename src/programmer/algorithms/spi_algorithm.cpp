@@ -2,8 +2,6 @@
 // programming and reading, and the status register.
 #include "programmer/algorithms/family_algorithms.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr std::uint8_t kWriteEnable = 0x06;
@@ -24,27 +22,17 @@ std::vector<std::uint8_t> SpiCommand(std::uint8_t Instruction, int a, int FlashS
 } // namespace
 
 void TFamilyAlgorithms::SpiProgramFlash(THexList& Afile) {
-    FBus.SelectBus(true);
     const int size = Dev().FlashSize();
-    CheckBuffer(Afile);
-    const int block = BlockSize();
-    FDriver.DoUpdateProgress(0, size);
-    FBus.BeginOperation(true);
-    for (int a = 0; a <= size - 1; a += block) {
-        const int count = std::min(block, size - a);
+    ProgramPages(Afile, [&](int a, std::span<const std::uint8_t> Page) {
         FBus.Start();
         FBus.WriteByte(kWriteEnable);
         FBus.Stop();
         FBus.Start();
         for (std::uint8_t b : SpiCommand(kWrite, a, size))
             FBus.WriteByte(b);
-        FBus.WritePage(std::span<const std::uint8_t>(Afile.HexData)
-                           .subspan(static_cast<std::size_t>(a), static_cast<std::size_t>(count)));
+        FBus.WritePage(Page);
         FBus.Stop();
-        FBus.WaitWriteCycle(TWriteCycle::Page);
-        FDriver.DoUpdateProgress(a, size);
-    }
-    FBus.EndOperation();
+    });
 }
 
 void TFamilyAlgorithms::SpiReadBuffer(std::vector<std::uint8_t>& Data, int From, int length) {

@@ -140,6 +140,7 @@ const char* StatusName(libusb_transfer_status Status) {
 class TLibUsbTransfer : public TUsbTransfer {
   public:
     static constexpr std::size_t kInSlots = 16;
+    static constexpr int kPacket = 32; // the bulk endpoints' packet size
 
     TLibUsbTransfer(std::shared_ptr<TUsbContext> Context, libusb_device_handle* Handle,
                     TUsbOpenRequest Request, std::string Path)
@@ -170,7 +171,10 @@ class TLibUsbTransfer : public TUsbTransfer {
         try {
             std::size_t sent = 0; // OUT transfers completed
             bool writing = false;
-            std::size_t requested = 0, next = 0, oldest = 0;
+            // Each IN transfer asks for a whole packet (a short one ends it),
+            // so a reply packet of any length fits; as many are in flight as
+            // the bytes still missing could fill.
+            std::size_t outstanding = 0, next = 0, oldest = 0;
             // Bounded as a whole, beyond the time-outs of the transfers.
             const auto limit = std::chrono::steady_clock::now() +
                                FRequest.Timeout * static_cast<long>(2 + outs.size() + InCount / 512);
@@ -182,13 +186,13 @@ class TLibUsbTransfer : public TUsbTransfer {
                     Submit(FOut);
                     writing = true;
                 }
-                while (requested < InCount && !FIn[next].Active && !FIn[next].Done) {
+                while (in.size() + outstanding < InCount && !FIn[next].Active && !FIn[next].Done) {
                     TSlot& slot = FIn[next];
-                    slot.Requested = static_cast<int>(std::min<std::size_t>(32, InCount - requested));
+                    slot.Requested = kPacket;
                     libusb_fill_bulk_transfer(slot.T, FHandle, FRequest.InEndpoint, slot.Buffer.data(),
                                               slot.Requested, SlotDone, &slot, timeout);
                     Submit(slot);
-                    requested += static_cast<std::size_t>(slot.Requested);
+                    ++outstanding;
                     next = (next + 1) % kInSlots;
                 }
                 if (sent == outs.size() && in.size() >= InCount) break;
@@ -212,8 +216,7 @@ class TLibUsbTransfer : public TUsbTransfer {
                         throw EUsbError(KindOfStatus(slot.Status),
                                         std::string("USB read: ") + StatusName(slot.Status));
                     in.insert(in.end(), slot.Buffer.begin(), slot.Buffer.begin() + slot.Actual);
-                    // A short packet leaves the rest of its request to a new one.
-                    requested -= static_cast<std::size_t>(slot.Requested - slot.Actual);
+                    --outstanding;
                     slot.Done = false;
                     oldest = (oldest + 1) % kInSlots;
                 }
@@ -222,6 +225,8 @@ class TLibUsbTransfer : public TUsbTransfer {
             CancelAll();
             throw;
         }
+        // Reads asked for while the last bytes were on their way.
+        CancelAll();
         in.resize(std::min(in.size(), InCount));
         return in;
     }

@@ -143,6 +143,9 @@ void TCh341A::Open() {
     request.Interface = Ch341::Interface;
     request.OutEndpoint = Ch341::OutEndpoint;
     request.InEndpoint = Ch341::InEndpoint;
+    // A full queue of I2C bytes at 20 kHz keeps the board busy for about a
+    // second before its last reply: the transfers may wait longer than that.
+    request.Timeout = std::chrono::seconds(5);
     if (!FBus) throw EUsbError(TUsbErrorKind::Io, "no USB bus");
     std::unique_ptr<TUsbTransfer> device = FBus->Open(request);
     if (const char* trace = std::getenv("NORVOISP_CH341_TRACE"); trace && *trace) {

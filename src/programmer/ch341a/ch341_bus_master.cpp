@@ -41,7 +41,7 @@ void TCh341BusMaster::Failed(const TCh341Reply& Reply) const {
         Fail("Microwire exchange out of sync: the " + device +
              " sent no dummy 0 after the read command; check that it sits in its adapter and that its ORG "
              "pin matches the organisation chosen");
-    if ((Reply.Written & 0xF0) == 0xA0 && Reply.Bit == 1)
+    if (Reply.Bit == 1) // a select byte
         Fail("The " + device + " does not answer (select byte " + IntToHex(Reply.Written, 2) +
              "h not acknowledged): check that it sits in the socket the right way round and that the device "
              "bus number matches its address pins");

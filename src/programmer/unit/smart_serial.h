@@ -37,6 +37,7 @@ class TSmartSerial : public TSmartParallel {
     void WriteString(char TriggerChar, const std::string& Data) override;
     void DoUpdateProgress(int I, int Size) override;
     void EnableProgramming() override;
+    void SyncCommands() override;
     void AskOptions() override;
     void ShowStatus(const std::string& ISPGoldVersion) override;
     void SaveSettings() override;
@@ -88,8 +89,9 @@ class TSmartSerial : public TSmartParallel {
     // Pipelining (smart_serial_pipeline.cpp): inside a memory operation a
     // unit that buffers commands gets the commands without a data reply back
     // to back; their acknowledgements are collected in order at the end of
-    // each block (progress report), before any data reply and at "$", and
-    // the first error among them is raised as lock-step would raise it.
+    // each block (the bus master's Sync, a progress report), before any data
+    // reply and at "$", and the first error among them is raised as
+    // lock-step would raise it.
     bool Pipelining() const;
     void Deferred(std::size_t Bytes); // a command of Bytes sent, its acknowledgement due
     void CollectAcknowledgements();

@@ -48,6 +48,10 @@ void TSmartSerial::EnableProgramming() {
     TSmartParallel::EnableProgramming();
 }
 
+void TSmartSerial::SyncCommands() {
+    CollectAcknowledgements();
+}
+
 void TSmartSerial::DoUpdateProgress(int I, int Size) {
     // The end of a block: its acknowledgements before the front end sees
     // the progress (and before an abort it may raise).

@@ -20,6 +20,8 @@ namespace {
 // register summary): PINx, DDRx, PORTx for B, C and D.
 constexpr avr_io_addr_t kPin[3] = {0x23, 0x26, 0x29};
 constexpr char kPortNames[3] = {'B', 'C', 'D'};
+// The stack pointer.
+constexpr avr_io_addr_t kSpl = 0x5D, kSph = 0x5E;
 // USART0 registers.
 constexpr avr_io_addr_t kUcsr0A = 0xC0, kUcsr0B = 0xC1, kUcsr0C = 0xC2, kUbrr0L = 0xC4, kUbrr0H = 0xC5;
 
@@ -164,6 +166,8 @@ void TAvrMcu::RunUntil(TSimTime Until, bool StopOnOutput) {
         avr_cycle_timer_register(FAvr, target - FAvr->cycle, Nothing, this);
         while (FAvr->cycle < target && !FInReset) {
             const int state = avr_run(FAvr);
+            const std::uint16_t sp = static_cast<std::uint16_t>(FAvr->data[kSpl] | (FAvr->data[kSph] << 8));
+            if (sp < FLowestSp) FLowestSp = sp;
             if (state == cpu_Crashed || state == cpu_Done)
                 throw Exception("The firmware stopped on the simulated MCU (state " + std::to_string(state) +
                                 ") at PC 0x" + std::to_string(FAvr->pc));
@@ -174,6 +178,10 @@ void TAvrMcu::RunUntil(TSimTime Until, bool StopOnOutput) {
         }
         avr_cycle_timer_cancel(FAvr, Nothing, this);
     }
+}
+
+std::uint32_t TAvrMcu::StackDepth() const {
+    return FLowestSp > FAvr->ramend ? 0 : FAvr->ramend - FLowestSp;
 }
 
 // ---------------------------------------------------------------- UART

@@ -74,6 +74,10 @@ class TAvrMcu {
     // Bytes that arrived while the MCU was held in reset.
     std::uint64_t Lost() const { return FLost; }
 
+    // The deepest the stack has been since the MCU was made: bytes from the
+    // top of RAM down to the lowest stack pointer seen.
+    std::uint32_t StackDepth() const;
+
   private:
     static std::uint64_t CyclesOf(TSimTime Time);
     static TSimTime TimeOf(std::uint64_t Cycles);
@@ -119,4 +123,5 @@ class TAvrMcu {
     TSimTime FReleaseAt{0};
     std::uint64_t FResets = 0;
     std::uint64_t FLost = 0;
+    std::uint16_t FLowestSp = 0xFFFF;
 };

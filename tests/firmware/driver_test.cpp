@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 
 namespace {
 
@@ -99,6 +101,35 @@ INSTANTIATE_TEST_SUITE_P(Parts, FirmwareFamilies,
                                     std::to_string(Param.param.Organisation) + "E" +
                                     std::to_string(Param.param.ClockSpeed);
                          });
+
+// The static data from the build's avr-size report ("Data: 482 bytes").
+unsigned StaticRam() {
+    std::ifstream report(FIRMWARE_SIZE_REPORT);
+    std::string line;
+    while (std::getline(report, line))
+        if (line.rfind("Data:", 0) == 0) return static_cast<unsigned>(std::stoul(line.substr(5)));
+    return 0;
+}
+
+TEST(FirmwareDriver, FitsTheBoardsRamWhileItRuns) {
+    // Static data plus the deepest stack of a program, read and verify on
+    // each bus, and of a 25C status register write and read.
+    unsigned deepest = 0;
+    for (const char* name : {"24C16", "25C040", "93C46"}) {
+        TFirmwareRig rig(name);
+        rig.Driver.HardwareOpen();
+        rig.FillBuffer(Pattern);
+        rig.Driver.ProgramFlash(rig.Buffer);
+        rig.Driver.VerifyFlash(rig.Buffer);
+        if (std::string(name) == "25C040") rig.Driver.WriteOptionByte(rig.Driver.ReadOptionByte());
+        deepest = std::max(deepest, rig.Unit.Mcu().StackDepth());
+    }
+    const unsigned ram = StaticRam();
+    ASSERT_GT(ram, 0u);
+    EXPECT_GT(deepest, 20u);
+    EXPECT_LT(ram + deepest, 1536u) << ram << " static + " << deepest << " stack";
+    std::printf("firmware RAM: %u bytes static + %u bytes of stack at most\n", ram, deepest);
+}
 
 TEST(FirmwareDriver, TheTimingMeasurementSeesAClockTooFastForItsLimits) {
     // The fast clock measured against the standard-mode limits: the check

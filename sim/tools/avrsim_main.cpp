@@ -6,21 +6,12 @@
 #include "tools/avr_pty_server.h"
 #include "tools/avrsim_options.h"
 #include "tools/image_file.h"
+#include "tools/stop_signal.h"
 
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
-#include <unistd.h>
 
 namespace {
-
-int gStopPipe[2] = {-1, -1};
-
-extern "C" void OnStopSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] const auto n = ::write(gStopPipe[1], &c, 1);
-}
 
 // The installed firmware (share/norvoisp/firmware beside bin), then the one
 // of the build tree this program came from.
@@ -61,13 +52,7 @@ int main(int argc, char** argv) {
             unit.InsertChip(std::move(chip));
         }
 
-        if (::pipe2(gStopPipe, O_CLOEXEC) != 0) throw Exception("Cannot create a pipe");
-        struct sigaction sa {};
-        sa.sa_handler = OnStopSignal;
-        sigemptyset(&sa.sa_mask);
-        ::sigaction(SIGINT, &sa, nullptr);
-        ::sigaction(SIGTERM, &sa, nullptr);
-        ::sigaction(SIGHUP, &sa, nullptr);
+        const int stop = StopSignalFd();
 
         {
             TAvrPtyServer server(unit, options.Link);
@@ -76,7 +61,7 @@ int main(int argc, char** argv) {
                       << (unit.Chip() ? unit.Chip()->Name() : std::string("no chip")) << " on "
                       << server.Path() << (options.Link.empty() ? "" : " (" + options.Link + ")")
                       << "; stop with Ctrl+C\n";
-            server.Run(gStopPipe[0]);
+            server.Run(stop);
         }
         if (unit.Chip() && !options.Image.empty()) SaveImageFile(options.Image, unit.Chip()->Memory());
         for (const auto& b : unit.Breaches())

@@ -1,24 +1,10 @@
 #include "tools/avrsim_options.h"
 
 #include "errors/errors.h"
+#include "tools/option_number.h"
 
-#include <charconv>
 #include <chrono>
 #include <sys/stat.h>
-
-namespace {
-
-unsigned long long Number(const std::string& Option, const std::string& Text, unsigned long long Max,
-                          int Base = 10) {
-    unsigned long long value = 0;
-    const char* end = Text.data() + Text.size();
-    const auto [ptr, ec] = std::from_chars(Text.data(), end, value, Base);
-    if (Text.empty() || ec != std::errc() || ptr != end || value > Max)
-        throw Exception("Invalid value \"" + Text + "\" for " + Option);
-    return value;
-}
-
-} // namespace
 
 TAvrSimOptions ParseAvrSimOptions(const std::vector<std::string>& Args) {
     TAvrSimOptions o;
@@ -39,16 +25,16 @@ TAvrSimOptions ParseAvrSimOptions(const std::vector<std::string>& Args) {
         } else if (opt == "--link") {
             o.Link = value();
         } else if (opt == "--org") {
-            const auto org = Number(opt, value(), 16);
+            const auto org = OptionNumber(opt, value(), 16);
             if (org != 8 && org != 16)
                 throw Exception("Invalid value \"" + Args[i] + "\" for --org (8 or 16)");
             o.ChipOptions.Organisation = static_cast<int>(org);
         } else if (opt == "--bus") {
-            o.ChipOptions.AddressPins = static_cast<std::uint8_t>(Number(opt, value(), 7));
+            o.ChipOptions.AddressPins = static_cast<std::uint8_t>(OptionNumber(opt, value(), 7));
         } else if (opt == "--write-time") {
-            o.ChipOptions.WriteTime = std::chrono::milliseconds(Number(opt, value(), 60000));
+            o.ChipOptions.WriteTime = std::chrono::milliseconds(OptionNumber(opt, value(), 60000));
         } else if (opt == "--status") {
-            o.ChipOptions.Status = static_cast<std::uint8_t>(Number(opt, value(), 255, 16));
+            o.ChipOptions.Status = static_cast<std::uint8_t>(OptionNumber(opt, value(), 255, 16));
         } else {
             throw Exception("Unknown option \"" + opt + "\"");
         }

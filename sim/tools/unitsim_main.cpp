@@ -4,26 +4,14 @@
 #include "errors/errors.h"
 #include "tools/image_file.h"
 #include "tools/pty_server.h"
+#include "tools/stop_signal.h"
 #include "tools/unitsim_options.h"
 #include "unit.h"
 
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <unistd.h>
-
-namespace {
-
-int gStopPipe[2] = {-1, -1};
-
-extern "C" void OnStopSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] const auto n = ::write(gStopPipe[1], &c, 1);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     TUnitSimOptions options;
@@ -58,13 +46,7 @@ int main(int argc, char** argv) {
             });
         }
 
-        if (::pipe2(gStopPipe, O_CLOEXEC) != 0) throw Exception("Cannot create a pipe");
-        struct sigaction sa {};
-        sa.sa_handler = OnStopSignal;
-        sigemptyset(&sa.sa_mask);
-        ::sigaction(SIGINT, &sa, nullptr);
-        ::sigaction(SIGTERM, &sa, nullptr);
-        ::sigaction(SIGHUP, &sa, nullptr);
+        const int stop = StopSignalFd();
 
         {
             TPtyServer server(unit, options.Link);
@@ -72,7 +54,7 @@ int main(int argc, char** argv) {
             std::cerr << "norvoisp-unitsim: " << (unit.Chip() ? unit.Chip()->Name() : std::string("no chip"))
                       << " on " << server.Path() << (options.Link.empty() ? "" : " (" + options.Link + ")")
                       << "; stop with Ctrl+C\n";
-            server.Run(gStopPipe[0]);
+            server.Run(stop);
         }
         unit.Transcript().EndCommand();
         if (unit.Chip() && !options.Image.empty()) SaveImageFile(options.Image, unit.Chip()->Memory());

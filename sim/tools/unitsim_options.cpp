@@ -1,26 +1,16 @@
 #include "tools/unitsim_options.h"
 
 #include "errors/errors.h"
+#include "tools/option_number.h"
 
-#include <charconv>
 #include <chrono>
 
 namespace {
 
-unsigned long long Number(const std::string& Option, const std::string& Text, unsigned long long Max,
-                          int Base = 10) {
-    unsigned long long value = 0;
-    const char* end = Text.data() + Text.size();
-    const auto [ptr, ec] = std::from_chars(Text.data(), end, value, Base);
-    if (Text.empty() || ec != std::errc() || ptr != end || value > Max)
-        throw Exception("Invalid value \"" + Text + "\" for " + Option);
-    return value;
-}
-
 // A byte given as one character or as two hexadecimal digits.
 std::uint8_t ByteValue(const std::string& Option, const std::string& Text) {
     if (Text.size() == 1) return static_cast<std::uint8_t>(Text[0]);
-    if (Text.size() == 2) return static_cast<std::uint8_t>(Number(Option, Text, 255, 16));
+    if (Text.size() == 2) return static_cast<std::uint8_t>(OptionNumber(Option, Text, 255, 16));
     throw Exception("Invalid value \"" + Text + "\" for " + Option + " (one character or two hex digits)");
 }
 
@@ -35,12 +25,12 @@ TCommandFault CommandFault(const std::string& Option, const std::string& Text, T
     fault.Kind = Kind;
     fault.Byte = ByteValue(Option, Text.substr(eq + 1));
     if (which[0] >= '0' && which[0] <= '9') {
-        fault.Nth = Number(Option, which, ~0ULL);
+        fault.Nth = OptionNumber(Option, which, ~0ULL);
         if (fault.Nth == 0)
             throw Exception("Invalid value \"" + Text + "\" for " + Option + " (commands count from 1)");
     } else {
         fault.Letter = which[0];
-        fault.Nth = which.size() > 1 ? Number(Option, which.substr(1), ~0ULL) : 0;
+        fault.Nth = which.size() > 1 ? OptionNumber(Option, which.substr(1), ~0ULL) : 0;
         if (which.size() > 1 && fault.Nth == 0)
             throw Exception("Invalid value \"" + Text + "\" for " + Option + " (commands count from 1)");
     }
@@ -68,18 +58,18 @@ TUnitSimOptions ParseUnitSimOptions(const std::vector<std::string>& Args) {
         } else if (opt == "--transcript") {
             o.Transcript = value();
         } else if (opt == "--org") {
-            const auto org = Number(opt, value(), 16);
+            const auto org = OptionNumber(opt, value(), 16);
             if (org != 8 && org != 16)
                 throw Exception("Invalid value \"" + Args[i] + "\" for --org (8 or 16)");
             o.ChipOptions.Organisation = static_cast<int>(org);
         } else if (opt == "--bus") {
-            o.ChipOptions.AddressPins = static_cast<std::uint8_t>(Number(opt, value(), 7));
+            o.ChipOptions.AddressPins = static_cast<std::uint8_t>(OptionNumber(opt, value(), 7));
         } else if (opt == "--write-time") {
-            o.ChipOptions.WriteTime = std::chrono::milliseconds(Number(opt, value(), 60000));
+            o.ChipOptions.WriteTime = std::chrono::milliseconds(OptionNumber(opt, value(), 60000));
         } else if (opt == "--page-size") {
-            o.ChipOptions.PageSize = Number(opt, value(), 65536);
+            o.ChipOptions.PageSize = OptionNumber(opt, value(), 65536);
         } else if (opt == "--status") {
-            o.ChipOptions.Status = static_cast<std::uint8_t>(Number(opt, value(), 255, 16));
+            o.ChipOptions.Status = static_cast<std::uint8_t>(OptionNumber(opt, value(), 255, 16));
         } else if (opt == "--id") {
             o.Unit.Identification = value();
         } else if (opt == "--firmware") {
@@ -87,9 +77,9 @@ TUnitSimOptions ParseUnitSimOptions(const std::vector<std::string>& Args) {
         } else if (opt == "--hardware") {
             o.Unit.HardwareVersion = value();
         } else if (opt == "--delay") {
-            o.Unit.DefaultWriteDelayMs = static_cast<std::uint8_t>(Number(opt, value(), 255));
+            o.Unit.DefaultWriteDelayMs = static_cast<std::uint8_t>(OptionNumber(opt, value(), 255));
         } else if (opt == "--hang-after") {
-            o.Unit.Faults.HangAfterBytes = Number(opt, value(), ~0ULL);
+            o.Unit.Faults.HangAfterBytes = OptionNumber(opt, value(), ~0ULL);
         } else if (opt == "--error") {
             o.Unit.Faults.CommandFaults.push_back(CommandFault(opt, value(), TCommandFault::TKind::Error));
         } else if (opt == "--ack") {
@@ -101,8 +91,8 @@ TUnitSimOptions ParseUnitSimOptions(const std::vector<std::string>& Args) {
             if (colon == std::string::npos)
                 throw Exception("Invalid value \"" + v + "\" for --cut-page (PAGE:BYTES)");
             TPageCut cut;
-            cut.Page = Number(opt, v.substr(0, colon), ~0ULL);
-            cut.AfterBytes = static_cast<std::uint32_t>(Number(opt, v.substr(colon + 1), 65535));
+            cut.Page = OptionNumber(opt, v.substr(0, colon), ~0ULL);
+            cut.AfterBytes = static_cast<std::uint32_t>(OptionNumber(opt, v.substr(colon + 1), 65535));
             if (cut.Page == 0)
                 throw Exception("Invalid value \"" + v + "\" for --cut-page (pages count from 1)");
             o.Unit.Faults.CutInPage = cut;

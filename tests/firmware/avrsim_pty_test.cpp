@@ -4,14 +4,10 @@
 // small part of each family through it; norvoisp-cli does the same with a
 // data file. The open's pauses are skipped by a clock that does not sleep,
 // except in the command-line case.
-#include "catalogue/device_list.h"
 #include "cli/cli_command.h"
 #include "common/temp_dir.h"
-#include "errors/errors.h"
-#include "programmer/driver_host.h"
-#include "programmer/unit/smart_serial.h"
+#include "programmer/pty_session.h"
 #include "programmer/unit_process.h"
-#include "settings/settings_store.h"
 #include "tools/avrsim_options.h"
 
 #include <gtest/gtest.h>
@@ -21,22 +17,6 @@
 #include <sys/wait.h>
 
 namespace {
-
-class TNoPauseClock : public TLinkClock {
-  public:
-    TLinkTime Now() override { return SystemLinkClock().Now(); }
-    void Sleep(TLinkDuration) override {}
-};
-
-struct TLog : TDriverHost {
-    std::vector<std::string> Lines;
-    const TFusePanel* FusePanel() const override { return nullptr; }
-    void AddStatusLine(const std::string& Line) override { Lines.push_back(Line); }
-    void ClearStatusLog() override { Lines.clear(); }
-    std::unique_ptr<TPortOptionsDialog> CreateOptionsDialog() override { return nullptr; }
-    void ShowInformation(const std::string&, const std::vector<std::string>&, const std::string&,
-                         const std::string&) override {}
-};
 
 struct TCase {
     const char* Device;
@@ -50,44 +30,7 @@ TEST_P(AvrSimPty, ProgramReadVerifyAndADifference) {
     std::vector<std::string> args{"--chip", c.Device};
     if (c.Organisation) args.insert(args.end(), {"--org", std::to_string(c.Organisation)});
     TUnitProcess unit(AVRSIM_PATH, args);
-
-    TISPSettings settings;
-    settings.SetSetting("COMPORTS", "COM4", ss_global, unit.Path());
-    settings.SetSetting("NORVO ISP (COM)", "BASEPORT", ss_global, std::int32_t{3});
-    TDevice* device = DeviceList().GetNewDeviceInstance(c.Device, TProgrammerSupport{pk_eisp});
-    ASSERT_NE(device, nullptr);
-    TNoPauseClock clock;
-    TLog log;
-    SetDriverHost(&log);
-    TSmartSerial driver;
-    driver.SetHardwareName("NORVO ISP (COM)");
-    driver.SetSaveLocation(&settings);
-    driver.SetDevice(device);
-    driver.SetClock(&clock);
-    driver.WriteTiming(static_cast<std::uint8_t>(c.Organisation ? c.Organisation : 16));
-    SmartDongle::PageSize = device->PageSize();
-
-    ASSERT_TRUE(driver.HardwareOpen());
-    EXPECT_EQ(driver.CommDriver()->Line()->Kind(), "termios");
-
-    THexList buffer;
-    buffer.SetSizeof(static_cast<std::uint32_t>(device->FlashSize()));
-    for (std::uint32_t i = 0; i < buffer.Size(); ++i)
-        buffer.HexData[i] = static_cast<std::uint8_t>(i * 11 + (i >> 8));
-    driver.ProgramFlash(buffer);
-
-    THexList back;
-    back.SetSizeof(buffer.Size());
-    driver.ReadFlash(back);
-    EXPECT_EQ(back.HexData, buffer.HexData);
-    EXPECT_NO_THROW(driver.VerifyFlash(buffer));
-
-    buffer.HexData[0x10] ^= 0xFF;
-    EXPECT_THROW(driver.VerifyFlash(buffer), EVerifyError);
-    ASSERT_EQ(log.Lines.size(), 1u);
-    EXPECT_EQ(log.Lines[0].substr(0, 23), "Verify Failed at 0010h:");
-    driver.HardwareClose();
-    SetDriverHost(nullptr);
+    ProgramReadVerifyAndADifference(unit.Path(), c.Device, c.Organisation);
 }
 
 INSTANTIATE_TEST_SUITE_P(SmallParts, AvrSimPty,

@@ -95,18 +95,28 @@ TEST(I2CProgram, BlockBitsAndTwoByteAddressesReachTheWholeChip) {
 }
 
 TEST(I2CProgram, AnAbortLeavesTheRestUnsent) {
-    TSimRig rig("24C02");
-    rig.Open();
-    rig.FillBuffer([](int) { return std::uint8_t{0x11}; });
-    rig.Driver->SetOnProgressUpdate([](int i, int) {
-        if (i == 8) throw EAbortOp();
-    });
-    EXPECT_THROW(rig.Driver->ProgramFlash(rig.Buffer), EAbortOp);
-    const auto c = rig.Commands();
-    // The page at 8 went out before its progress report; nothing after it.
-    EXPECT_EQ(Slice(c, c.size() - 4, 4), (std::vector<std::string>{"X", "w A0", "w 08", "W 04 11 11 11 11"}));
-    EXPECT_EQ(rig.Chip().Memory()[11], 0x11);
-    EXPECT_EQ(rig.Chip().Memory()[12], 0xFF);
+    // Lock-step, and pipelined to a unit that buffers commands.
+    for (const bool buffering : {false, true}) {
+        TUnitConfig unit;
+        unit.BuffersCommands = buffering;
+        TSimRig rig("24C02", unit);
+        rig.Open();
+        rig.FillBuffer([](int) { return std::uint8_t{0x11}; });
+        rig.Driver->SetOnProgressUpdate([](int i, int) {
+            if (i == 8) throw EAbortOp();
+        });
+        EXPECT_THROW(rig.Driver->ProgramFlash(rig.Buffer), EAbortOp);
+        const auto c = rig.Commands();
+        // The page at 8 went out before its progress report; nothing after it.
+        EXPECT_EQ(Slice(c, c.size() - 4, 4),
+                  (std::vector<std::string>{"X", "w A0", "w 08", "W 04 11 11 11 11"}))
+            << buffering;
+        EXPECT_EQ(rig.Chip().Memory()[11], 0x11);
+        EXPECT_EQ(rig.Chip().Memory()[12], 0xFF);
+        // The next operation finds the unit in step.
+        rig.Driver->SetOnProgressUpdate(nullptr);
+        EXPECT_NO_THROW(rig.Driver->ProgramFlash(rig.Buffer)) << buffering;
+    }
 }
 
 TEST(I2CRead, RepeatedStartAndPageRead) {

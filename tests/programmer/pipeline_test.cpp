@@ -1,8 +1,8 @@
 // Pipelined commands for a unit that says it buffers them (probe reply
 // "?B"): the same commands in the same order as lock-step, a page's
 // commands on the line back to back, the first error of a page raised as
-// lock-step raises it with the link in step afterwards, an abort leaving the
-// rest unsent, and a unit that goes silent in the middle of a page.
+// lock-step raises it with the link in step afterwards, and a unit that goes
+// silent in the middle of a page (an abort: i2c_sequences_test.cpp).
 #include "errors/errors.h"
 #include "sim_rig.h"
 
@@ -84,23 +84,6 @@ TEST(Pipeline, TheFirstErrorOfAPageIsRaisedAndTheLinkStaysInStep) {
         EXPECT_EQ(MessageOf([&] { rig.Driver->ProgramFlash(rig.Buffer); }), "(nothing raised)") << buffering;
         EXPECT_NO_THROW(rig.Driver->VerifyFlash(rig.Buffer)) << buffering;
     }
-}
-
-TEST(Pipeline, AnAbortLeavesTheRestUnsent) {
-    TSimRig rig("24C02", Buffering());
-    rig.Open();
-    rig.FillBuffer([](int) { return std::uint8_t{0x11}; });
-    rig.Driver->SetOnProgressUpdate([](int i, int) {
-        if (i == 8) throw EAbortOp();
-    });
-    EXPECT_THROW(rig.Driver->ProgramFlash(rig.Buffer), EAbortOp);
-    const auto c = rig.Commands();
-    EXPECT_EQ(std::vector<std::string>(c.end() - 4, c.end()),
-              (std::vector<std::string>{"X", "w A0", "w 08", "W 04 11 11 11 11"}));
-    EXPECT_EQ(rig.Chip().Memory()[11], 0x11);
-    EXPECT_EQ(rig.Chip().Memory()[12], 0xFF);
-    rig.Driver->SetOnProgressUpdate(nullptr);
-    EXPECT_NO_THROW(rig.Driver->ProgramFlash(rig.Buffer));
 }
 
 TEST(Pipeline, AUnitThatFallsSilentInAPageTimesOutOnce) {

@@ -11,6 +11,7 @@
 #include <sim_irq.h>
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -52,6 +53,19 @@ avr_cycle_count_t Nothing(avr_t*, avr_cycle_count_t, void*) {
     return 0;
 }
 
+// What elf_read_firmware allocated; avr_load_firmware has copied the code
+// and keeps no pointer into it (the simulator is built without its trace).
+void ReleaseFirmware(elf_firmware_t& Firmware) {
+    std::free(Firmware.flash);
+    std::free(Firmware.eeprom);
+    std::free(Firmware.fuse);
+    std::free(Firmware.lockbits);
+    for (std::uint32_t i = 0; i < Firmware.symbolcount; ++i)
+        std::free(Firmware.symbol[i]);
+    std::free(Firmware.symbol);
+    Firmware = {};
+}
+
 } // namespace
 
 std::uint64_t TAvrMcu::CyclesOf(TSimTime Time) {
@@ -71,13 +85,16 @@ TAvrMcu::TAvrMcu(const std::string& ElfPath) {
     elf_firmware_t firmware;
     std::memset(&firmware, 0, sizeof firmware);
     std::string path = ElfPath;
-    if (elf_read_firmware(path.data(), &firmware) != 0)
+    if (elf_read_firmware(path.data(), &firmware) != 0) {
+        ReleaseFirmware(firmware);
         throw Exception("Cannot read the firmware \"" + ElfPath + "\"");
+    }
     FAvr = avr_make_mcu_by_name("atmega328p");
     if (!FAvr) throw Exception("libsimavr has no ATmega328P");
     avr_init(FAvr);
     FAvr->frequency = kFrequency;
     avr_load_firmware(FAvr, &firmware);
+    ReleaseFirmware(firmware);
     FAvr->frequency = kFrequency;
     FAvr->sleep = NoSleep;
     FAvr->log = LOG_ERROR;
@@ -114,7 +131,9 @@ TAvrMcu::TAvrMcu(const std::string& ElfPath) {
 }
 
 TAvrMcu::~TAvrMcu() {
-    if (FAvr) avr_terminate(FAvr);
+    if (!FAvr) return;
+    avr_terminate(FAvr);
+    std::free(FAvr); // avr_make_mcu_by_name allocated it; avr_terminate leaves it
 }
 
 TSimTime TAvrMcu::Now() const {

@@ -1,0 +1,69 @@
+#include "cli/cli_output.h"
+
+#include <ostream>
+#include <sstream>
+
+std::string JsonLine(const nlohmann::json& Object) {
+    return Object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+TCliOutput::TCliOutput(std::ostream& Out, std::ostream& Err, bool Json) : FOut(Out), FErr(Err), FJson(Json) {}
+
+void TCliOutput::Emit(const char* Level, const std::string& Text) const {
+    nlohmann::json j = {{"type", "status"}, {"level", Level}, {"text", Text}};
+    for (const auto& [k, v] : FTag.items())
+        j[k] = v;
+    FOut << JsonLine(j) << std::endl;
+}
+
+void TCliOutput::Busy(const std::string& Text) const {
+    if (FJson)
+        Emit("busy", Text);
+    else
+        FOut << Text << std::endl;
+}
+
+void TCliOutput::Ok(const std::string& Text) const {
+    if (FJson)
+        Emit("ok", Text);
+    else
+        FOut << Text << std::endl;
+}
+
+void TCliOutput::Warning(const std::string& Text) const {
+    if (FJson)
+        Emit("warning", Text);
+    else
+        FErr << Text << std::endl;
+}
+
+void TCliOutput::Info(const std::string& Text) const {
+    if (FJson)
+        Emit("info", Text);
+    else
+        FOut << Text << "\n";
+}
+
+void TCliOutput::Lines(const std::string& Text, const char* Level) const {
+    std::istringstream in(Text);
+    std::string line;
+    const std::string level = Level;
+    while (std::getline(in, line)) {
+        if (level == "warning")
+            Warning(line);
+        else if (level == "ok")
+            Ok(line);
+        else
+            Info(line);
+    }
+}
+
+void TCliOutput::Result(nlohmann::json Result) const {
+    if (!FJson) return;
+    nlohmann::json j = {{"type", "result"}};
+    for (const auto& [k, v] : FTag.items())
+        j[k] = v;
+    for (const auto& [k, v] : Result.items())
+        j[k] = v;
+    FOut << JsonLine(j) << std::endl;
+}

@@ -3,14 +3,14 @@
 #include <ostream>
 #include <sstream>
 
-std::string JsonLine(const nlohmann::json& Object) {
-    return Object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+std::string JsonLine(const nlohmann::ordered_json& Object) {
+    return Object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 TCliOutput::TCliOutput(std::ostream& Out, std::ostream& Err, bool Json) : FOut(Out), FErr(Err), FJson(Json) {}
 
 void TCliOutput::Emit(const char* Level, const std::string& Text) const {
-    nlohmann::json j = {{"type", "status"}, {"level", Level}, {"text", Text}};
+    nlohmann::ordered_json j = {{"type", "status"}, {"level", Level}, {"text", Text}};
     for (const auto& [k, v] : FTag.items())
         j[k] = v;
     FOut << JsonLine(j) << std::endl;
@@ -58,9 +58,9 @@ void TCliOutput::Lines(const std::string& Text, const char* Level) const {
     }
 }
 
-void TCliOutput::Result(nlohmann::json Result) const {
+void TCliOutput::Result(nlohmann::ordered_json Result) const {
     if (!FJson) return;
-    nlohmann::json j = {{"type", "result"}};
+    nlohmann::ordered_json j = {{"type", "result"}};
     for (const auto& [k, v] : FTag.items())
         j[k] = v;
     for (const auto& [k, v] : Result.items())

@@ -20,7 +20,7 @@ class TCliOutput {
 
     // Fields added to every status object (the unit and port of one unit
     // in a run over several).
-    void SetTag(nlohmann::json Tag) { FTag = std::move(Tag); }
+    void SetTag(nlohmann::ordered_json Tag) { FTag = std::move(Tag); }
 
     // An operation begins ("EEPROM: Programming").
     void Busy(const std::string& Text) const;
@@ -33,7 +33,7 @@ class TCliOutput {
     // Several lines of text at once, each reported as Level.
     void Lines(const std::string& Text, const char* Level) const;
     // The final result object; nothing as text.
-    void Result(nlohmann::json Result) const;
+    void Result(nlohmann::ordered_json Result) const;
 
   private:
     void Emit(const char* Level, const std::string& Text) const;
@@ -41,8 +41,8 @@ class TCliOutput {
     std::ostream& FOut;
     std::ostream& FErr;
     bool FJson;
-    nlohmann::json FTag = nlohmann::json::object();
+    nlohmann::ordered_json FTag = nlohmann::ordered_json::object();
 };
 
 // A JSON object as one line.
-std::string JsonLine(const nlohmann::json& Object);
+std::string JsonLine(const nlohmann::ordered_json& Object);

@@ -337,13 +337,14 @@ void TDeviceSession::ShowChecksums(const THexList& Buffer) {
 }
 
 int TDeviceSession::Finish(const std::string& Command, int Code) {
-    nlohmann::json r = {{"command", Command},
-                        {"device", FDevice->DeviceName()},
-                        {"hardware", FHardware},
-                        {"port", FPort.empty() ? nlohmann::json() : nlohmann::json(FPort)},
-                        {"result", Code == EXIT_OK ? "passed" : "failed"},
-                        {"exit_code", Code},
-                        {"failure", FLastFailure.empty() ? nlohmann::json() : nlohmann::json(FLastFailure)}};
+    nlohmann::ordered_json r = {
+        {"command", Command},
+        {"device", FDevice->DeviceName()},
+        {"hardware", FHardware},
+        {"port", FPort.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(FPort)},
+        {"result", Code == EXIT_OK ? "passed" : "failed"},
+        {"exit_code", Code},
+        {"failure", FLastFailure.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(FLastFailure)}};
     if (!FResult.contains("checksums")) r["checksums"] = nullptr;
     for (const auto& [k, v] : FResult.items())
         r[k] = v;

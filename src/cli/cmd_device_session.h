@@ -72,12 +72,16 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     // result object.
     void ShowChecksums(const THexList& Buffer);
     // Adds fields to the result object.
-    void AddResult(const std::string& Name, nlohmann::json Value) { FResult[Name] = std::move(Value); }
+    void AddResult(const std::string& Name, nlohmann::ordered_json Value) {
+        FResult[Name] = std::move(Value);
+    }
     // Ends the command with Code: with --json, the result object (command,
     // device, result, exit code, checksums, counts, duration). Returns Code.
     int Finish(const std::string& Command, int Code);
     // The result object goes to Sink instead of the output.
-    void SetResultSink(std::function<void(const nlohmann::json&)> Sink) { FResultSink = std::move(Sink); }
+    void SetResultSink(std::function<void(const nlohmann::ordered_json&)> Sink) {
+        FResultSink = std::move(Sink);
+    }
     // Reports an exception as a warning line, as the main window logs it.
     void Fail(const std::exception_ptr& Error);
 
@@ -109,9 +113,9 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     std::ostream& FOut;
     TCliOutput FOutput;
     std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
-    nlohmann::json FResult = nlohmann::json::object();
+    nlohmann::ordered_json FResult = nlohmann::ordered_json::object();
     std::string FLastFailure;
-    std::function<void(const nlohmann::json&)> FResultSink;
+    std::function<void(const nlohmann::ordered_json&)> FResultSink;
     std::string FHardwareKind;
     TDevice* FDevice = nullptr;
     std::string FHardware; // registry name (upper-cased)

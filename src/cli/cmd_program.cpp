@@ -34,7 +34,7 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     return RunGang(
         "program", units, a.Has("json"),
         [&a](const TGangUnit& u, std::ostream& o, std::ostream& e,
-             const std::function<void(const nlohmann::json&)>& result) {
+             const std::function<void(const nlohmann::ordered_json&)>& result) {
             return RunProgramUnit(a, TUnitRun{u.Unit, u.Port, result}, o, e);
         },
         out, err);

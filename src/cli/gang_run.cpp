@@ -39,7 +39,7 @@ void CloseFd(int& Fd) {
 [[noreturn]] void
 ChildMain(const TGangUnit& Unit, int OutFd, int ErrFd, int ResultFd, pid_t Parent,
           const std::function<int(const TGangUnit&, std::ostream&, std::ostream&,
-                                  const std::function<void(const nlohmann::json&)>&)>& Work) {
+                                  const std::function<void(const nlohmann::ordered_json&)>&)>& Work) {
     // A unit never outlives the run: when the parent dies, it dies too.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != Parent) ::_exit(EXIT_FAILED);
@@ -47,8 +47,8 @@ ChildMain(const TGangUnit& Unit, int OutFd, int ErrFd, int ResultFd, pid_t Paren
     {
         TFdStream out(OutFd), err(ErrFd), result(ResultFd);
         try {
-            code =
-                Work(Unit, out, err, [&result](const nlohmann::json& r) { result << JsonLine(r) << "\n"; });
+            code = Work(Unit, out, err,
+                        [&result](const nlohmann::ordered_json& r) { result << JsonLine(r) << "\n"; });
         } catch (const std::exception& e) {
             err << "Error: " << e.what() << "\n";
         }
@@ -67,7 +67,7 @@ std::string Prefix(const TGangUnit& u) {
 
 int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, bool Json,
             const std::function<int(const TGangUnit& Unit, std::ostream& Out, std::ostream& Err,
-                                    const std::function<void(const nlohmann::json&)>& Result)>& Work,
+                                    const std::function<void(const nlohmann::ordered_json&)>& Result)>& Work,
             std::ostream& Out, std::ostream& Err) {
     const auto start = std::chrono::steady_clock::now();
     Out.flush();
@@ -143,7 +143,7 @@ int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, boo
     }
 
     bool allPassed = true;
-    nlohmann::json results = nlohmann::json::array();
+    nlohmann::ordered_json results = nlohmann::ordered_json::array();
     for (auto& c : children) {
         int status = 0;
         while (::waitpid(c.Pid, &status, 0) < 0 && errno == EINTR) {
@@ -155,7 +155,7 @@ int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, boo
             c.Ended = WIFSIGNALED(status) ? std::string("ended by signal ") + std::to_string(WTERMSIG(status))
                                           : std::string("ended");
         }
-        auto r = nlohmann::json::parse(c.ResultText, nullptr, false);
+        auto r = nlohmann::ordered_json::parse(c.ResultText, nullptr, false);
         if (!r.is_object())
             r = {{"result", "failed"},
                  {"exit_code", c.Code},

@@ -24,5 +24,5 @@ struct TGangUnit {
 // Returns 0 when every unit returned 0, otherwise 1.
 int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, bool Json,
             const std::function<int(const TGangUnit& Unit, std::ostream& Out, std::ostream& Err,
-                                    const std::function<void(const nlohmann::json&)>& Result)>& Work,
+                                    const std::function<void(const nlohmann::ordered_json&)>& Result)>& Work,
             std::ostream& Out, std::ostream& Err);

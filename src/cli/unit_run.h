@@ -18,7 +18,7 @@ struct TUnitRun {
     std::string Port; // replaces --port when not empty
     // Receives the result object instead of standard output (a unit of a
     // run over several reports to its parent).
-    std::function<void(const nlohmann::json&)> ResultSink;
+    std::function<void(const nlohmann::ordered_json&)> ResultSink;
 };
 
 // Returns the exit code.

@@ -90,17 +90,17 @@ std::string CutTornTail(int Fd, const std::string& FileName) {
     return tail;
 }
 
-std::string Line(const nlohmann::json& Record) {
+std::string Line(const nlohmann::ordered_json& Record) {
     // Invalid UTF-8 in a text (a fragment, a file name) is replaced, never
     // a reason to lose the record.
-    return Record.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return Record.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 } // namespace
 
 TTraceLog::TTraceLog(std::string FileName) : FFileName(std::move(FileName)) {}
 
-void TTraceLog::Append(const nlohmann::json& Record) const {
+void TTraceLog::Append(const nlohmann::ordered_json& Record) const {
     const std::string line = Line(Record);
     struct stat before {};
     const bool existed = ::stat(FFileName.c_str(), &before) == 0;
@@ -110,11 +110,11 @@ void TTraceLog::Append(const nlohmann::json& Record) const {
     {
         const std::string torn = CutTornTail(fd.Get(), FFileName);
         if (!torn.empty()) {
-            const nlohmann::json note = {{"record", "torn"},
-                                         {"time", Iso8601LocalTime(std::chrono::system_clock::now())},
-                                         {"host", HostName()},
-                                         {"bytes", torn.size()},
-                                         {"text", torn}};
+            const nlohmann::ordered_json note = {{"record", "torn"},
+                                                 {"time", Iso8601LocalTime(std::chrono::system_clock::now())},
+                                                 {"host", HostName()},
+                                                 {"bytes", torn.size()},
+                                                 {"text", torn}};
             WriteAll(fd.Get(), Line(note), FFileName);
         }
     }
@@ -140,8 +140,8 @@ void TTraceLog::Append(const nlohmann::json& Record) const {
     }
 }
 
-std::vector<nlohmann::json> ReadTraceLog(const std::string& FileName, int* Skipped) {
-    std::vector<nlohmann::json> records;
+std::vector<nlohmann::ordered_json> ReadTraceLog(const std::string& FileName, int* Skipped) {
+    std::vector<nlohmann::ordered_json> records;
     if (Skipped) *Skipped = 0;
     std::ifstream in(FileName, std::ios::binary);
     if (!in) throw EISPException("Traceability log: " + FileName + ": cannot open");
@@ -153,8 +153,9 @@ std::vector<nlohmann::json> ReadTraceLog(const std::string& FileName, int* Skipp
             if (Skipped) ++*Skipped;
             break;
         }
-        auto j = nlohmann::json::parse(text.begin() + static_cast<std::ptrdiff_t>(pos),
-                                       text.begin() + static_cast<std::ptrdiff_t>(nl), nullptr, false);
+        auto j =
+            nlohmann::ordered_json::parse(text.begin() + static_cast<std::ptrdiff_t>(pos),
+                                          text.begin() + static_cast<std::ptrdiff_t>(nl), nullptr, false);
         if (j.is_object())
             records.push_back(std::move(j));
         else if (Skipped)

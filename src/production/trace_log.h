@@ -32,7 +32,7 @@ class TTraceLog {
     // the file is new, its folder). Raises EISPException "Traceability log:
     // <file>: <reason>" when it cannot; a failed write leaves no partial
     // line behind where the file system lets it be cut off.
-    void Append(const nlohmann::json& Record) const;
+    void Append(const nlohmann::ordered_json& Record) const;
 
   private:
     std::string FFileName;
@@ -40,4 +40,4 @@ class TTraceLog {
 
 // The complete lines of a log, parsed; a line that is not a JSON object (a
 // torn tail) is skipped, and counted in Skipped when given.
-std::vector<nlohmann::json> ReadTraceLog(const std::string& FileName, int* Skipped = nullptr);
+std::vector<nlohmann::ordered_json> ReadTraceLog(const std::string& FileName, int* Skipped = nullptr);

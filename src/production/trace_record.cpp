@@ -2,15 +2,15 @@
 
 #include "buffer/hex_text.h"
 
-nlohmann::json TraceRecordJson(const TTraceRecord& r) {
-    using nlohmann::json;
+nlohmann::ordered_json TraceRecordJson(const TTraceRecord& r) {
+    using json = nlohmann::ordered_json;
     json j;
     j["record"] = "part";
     j["time"] = r.Time;
     j["host"] = r.Host;
     j["program"] = r.Program;
     j["hardware"] = r.Hardware;
-    j["port"] = r.Port;
+    j["port"] = r.Port.empty() ? json() : json(r.Port);
     j["unit"] = r.Unit;
     j["device"] = r.Device;
     j["file"] = r.DataFile.empty() ? json() : json(r.DataFile);
@@ -40,7 +40,7 @@ nlohmann::json TraceRecordJson(const TTraceRecord& r) {
     return j;
 }
 
-nlohmann::json ChecksumsJson(const TChecksums& Sums) {
+nlohmann::ordered_json ChecksumsJson(const TChecksums& Sums) {
     return {{"crc32", Sums.Crc32Text()},
             {"sha256", Sums.Sha256Text()},
             {"sum16", Sums.Sum16Text()},

@@ -46,10 +46,10 @@ struct TTraceRecord {
 //    "serial":{"value":N,"address":"0010","bytes":"0001F4"} or null,
 //    "steps":[...],"result":"passed"|"failed","failure":null or text,
 //    "first_failed_address":null or N,"failed_bytes":N,"duration_s":X}
-nlohmann::json TraceRecordJson(const TTraceRecord& Record);
+nlohmann::ordered_json TraceRecordJson(const TTraceRecord& Record);
 
 // {"crc32":"1A2B3C4D","sha256":"...","sum16":"ABCD","bytes":N}
-nlohmann::json ChecksumsJson(const TChecksums& Sums);
+nlohmann::ordered_json ChecksumsJson(const TChecksums& Sums);
 
 // The verify outcome kept in the buffer's per-byte status: the first byte
 // marked failed and how many are.

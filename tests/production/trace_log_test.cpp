@@ -18,7 +18,7 @@ std::string ReadAll(const std::string& f) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-nlohmann::json Part(int n) {
+nlohmann::ordered_json Part(int n) {
     TTraceRecord r;
     r.Time = "2024-05-17T14:03:21.457+02:00";
     r.Host = "bench";

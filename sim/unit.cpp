@@ -265,8 +265,12 @@ void TProgrammerUnit::Execute() {
         // acknowledgement.
         std::uint8_t error = 0;
         const int count = FArgs.at(0);
-        for (int i = 0; i < count; ++i)
-            Send(BusRead(i == count - 1, error));
+        const auto& noisy = FConfig.Faults.NoisyReadEvery;
+        for (int i = 0; i < count; ++i) {
+            std::uint8_t b = BusRead(i == count - 1, error);
+            if (noisy && *noisy && ++FReadBytesSent % *noisy == 0) b ^= 1;
+            Send(b);
+        }
         Reply(error);
         break;
     }

@@ -189,5 +189,6 @@ class TProgrammerUnit {
     std::uint64_t FPageCommands = 0;
     std::vector<std::uint64_t> FFaultCounts;
     bool FCut = false;
+    std::uint64_t FReadBytesSent = 0; // data bytes of "R" replies, for the noisy line
     bool FHung = false;
 };

@@ -204,3 +204,38 @@ TEST(ProductionLine, FourUnitsSerialStateKilledRunAndRestart) {
 }
 
 } // namespace
+
+namespace {
+
+// read --twice over a noisy line: the second read sees one byte differ.
+TEST(ProductionLine, ReadTwiceFailsOnANoisyLineAndSavesNothing) {
+    TTempDir dir("twice");
+    ::setenv("NORVOISP_REGISTRY", dir.File("registry.reg").c_str(), 1);
+    for (const bool noisy : {true, false}) {
+        std::vector<std::string> args{"--chip", "24C02", "--delay", "0"};
+        if (noisy) args.insert(args.end(), {"--noisy-read", "300"}); // byte 44 of the second read
+        TUnitProcess unit(args);
+        const std::string out = dir.File(noisy ? "noisy.txt" : "clean.txt");
+        const std::string file = dir.File(noisy ? "noisy.bin" : "clean.bin");
+        const pid_t cli =
+            StartCli({"read", "--twice", "--device", "24C02", "--port", unit.Path(), "--file", file}, out);
+        std::ifstream in(out);
+        const int code = Wait(cli);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (noisy) {
+            EXPECT_EQ(code, 1) << text;
+            EXPECT_NE(text.find("Read Unstable at 002Bh: Read FFh, then FEh\n"), std::string::npos) << text;
+            EXPECT_NE(text.find("EEPROM: Read Unstable - 1 bytes differed between two reads"),
+                      std::string::npos)
+                << text;
+            EXPECT_FALSE(std::ifstream(file).good()) << "an unstable read is not saved";
+        } else {
+            EXPECT_EQ(code, 0) << text;
+            EXPECT_NE(text.find("EEPROM: Both Reads Agree - 00:0"), std::string::npos) << text;
+            EXPECT_TRUE(std::ifstream(file).good());
+        }
+    }
+    ::unsetenv("NORVOISP_REGISTRY");
+}
+
+} // namespace

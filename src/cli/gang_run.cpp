@@ -97,6 +97,14 @@ int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, boo
         }
     }
 
+    // Ctrl+C reaches every unit (one process group), which stops between
+    // two commands and reports; the parent stays to print the summary.
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGINT, &ignore, &previous);
+
     // Every line of every unit as it comes; no unit waits for another.
     const auto emit = [&](TChild& c, int k, const std::string& line) {
         if (k == 2)
@@ -141,6 +149,8 @@ int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, boo
             }
         }
     }
+
+    ::sigaction(SIGINT, &previous, nullptr);
 
     bool allPassed = true;
     nlohmann::ordered_json results = nlohmann::ordered_json::array();
@@ -204,12 +214,15 @@ int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, boo
         if (r.contains("checksums") && r["checksums"].is_object()) crc = r["checksums"].value("crc32", "-");
         char time[32];
         std::snprintf(time, sizeof time, "%.2f s", r.value("duration_s", 0.0));
-        t << std::right << std::setw(4) << r.value("unit", 0) << "  " << std::left
-          << std::setw(static_cast<int>(portWidth)) << r.value("port", "") << "  " << std::setw(10) << serial
-          << "  " << std::setw(8) << crc << "  " << std::setw(6) << (ok ? "passed" : "FAILED") << "  "
-          << std::setw(7) << time << "  "
-          << (r.contains("failure") && r["failure"].is_string() ? r["failure"].get<std::string>() : "")
-          << "\n";
+        std::ostringstream row;
+        row << std::right << std::setw(4) << r.value("unit", 0) << "  " << std::left
+            << std::setw(static_cast<int>(portWidth)) << r.value("port", "") << "  " << std::setw(10)
+            << serial << "  " << std::setw(8) << crc << "  " << std::setw(6) << (ok ? "passed" : "FAILED")
+            << "  " << std::setw(7) << time << "  "
+            << (r.contains("failure") && r["failure"].is_string() ? r["failure"].get<std::string>() : "");
+        std::string line = row.str();
+        line.erase(line.find_last_not_of(' ') + 1);
+        t << line << "\n";
     }
     t << passed << " of " << results.size() << " units passed\n";
     Out << t.str() << std::flush;

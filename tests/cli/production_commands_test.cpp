@@ -120,6 +120,14 @@ TEST_F(CliProduction, UsedUpSerialNumbersFailThePartAndAreLoggedNeverWrapped) {
     EXPECT_TRUE(records[0]["serial"].is_null());
 }
 
+TEST_F(CliProduction, ALogThatCannotBeWrittenFailsTheRun) {
+    const auto r = Sim({"program", "--file", kSample, "--log", File("missing/folder/line.jsonl")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Traceability log: " + File("missing/folder/line.jsonl") + ": cannot open"),
+              std::string::npos)
+        << r.err;
+}
+
 TEST_F(CliProduction, BadSerialOptionsAreUsageErrors) {
     const std::vector<std::vector<std::string>> cases = {
         {"--serial", "1"},                                                // incomplete

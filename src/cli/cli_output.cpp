@@ -16,32 +16,27 @@ void TCliOutput::Emit(const char* Level, const std::string& Text) const {
     FOut << JsonLine(j) << std::endl;
 }
 
-void TCliOutput::Busy(const std::string& Text) const {
+void TCliOutput::Print(const char* Level, const std::string& Text, std::ostream& Stream) const {
     if (FJson)
-        Emit("busy", Text);
+        Emit(Level, Text);
     else
-        FOut << Text << std::endl;
+        Stream << Text << std::endl;
+}
+
+void TCliOutput::Busy(const std::string& Text) const {
+    Print("busy", Text, FOut);
 }
 
 void TCliOutput::Ok(const std::string& Text) const {
-    if (FJson)
-        Emit("ok", Text);
-    else
-        FOut << Text << std::endl;
+    Print("ok", Text, FOut);
 }
 
 void TCliOutput::Warning(const std::string& Text) const {
-    if (FJson)
-        Emit("warning", Text);
-    else
-        FErr << Text << std::endl;
+    Print("warning", Text, FErr);
 }
 
 void TCliOutput::Info(const std::string& Text) const {
-    if (FJson)
-        Emit("info", Text);
-    else
-        FOut << Text << "\n";
+    Print("info", Text, FOut);
 }
 
 void TCliOutput::Lines(const std::string& Text, const char* Level) const {

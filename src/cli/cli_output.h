@@ -37,6 +37,8 @@ class TCliOutput {
 
   private:
     void Emit(const char* Level, const std::string& Text) const;
+    // The line as text on Stream, or as a status object.
+    void Print(const char* Level, const std::string& Text, std::ostream& Stream) const;
 
     std::ostream& FOut;
     std::ostream& FErr;

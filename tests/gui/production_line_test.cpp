@@ -20,6 +20,24 @@
 
 #include <set>
 
+namespace {
+
+// The simulated unit with a 24C02, the Auto Program steps 0 to 4 ("True" or
+// "False") and a log.
+QString Hive(const QStringList& steps, const QString& log) {
+    QString s =
+        QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                       "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT]\r\n"
+                       "\"LASTHARDWARE\"=\"Norvo ISP (SIM)\"\r\n\"LASTDEVICE\"=\"24C02\"\r\n"
+                       "\"LASTDEVICETYPE\"=\"0\"\r\n\r\n"
+                       "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\AUTOPROGRAM]\r\n");
+    for (int i = 0; i < steps.size(); ++i)
+        s += QStringLiteral("\"%1\"=\"%2\"\r\n").arg(i).arg(steps[i]);
+    return s + QStringLiteral("\"LOGFILE\"=\"%1\"\r\n\r\n").arg(log);
+}
+
+} // namespace
+
 class ProductionLineTest : public QObject {
     Q_OBJECT
 
@@ -30,15 +48,7 @@ class ProductionLineTest : public QObject {
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("line.jsonl"));
         TWindowFixture f;
-        f.WriteHive(
-            QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
-                           "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT]\r\n"
-                           "\"LASTHARDWARE\"=\"Norvo ISP (SIM)\"\r\n\"LASTDEVICE\"=\"24C02\"\r\n"
-                           "\"LASTDEVICETYPE\"=\"0\"\r\n\r\n"
-                           "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\AUTOPROGRAM]\r\n"
-                           "\"0\"=\"True\"\r\n\"1\"=\"False\"\r\n\"2\"=\"True\"\r\n\"3\"=\"True\"\r\n"
-                           "\"4\"=\"True\"\r\n\"LOGFILE\"=\"%1\"\r\n\r\n")
-                .arg(log));
+        f.WriteHive(Hive(QStringList{"True", "False", "True", "True", "True"}, log));
         const QString sample = QStringLiteral(NORVOISP_SOURCE_DIR "/samples/config_block_24c02.hex");
         Tmain& w = f.Start({QStringLiteral("-M=Norvo ISP (SIM)"), QStringLiteral("/L:") + sample});
         TSerialNum* s = w.SerialNum();
@@ -51,6 +61,12 @@ class ProductionLineTest : public QObject {
         TAutoProgramDialog dialog(&w, {});
         dialog.LoadOptions(w.ISPSettings());
         QCOMPARE(dialog.LogFileEdit->text(), log);
+        // and keeps what the operator types there.
+        dialog.LogFileEdit->setText(QStringLiteral(" /srv/other.jsonl "));
+        dialog.SaveOptions(w.ISPSettings());
+        QCOMPARE(w.ISPSettings().GetString("AUTOPROGRAM", "LOGFILE", ""), std::string("/srv/other.jsonl"));
+        dialog.LogFileEdit->setText(log);
+        dialog.SaveOptions(w.ISPSettings());
 
         THexList image;
         image.SetSize(256);
@@ -102,15 +118,7 @@ class ProductionLineTest : public QObject {
         QTemporaryDir dir;
         const QString log = dir.filePath(QStringLiteral("line.jsonl"));
         TWindowFixture f;
-        f.WriteHive(
-            QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
-                           "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\ENVIRONMENT]\r\n"
-                           "\"LASTHARDWARE\"=\"Norvo ISP (SIM)\"\r\n\"LASTDEVICE\"=\"24C02\"\r\n"
-                           "\"LASTDEVICETYPE\"=\"0\"\r\n\r\n"
-                           "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\AUTOPROGRAM]\r\n"
-                           "\"0\"=\"False\"\r\n\"1\"=\"False\"\r\n\"2\"=\"False\"\r\n\"3\"=\"True\"\r\n"
-                           "\"4\"=\"False\"\r\n\"LOGFILE\"=\"%1\"\r\n\r\n")
-                .arg(log));
+        f.WriteHive(Hive(QStringList{"False", "False", "False", "True", "False"}, log));
         Tmain& w = f.Start({QStringLiteral("-M=Norvo ISP (SIM)")});
         // Verify only, against a buffer the chip does not hold.
         w.Prjct()->FlashMemory.HexData[0x21] = 0x00;

@@ -41,6 +41,8 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     TDevice& Device() const { return *FDevice; }
     TISPProgrammer& Driver() const { return *FDriver; }
     bool Quiet() const { return FQuiet; }
+    // As --quiet: no progress and file lines.
+    void SetQuiet() { FQuiet = true; }
     const TCliOutput& Output() const { return FOutput; }
     TCliOutput& Output() { return FOutput; }
     // The registry name of the hardware kind and the port as given.

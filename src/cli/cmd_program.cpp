@@ -19,11 +19,16 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     const auto ports = a.Values("port");
     if (ports.size() <= 1) return RunProgramUnit(a, TUnitRun{}, out, err);
 
-    // Several units: every usage error is found before any unit starts.
+    // Several units: every usage error, and a file that does not load, is
+    // found before any unit starts.
     {
+        // Only a failure is reported here; the units load the file again.
         std::ostringstream none;
-        TDeviceSession check(a, none, none);
+        TDeviceSession check(a, a.Has("json") ? out : none, err);
         ReadProductionOptions(a, check.Device());
+        THexList buffer;
+        check.SetQuiet();
+        if (!check.LoadFile(a.Required("file"), buffer)) return check.Finish("program", EXIT_USAGE);
     }
     std::vector<TGangUnit> units;
     for (std::size_t i = 0; i < ports.size(); ++i) {

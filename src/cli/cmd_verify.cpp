@@ -12,10 +12,10 @@ int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostr
     TDeviceSession session(a, out, err);
     THexList buffer;
     if (!session.LoadFile(file, buffer)) return session.Finish("verify", EXIT_USAGE);
-    session.ShowChecksums(buffer);
     if (!session.Open()) return session.Finish("verify", EXIT_FAILED);
     bool ok = session.Verify(buffer);
     ok = session.Close() && ok;
+    session.ShowChecksums(buffer);
     TTraceRecord counted;
     CountFailedBytes(buffer, counted);
     session.AddResult("counts", {{"bytes", buffer.Size()}, {"failed_bytes", counted.FailedBytes}});

@@ -85,7 +85,6 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
         }
     }
     record.Image = BufferChecksums(buffer);
-    session.ShowChecksums(buffer);
 
     session.HandOverOrganisation();
     record.Steps.push_back("program");
@@ -97,5 +96,6 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
         CountFailedBytes(buffer, record);
     }
     ok = session.Close() && ok;
+    session.ShowChecksums(buffer);
     return end(ok ? EXIT_OK : EXIT_FAILED);
 }

@@ -99,7 +99,17 @@ void TAutoProgramDialog::SaveOptions(TISPSettings& ASettings) {
     TISPSettings& store = FSettings ? *FSettings : ASettings;
     for (int i = 0; i < StepCount; ++i)
         store.SetSetting(kSection, std::to_string(i), ss_global, Checked(i));
-    store.SetSetting(kSection, LogFileName, ss_global, LogFile().toStdString());
+    // The log file goes where the steps are (the registry, or a project
+    // that made them its own), and only once there is one to remember.
+    TSetScope scope = ss_global;
+    bool known = false;
+    for (const TSetting& s : store.Settings())
+        if (s.Module == kSection) {
+            if (s.Name == LogFileName) known = true;
+            scope = s.Scope;
+        }
+    if (known || !LogFile().isEmpty())
+        store.SetSetting(kSection, LogFileName, scope, LogFile().toStdString());
 }
 
 void TAutoProgramDialog::Execute(bool EEPROMEnabled, bool CanVerifyFlash, TISPSettings& ASettings) {

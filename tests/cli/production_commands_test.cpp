@@ -242,6 +242,11 @@ TEST_F(CliProduction, SeveralUnitsEachWithItsPrefixAndSerialNumberAndASummary) {
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         EXPECT_TRUE(lines[i]["unit"] == 1 || lines[i]["unit"] == 2) << lines[i].dump();
     EXPECT_EQ(Sim({"program", "--file", kSample, "--port", "A", "--port", "A"}).code, 2);
+    // A file that does not load stops the run before any unit starts.
+    r = Sim({"program", "--file", File("missing.hex"), "--port", "A", "--port", "B"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("missing.hex: no such file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("[1 A]"), std::string::npos) << r.out;
 }
 
 } // namespace

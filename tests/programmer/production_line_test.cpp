@@ -116,7 +116,7 @@ TEST(ProductionLine, FourUnitsSerialStateKilledRunAndRestart) {
             startUnit(3);
         }
         const std::size_t before = Lines(log);
-        const pid_t cli = StartCli(programArgs(), output);
+        const pid_t cli = StartCli(programArgs(), output + std::to_string(run));
         if (run == 3) {
             // Half way: once the first part of this run is logged, the run
             // and its units' processes are killed.
@@ -145,7 +145,7 @@ TEST(ProductionLine, FourUnitsSerialStateKilledRunAndRestart) {
     int skipped = -1;
     const auto records = ReadTraceLog(log, &skipped);
     EXPECT_EQ(skipped, 0) << "every line of the log is a whole record";
-    int torn = 0, passed = 0, failed = 0;
+    int torn = 0, passed = 0, failed = 0, openFailures = 0;
     std::multiset<std::uint32_t> serials;
     std::map<int, std::string> lastPassedCrc;
     for (const auto& r : records) {
@@ -155,6 +155,14 @@ TEST(ProductionLine, FourUnitsSerialStateKilledRunAndRestart) {
         }
         ASSERT_EQ(r["record"], "part") << r.dump();
         const int unit = r["unit"].get<int>();
+        if (r["steps"].dump() == R"(["open"])") {
+            // A unit killed in the middle of a command may not answer the
+            // next open: that part failed before it took a serial number.
+            ++openFailures;
+            EXPECT_EQ(r["result"], "failed");
+            EXPECT_TRUE(r["serial"].is_null() && r["crc32"].is_null()) << r.dump();
+            continue;
+        }
         ASSERT_TRUE(r["serial"].is_object()) << r.dump();
         const auto serial = r["serial"]["value"].get<std::uint32_t>();
         serials.insert(serial);
@@ -176,8 +184,9 @@ TEST(ProductionLine, FourUnitsSerialStateKilledRunAndRestart) {
         }
     }
     EXPECT_GE(torn, 1);
-    EXPECT_GE(passed, 15);
-    EXPECT_GE(failed, 5);
+    EXPECT_GE(passed, 12); // units 1, 2 and 4 in the four runs away from the kill
+    EXPECT_GE(failed, 5);  // unit 3 in every completed run
+    EXPECT_LE(openFailures, 3);
     for (std::uint32_t s : serials)
         EXPECT_EQ(serials.count(s), 1u) << "serial number " << s << " issued twice";
     // Numbers handed out to a unit that was killed before it logged are
@@ -197,7 +206,8 @@ TEST(ProductionLine, FourUnitsSerialStateKilledRunAndRestart) {
             lastPassedCrc[n])
             << "unit " << n;
     }
-    std::ifstream out(output);
+    // The line is back to normal: the last run lost only unit 3's part.
+    std::ifstream out(output + "6");
     const std::string text((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("3 of 4 units passed"), std::string::npos) << text;
     ::unsetenv("NORVOISP_REGISTRY");

@@ -27,7 +27,8 @@ std::set<std::string> DeviceValueOptions(std::set<std::string> Extra = {});
 std::set<std::string> DeviceFlags(std::set<std::string> Extra = {});
 // The synopsis of the common options.
 #define NORVOISP_DEVICE_OPTIONS                                                                              \
-    "--device NAME [--hardware NAME] [--port COMn|LPTn|PATH] [--org 8|16] [--polarity low|high|off] "        \
+    "--device NAME [--hardware NAME] [--port COMn|LPTn|PATH|USBPATH] [--org 8|16] [--polarity "              \
+    "low|high|off] "                                                                                         \
     "[--bus N] [--delay MS] [--clock fast|medium|slow] [--quiet] [--json]"
 
 class TDeviceSession : public TDriverHost, private TFusePanel {
@@ -110,7 +111,7 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     void Progress(int Current, int Maximum);
     void EndProgress();
     void ApplyPort(const std::string& Port);
-    void SetDriverSetting(const std::string& Name, int Value);
+    void SetDriverSetting(const std::string& Name, TSettingValue Value);
 
     std::ostream& FOut;
     TCliOutput FOutput;

@@ -10,65 +10,87 @@ char At(std::string_view s, std::size_t Index) {
     return Index < s.size() ? s[Index] : '0';
 }
 
+// hextolongint of the first six characters: left-padded to eight, read as
+// two words by HexToWord.
+std::uint32_t WordAddress(std::string_view Line) {
+    const std::size_t n = Line.size() < 6 ? Line.size() : 6;
+    char padded[8] = {'0', '0', '0', '0', '0', '0', '0', '0'};
+    std::memcpy(padded + 8 - n, Line.data(), n);
+    return (static_cast<std::uint32_t>(HexToWord(std::string_view(padded, 4))) << 16) |
+           HexToWord(std::string_view(padded + 4, 4));
+}
+
 } // namespace
 
-int CheckAtmelGeneric(const TTextLines& Lines) {
-    std::size_t length = 0;
-    std::string scratch; // reused: no allocation per line
-    for (const std::string& line : Lines) {
-        if (line.empty()) continue;
-        if (length == 0) {
-            if (line.size() != 11 && line.size() != 7) return 0;
-            length = line.size();
-        } else if (line.size() != length) {
-            return 0;
-        }
-        const std::string_view u = UpperCaseView(scratch, line);
-        if (u[length == 11 ? 6 : 4] != ':') return 0;
-        for (char c : u)
-            if (!IsHexDigit(c) && c != ':') return 0;
+TLineVerdict TAtmelRecords::Check(std::string_view Line) {
+    if (FLength == 0) {
+        if (Line.size() != 11 && Line.size() != 7) return lv_reject;
+        FLength = Line.size();
+        FFileType = FLength == 7 ? 10 : 9;
+    } else if (Line.size() != FLength) {
+        return lv_reject;
     }
-    return length == 7 ? 10 : 9;
+    if (Line[FLength == 11 ? 6 : 4] != ':') return lv_reject;
+    for (char c : Line)
+        if (!IsHexDigit(c) && c != ':') return lv_reject;
+    return lv_next;
+}
+
+bool TAtmelRecords::Load(std::string_view Line, THexList& Data) {
+    if (FFileType == 9) {
+        const std::uint64_t word = WordAddress(Line);
+        StoreByte(Data, 2 * word + 1, PairValue(At(Line, 7), At(Line, 8)));
+        StoreByte(Data, 2 * word, PairValue(At(Line, 9), At(Line, 10)));
+    } else {
+        StoreByte(Data, HexToWord(Line), PairValue(At(Line, 5), At(Line, 6)));
+    }
+    return true;
+}
+
+int CheckAtmelGeneric(const TTextLines& Lines) {
+    TAtmelRecords records;
+    return DetectRecords(TLineReader(Lines), records);
 }
 
 void LoadAtmelGeneric(const TTextLines& StrData, THexList& Data, int FFileType) {
-    std::string scratch; // reused: no allocation per line
-    for (const std::string& line : StrData) {
-        if (line.empty()) continue;
-        const std::string_view u = UpperCaseView(scratch, line);
-        if (FFileType == 9) {
-            const std::uint64_t word = hextolongint(u.substr(0, 6));
-            StoreByte(Data, 2 * word + 1, convertHex(At(u, 7), At(u, 8)));
-            StoreByte(Data, 2 * word, convertHex(At(u, 9), At(u, 10)));
-        } else {
-            StoreByte(Data, HexToWord(u), convertHex(At(u, 5), At(u, 6)));
+    TAtmelRecords records(FFileType);
+    LoadRecords(TLineReader(StrData), records, Data);
+}
+
+void WriteAtmelText(TTextBuffer& Out, const THexList& Data, int FFileType) {
+    const std::int64_t last = Data.LastUsedLocation();
+    if (FFileType == 9) {
+        // "WWWWWW:HHLL" and CR LF; a word address takes at most eight digits.
+        const std::int64_t words = last / 2 + 1;
+        char* p = Out.Room(static_cast<std::size_t>(words) * 15);
+        for (std::int64_t i = 0; i < words; ++i) {
+            const auto w = static_cast<std::uint64_t>(i);
+            const std::uint8_t lo = ByteOrEmpty(Data, 2 * w), hi = ByteOrEmpty(Data, 2 * w + 1);
+            if (lo == 0xFF && hi == 0xFF) continue;
+            p = PutHex(p, w, 6);
+            *p++ = ':';
+            p = PutHexByte(p, hi);
+            p = PutHexByte(p, lo);
+            p = PutLineEnd(p);
         }
+        Out.Commit(p);
+    } else {
+        // "AAAA:DD" and CR LF; an address takes at most eight digits.
+        char* p = Out.Room(static_cast<std::size_t>(last + 1) * 13);
+        for (std::int64_t i = 0; i <= last; ++i) {
+            const std::uint8_t b = ByteOrEmpty(Data, static_cast<std::uint64_t>(i));
+            if (b == 0xFF) continue;
+            p = PutHex(p, static_cast<std::uint64_t>(i), 4);
+            *p++ = ':';
+            p = PutHexByte(p, b);
+            p = PutLineEnd(p);
+        }
+        Out.Commit(p);
     }
 }
 
 void SaveAtmelGeneric(TTextLines& SaveData, const THexList& Data, int FFileType) {
-    const std::int64_t last = Data.LastUsedLocation();
-    if (FFileType == 9) {
-        for (std::int64_t i = 0; i <= last / 2; ++i) {
-            const auto w = static_cast<std::uint64_t>(i);
-            const std::uint8_t lo = ByteOrEmpty(Data, 2 * w), hi = ByteOrEmpty(Data, 2 * w + 1);
-            if (lo == 0xFF && hi == 0xFF) continue;
-            std::string line;
-            AppendHex(line, w, 6);
-            line += ':';
-            AppendHexByte(line, hi);
-            AppendHexByte(line, lo);
-            SaveData.push_back(std::move(line));
-        }
-    } else {
-        for (std::int64_t i = 0; i <= last; ++i) {
-            const std::uint8_t b = ByteOrEmpty(Data, static_cast<std::uint64_t>(i));
-            if (b == 0xFF) continue;
-            std::string line;
-            AppendHex(line, static_cast<std::uint64_t>(i), 4);
-            line += ':';
-            AppendHexByte(line, b);
-            SaveData.push_back(std::move(line));
-        }
-    }
+    TTextBuffer text;
+    WriteAtmelText(text, Data, FFileType);
+    AppendLines(SaveData, text.View());
 }

@@ -5,12 +5,26 @@
 
 #include "buffer/hex_list.h"
 #include "formats/file_types.h"
+#include "formats/record_scan.h"
 #include "formats/text_lines.h"
 
 #include <cstdint>
 
 // The highest byte address a Tektronix record can name.
 inline constexpr std::uint32_t TekMaxAddress = 0xFFFF;
+
+// The detector and reader steps (record_scan.h).
+class TTekRecords {
+  public:
+    explicit TTekRecords(bool IgnoreChecksum = IGNORECHECKSUM) : FIgnoreChecksum(IgnoreChecksum) {}
+    TLineVerdict Check(std::string_view Line);
+    int Result() const { return FResult; }
+    bool Load(std::string_view Line, THexList& Data);
+
+  private:
+    bool FIgnoreChecksum;
+    int FResult = 0;
+};
 
 // 0 when some line is not a Tektronix record (a wrong header checksum always
 // rejects); otherwise 8. Stops at the end record "/AAAA00CC".
@@ -19,4 +33,6 @@ int CheckTek(const TTextLines& Lines, bool IgnoreChecksum = IGNORECHECKSUM);
 void LoadTekFile(const TTextLines& StrData, THexList& Data);
 // Appends one record per row of Data, then the end record "/00000000".
 // The caller refuses data above TekMaxAddress.
+void WriteTekText(TTextBuffer& Out, const THexList& Data);
+// The same as lines appended to SaveData.
 void SaveTekFile(TTextLines& SaveData, const THexList& Data);

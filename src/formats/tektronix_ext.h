@@ -6,7 +6,21 @@
 
 #include "buffer/hex_list.h"
 #include "formats/file_types.h"
+#include "formats/record_scan.h"
 #include "formats/text_lines.h"
+
+// The detector and reader steps (record_scan.h).
+class TTekExtRecords {
+  public:
+    explicit TTekExtRecords(bool IgnoreChecksum = IGNORECHECKSUM) : FIgnoreChecksum(IgnoreChecksum) {}
+    TLineVerdict Check(std::string_view Line);
+    int Result() const { return FResult; }
+    bool Load(std::string_view Line, THexList& Data);
+
+  private:
+    bool FIgnoreChecksum;
+    int FResult = 0;
+};
 
 // 0 when some line is neither a data, symbol nor termination record or has
 // a wrong block length; otherwise 7 (symbol records alone give 0). Stops at
@@ -16,4 +30,6 @@ int CheckExtTek(const TTextLines& Lines, bool IgnoreChecksum = IGNORECHECKSUM);
 // record; every other record type is passed over.
 void LoadTekExtFile(const TTextLines& StrData, THexList& Data);
 // Appends one data record per row of Data, then "%0E81E800000000".
+void WriteTekExtText(TTextBuffer& Out, const THexList& Data);
+// The same as lines appended to SaveData.
 void SaveTekExtFile(TTextLines& SaveData, const THexList& Data);

@@ -1,8 +1,13 @@
-// Text of a data file as a list of lines, and the character rules every
-// record reader and writer shares.
+// Text of a data file line by line, and the character rules every record
+// reader and writer shares. The readers take their lines through
+// TLineReader, straight from the file's text or from a list of lines; the
+// writers build the whole file in one TTextBuffer.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,36 +21,137 @@ TTextLines SplitLines(std::string_view Text);
 // Each line followed by CR LF, the last one included.
 std::string JoinLines(const TTextLines& Lines);
 
-// ASCII upper-casing.
-std::string UpperCase(std::string_view s);
-// s itself when it holds no lower-case letter, otherwise its upper-cased
-// copy in Scratch (whose storage is reused from line to line).
-std::string_view UpperCaseView(std::string& Scratch, std::string_view s);
+// The lines of a text as SplitLines cuts them, or of a list of lines, one at
+// a time and without copying. A copy starts again where the original stood.
+class TLineReader {
+  public:
+    explicit TLineReader(std::string_view Text);
+    explicit TLineReader(const TTextLines& Lines) : FLine(Lines.data()), FLast(Lines.data() + Lines.size()) {}
 
-// 0-9, A-F (upper case only: callers upper-case first).
-constexpr bool IsHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+    // The next line; false after the last one.
+    bool Next(std::string_view& Line) {
+        if (FLine) {
+            if (FLine == FLast) return false;
+            Line = *FLine++;
+            return true;
+        }
+        return NextInText(Line);
+    }
+    // True when there is no line at all ahead.
+    bool AtEnd() const { return FLine ? FLine == FLast : FPos == FEnd; }
+
+  private:
+    bool NextInText(std::string_view& Line);
+    const char* FPos = nullptr; // text mode
+    const char* FEnd = nullptr;
+    const std::string* FLine = nullptr; // list mode
+    const std::string* FLast = nullptr;
+};
+
+namespace text_rules {
+
+constexpr char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
-// Value 0-15 of an upper-case hexadecimal digit.
-constexpr int DigitValue(char c) {
-    return c <= '9' ? c - '0' : c - 'A' + 10;
+
+// 0-15 for a hexadecimal digit of either case, 16 for any other character.
+inline constexpr std::array<std::uint8_t, 256> kDigit = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        const char u = Upper(static_cast<char>(c));
+        t[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(
+            u >= '0' && u <= '9' ? u - '0' : (u >= 'A' && u <= 'F' ? u - 'A' + 10 : 16));
+    }
+    return t;
+}();
+
+// The operand convertHex makes of an upper-cased character: its digit value
+// for a hexadecimal digit, the same arithmetic on any other character.
+inline constexpr std::array<std::int16_t, 256> kPairOperand = [] {
+    std::array<std::int16_t, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        int a = static_cast<unsigned char>(Upper(static_cast<char>(c))) - '0';
+        if (a > 9) a -= 7;
+        t[static_cast<std::size_t>(c)] = static_cast<std::int16_t>(a);
+    }
+    return t;
+}();
+
+// Two upper-case hexadecimal digits for every byte value.
+inline constexpr std::array<std::array<char, 2>, 256> kHexPair = [] {
+    std::array<std::array<char, 2>, 256> t{};
+    constexpr char digits[] = "0123456789ABCDEF";
+    for (int v = 0; v < 256; ++v)
+        t[static_cast<std::size_t>(v)] = {digits[v >> 4], digits[v & 15]};
+    return t;
+}();
+
+} // namespace text_rules
+
+// A hexadecimal digit of either case (the detectors upper-case first).
+inline bool IsHexDigit(char c) {
+    return text_rules::kDigit[static_cast<unsigned char>(c)] < 16;
 }
-// True when every character of s is an upper-case hexadecimal digit.
+// Value 0-15 of a hexadecimal digit of either case.
+inline unsigned DigitValue(char c) {
+    return text_rules::kDigit[static_cast<unsigned char>(c)];
+}
+// True when every character of s is a hexadecimal digit of either case.
 bool AllHexDigits(std::string_view s);
-// Sum of the digit values of every character of s.
+// Sum of the digit values of every character of s (hexadecimal digits only).
 unsigned DigitSum(std::string_view s);
 
-// The byte at byte position Index of upper-case hexadecimal text (characters
-// 2 Index and 2 Index + 1); 0 for the part of a pair past the end of s.
-std::uint8_t ByteAt(std::string_view s, std::size_t Index);
-// Count bytes from byte position First, high byte first.
-std::uint64_t BytesValue(std::string_view s, std::size_t First, std::size_t Count);
-
-// Appends Value as Digits upper-case hexadecimal digits (more when needed).
-void AppendHex(std::string& Out, std::uint64_t Value, int Digits);
-// Appends a byte as two upper-case hexadecimal digits.
-inline void AppendHexByte(std::string& Out, std::uint8_t Value) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    const char pair[2] = {digits[Value >> 4], digits[Value & 15]};
-    Out.append(pair, 2);
+// The byte of two characters upper-cased and combined as convertHex does
+// (exact for hexadecimal digits, the same arithmetic for anything else).
+inline std::uint8_t PairValue(char Hi, char Lo) {
+    using text_rules::kPairOperand;
+    return static_cast<std::uint8_t>((kPairOperand[static_cast<unsigned char>(Hi)] << 4) |
+                                     kPairOperand[static_cast<unsigned char>(Lo)]);
 }
+// The byte at byte position Index of hexadecimal text (characters 2 Index
+// and 2 Index + 1, upper-cased); "0" for the part of a pair past the end.
+inline std::uint8_t ByteAt(std::string_view s, std::size_t Index) {
+    const std::size_t p = 2 * Index;
+    if (p + 1 < s.size()) return PairValue(s[p], s[p + 1]);
+    return PairValue(p < s.size() ? s[p] : '0', '0');
+}
+// Count bytes from byte position First, high byte first.
+inline std::uint64_t BytesValue(std::string_view s, std::size_t First, std::size_t Count) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < Count; ++i)
+        v = (v << 8) | ByteAt(s, First + i);
+    return v;
+}
+
+// Writes Value as at least Digits upper-case hexadecimal digits (more when
+// needed) at Out; returns the end.
+char* PutHex(char* Out, std::uint64_t Value, int Digits);
+// Writes a byte as two upper-case hexadecimal digits.
+inline char* PutHexByte(char* Out, std::uint8_t Value) {
+    std::memcpy(Out, text_rules::kHexPair[Value].data(), 2);
+    return Out + 2;
+}
+inline char* PutLineEnd(char* Out) {
+    Out[0] = '\r';
+    Out[1] = '\n';
+    return Out + 2;
+}
+
+// A whole file's text built in one piece of memory: a writer takes room for
+// the longest text it may write, writes its lines through the pointer and
+// hands back where it ended.
+class TTextBuffer {
+  public:
+    // A pointer to at least Bytes free characters after the text so far.
+    char* Room(std::size_t Bytes);
+    // The text now ends at End (inside the room last taken).
+    void Commit(const char* End) { FSize = static_cast<std::size_t>(End - FData.get()); }
+    std::string_view View() const { return {FData.get(), FSize}; }
+
+  private:
+    std::unique_ptr<char[]> FData;
+    std::size_t FSize = 0, FCapacity = 0;
+};
+
+// The lines of a text that ends every line with CR LF, appended to Lines.
+void AppendLines(TTextLines& Lines, std::string_view Text);

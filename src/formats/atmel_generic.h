@@ -26,9 +26,19 @@ class TAtmelRecords {
     bool Load(std::string_view Line, THexList& Data);
 
   private:
+    // Stores Line when it is a record of the layout fixed by the first line,
+    // of digits and the separator only, inside the buffer; false otherwise
+    // (then nothing is stored and the line must go through Check and Load).
+    bool LoadPlainLine(std::string_view Line, THexList& Data) const;
+    friend int DetectAndLoadRecords<>(TLineReader, TAtmelRecords&, THexList&, bool&);
+
     std::size_t FLength = 0;
     int FFileType = 9;
 };
+
+// The walks are made where the steps are defined, so that they inline.
+extern template int DetectRecords(TLineReader, TAtmelRecords&);
+template <> int DetectAndLoadRecords(TLineReader, TAtmelRecords&, THexList&, bool&);
 
 // 10 when every non-empty line has 7 characters with ":" fifth, 9 when every
 // one has 11 with ":" seventh (also when every line is empty); 0 otherwise or

@@ -127,3 +127,6 @@ void SaveIntelFile(TTextLines& SaveData, const THexList& Data) {
     WriteIntelText(text, Data);
     AppendLines(SaveData, text.View());
 }
+
+template int DetectRecords(TLineReader, TIntelRecords&);
+template int DetectAndLoadRecords(TLineReader, TIntelRecords&, THexList&, bool&);

@@ -24,6 +24,10 @@ class TIntelRecords {
     std::uint16_t Linear = 0, Segment = 0;
 };
 
+// The walks are made where the steps are defined, so that they inline.
+extern template int DetectRecords(TLineReader, TIntelRecords&);
+extern template int DetectAndLoadRecords(TLineReader, TIntelRecords&, THexList&, bool&);
+
 // 0 when some line is not an Intel record; otherwise 1 (types 00/01 only),
 // 2 (a type 02 record) or 3 (a type 03, 04 or 05 record). Stops at the
 // first end-of-file record.

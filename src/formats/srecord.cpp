@@ -114,3 +114,6 @@ void SaveMotFile(TTextLines& SaveData, const THexList& Data) {
     WriteMotText(text, Data);
     AppendLines(SaveData, text.View());
 }
+
+template int DetectRecords(TLineReader, TMotorolaRecords&);
+template int DetectAndLoadRecords(TLineReader, TMotorolaRecords&, THexList&, bool&);

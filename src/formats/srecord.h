@@ -22,6 +22,10 @@ class TMotorolaRecords {
     int FResult = 0;
 };
 
+// The walks are made where the steps are defined, so that they inline.
+extern template int DetectRecords(TLineReader, TMotorolaRecords&);
+extern template int DetectAndLoadRecords(TLineReader, TMotorolaRecords&, THexList&, bool&);
+
 // 0 when some line is not an S-record or is an S4 record; otherwise 4 (types
 // 0, 1, 9 only), 5 (an S2 or S8 record) or 6 (an S3 or S7 record). S5 and S6
 // count records are passed over. Stops at the first S9 record.

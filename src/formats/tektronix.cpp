@@ -74,3 +74,6 @@ void SaveTekFile(TTextLines& SaveData, const THexList& Data) {
     WriteTekText(text, Data);
     AppendLines(SaveData, text.View());
 }
+
+template int DetectRecords(TLineReader, TTekRecords&);
+template int DetectAndLoadRecords(TLineReader, TTekRecords&, THexList&, bool&);

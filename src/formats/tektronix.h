@@ -26,6 +26,10 @@ class TTekRecords {
     int FResult = 0;
 };
 
+// The walks are made where the steps are defined, so that they inline.
+extern template int DetectRecords(TLineReader, TTekRecords&);
+extern template int DetectAndLoadRecords(TLineReader, TTekRecords&, THexList&, bool&);
+
 // 0 when some line is not a Tektronix record (a wrong header checksum always
 // rejects); otherwise 8. Stops at the end record "/AAAA00CC".
 int CheckTek(const TTextLines& Lines, bool IgnoreChecksum = IGNORECHECKSUM);

@@ -93,3 +93,6 @@ void SaveTekExtFile(TTextLines& SaveData, const THexList& Data) {
     WriteTekExtText(text, Data);
     AppendLines(SaveData, text.View());
 }
+
+template int DetectRecords(TLineReader, TTekExtRecords&);
+template int DetectAndLoadRecords(TLineReader, TTekExtRecords&, THexList&, bool&);

@@ -22,6 +22,10 @@ class TTekExtRecords {
     int FResult = 0;
 };
 
+// The walks are made where the steps are defined, so that they inline.
+extern template int DetectRecords(TLineReader, TTekExtRecords&);
+extern template int DetectAndLoadRecords(TLineReader, TTekExtRecords&, THexList&, bool&);
+
 // 0 when some line is neither a data, symbol nor termination record or has
 // a wrong block length; otherwise 7 (symbol records alone give 0). Stops at
 // the first termination record.

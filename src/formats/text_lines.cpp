@@ -8,19 +8,6 @@ TLineReader::TLineReader(std::string_view Text) {
     FEnd = nul ? static_cast<const char*>(nul) : Text.data() + Text.size();
 }
 
-bool TLineReader::NextInText(std::string_view& Line) {
-    if (FPos == FEnd) return false;
-    const char* p = FPos;
-    // Lines are short: look at them a word at a time for CR or LF.
-    while (p != FEnd && *p != '\r' && *p != '\n')
-        ++p;
-    Line = std::string_view(FPos, static_cast<std::size_t>(p - FPos));
-    if (p != FEnd && *p == '\r') ++p;
-    if (p != FEnd && *p == '\n') ++p;
-    FPos = p;
-    return true;
-}
-
 TTextLines SplitLines(std::string_view Text) {
     TTextLines lines;
     lines.reserve(static_cast<std::size_t>(std::count(Text.begin(), Text.end(), '\n')) + 1);
@@ -66,7 +53,7 @@ unsigned DigitSum(std::string_view s) {
     return sum;
 }
 
-char* PutHex(char* Out, std::uint64_t Value, int Digits) {
+char* PutHexWide(char* Out, std::uint64_t Value, int Digits) {
     int n = 1;
     while (n < 16 && (Value >> (4 * n)) != 0)
         ++n;

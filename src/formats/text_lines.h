@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -40,8 +41,51 @@ class TLineReader {
     // True when there is no line at all ahead.
     bool AtEnd() const { return FLine ? FLine == FLast : FPos == FEnd; }
 
+    // For a reader that knows how long its lines are: the next Length
+    // characters of the text when there are that many and a line end or the
+    // end of the text follows them; empty otherwise, and always for a list of
+    // lines. When none of them is a CR or an LF they are the next line, and
+    // SkipLine(Length) passes over it.
+    std::string_view Ahead(std::size_t Length) const {
+        if (FLine || static_cast<std::size_t>(FEnd - FPos) < Length) return {};
+        const char* end = FPos + Length;
+        if (end != FEnd && *end != '\r' && *end != '\n') return {};
+        return {FPos, Length};
+    }
+    void SkipLine(std::size_t Length) {
+        std::string_view line;
+        EndLine(FPos + Length, line);
+    }
+
   private:
-    bool NextInText(std::string_view& Line);
+    bool NextInText(std::string_view& Line) {
+        if (FPos == FEnd) return false;
+        const char* p = FPos;
+        // Eight characters at a time: the lowest byte of the word that is a
+        // CR or an LF (the borrows of the test reach only higher bytes).
+        constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+        while (std::endian::native == std::endian::little && FEnd - p >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            const std::uint64_t cr = w ^ (ones * '\r'), lf = w ^ (ones * '\n');
+            const std::uint64_t ends = (((cr - ones) & ~cr) | ((lf - ones) & ~lf)) & highs;
+            if (ends != 0) {
+                p += std::countr_zero(ends) / 8;
+                return EndLine(p, Line);
+            }
+            p += 8;
+        }
+        while (p != FEnd && *p != '\r' && *p != '\n')
+            ++p;
+        return EndLine(p, Line);
+    }
+    bool EndLine(const char* p, std::string_view& Line) {
+        Line = std::string_view(FPos, static_cast<std::size_t>(p - FPos));
+        if (p != FEnd && *p == '\r') ++p;
+        if (p != FEnd && *p == '\n') ++p;
+        FPos = p;
+        return true;
+    }
     const char* FPos = nullptr; // text mode
     const char* FEnd = nullptr;
     const std::string* FLine = nullptr; // list mode
@@ -62,6 +106,15 @@ inline constexpr std::array<std::uint8_t, 256> kDigit = [] {
         t[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(
             u >= '0' && u <= '9' ? u - '0' : (u >= 'A' && u <= 'F' ? u - 'A' + 10 : 16));
     }
+    return t;
+}();
+
+// A digit as HexToWord takes it: 0-15 for a hexadecimal digit of either
+// case, 0 for any other character.
+inline constexpr std::array<std::uint8_t, 256> kWordDigit = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (std::size_t c = 0; c < 256; ++c)
+        t[c] = kDigit[c] < 16 ? kDigit[c] : 0;
     return t;
 }();
 
@@ -123,13 +176,23 @@ inline std::uint64_t BytesValue(std::string_view s, std::size_t First, std::size
     return v;
 }
 
-// Writes Value as at least Digits upper-case hexadecimal digits (more when
-// needed) at Out; returns the end.
-char* PutHex(char* Out, std::uint64_t Value, int Digits);
 // Writes a byte as two upper-case hexadecimal digits.
 inline char* PutHexByte(char* Out, std::uint8_t Value) {
     std::memcpy(Out, text_rules::kHexPair[Value].data(), 2);
     return Out + 2;
+}
+// Writes Value as at least Digits upper-case hexadecimal digits (more when
+// needed) at Out; returns the end.
+char* PutHexWide(char* Out, std::uint64_t Value, int Digits);
+inline char* PutHex(char* Out, std::uint64_t Value, int Digits) {
+    if (Digits == 4 && Value <= 0xFFFF)
+        return PutHexByte(PutHexByte(Out, static_cast<std::uint8_t>(Value >> 8)),
+                          static_cast<std::uint8_t>(Value));
+    if (Digits == 6 && Value <= 0xFFFFFF)
+        return PutHexByte(PutHexByte(PutHexByte(Out, static_cast<std::uint8_t>(Value >> 16)),
+                                     static_cast<std::uint8_t>(Value >> 8)),
+                          static_cast<std::uint8_t>(Value));
+    return PutHexWide(Out, Value, Digits);
 }
 inline char* PutLineEnd(char* Out) {
     Out[0] = '\r';

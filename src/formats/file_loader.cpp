@@ -79,8 +79,9 @@ struct TTextLoad {
 template <class TRecords> TTextLoad DetectAndLoad(TLineReader Lines, TRecords&& Records, THexList& Data) {
     bool rangeError = false;
     const int code = DetectAndLoadRecords(Lines, Records, Data, rangeError);
-    if (code == 0) Data.Clear(); // not this format: nothing stays loaded
-    return {code, rangeError};
+    if (code != 0) return {code, rangeError};
+    Data.Clear(); // not this format: nothing was loaded, nothing stopped
+    return {code, false};
 }
 
 // Detects the format of the lines and loads them into Data, cleared, with

@@ -73,7 +73,7 @@ bool TAtmelRecords::LoadPlainLine(std::string_view Line, THexList& Data) const {
     return true;
 }
 
-TLineVerdict TAtmelRecords::Check(std::string_view Line) {
+TLineVerdict TAtmelRecords::Check(std::string_view Line, bool) {
     if (FLength == 0) {
         if (Line.size() != 11 && Line.size() != 7) return lv_reject;
         FLength = Line.size();

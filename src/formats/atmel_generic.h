@@ -21,7 +21,7 @@ class TAtmelRecords {
   public:
     TAtmelRecords() = default;
     explicit TAtmelRecords(int AFileType) : FFileType(AFileType) {}
-    TLineVerdict Check(std::string_view Line);
+    TLineVerdict Check(std::string_view Line, bool Plain = false);
     int Result() const { return FLength == 7 ? 10 : 9; }
     bool Load(std::string_view Line, THexList& Data);
 

@@ -9,7 +9,10 @@
 #include "formats/tektronix.h"
 #include "formats/tektronix_ext.h"
 
+#include <cstring>
+#include <memory>
 #include <optional>
+#include <type_traits>
 
 namespace {
 
@@ -162,6 +165,31 @@ int TFileLoader::LoadAnyFile(const std::string& FileName, THexList& Data, int& F
     return LoadAnyBytes(*bytes, FileName, Data, FileType);
 }
 
+namespace {
+
+// What a buffer holds, to be put back as it was.
+class TBufferCopy {
+  public:
+    explicit TBufferCopy(const THexList& Data)
+        : FSize(Data.HexData.size()), FBytes(new std::uint8_t[2 * FSize]), FFileName(Data.FileName()) {
+        std::memcpy(FBytes.get(), Data.HexData.data(), FSize);
+        std::memcpy(FBytes.get() + FSize, Data.StatusArray().data(), FSize);
+    }
+    void PutBack(THexList& Data) const {
+        std::memcpy(Data.HexData.data(), FBytes.get(), FSize);
+        std::memcpy(Data.StatusArray().data(), FBytes.get() + FSize, FSize);
+        Data.SetFileName(FFileName);
+    }
+
+  private:
+    static_assert(sizeof(TProgStatus) == 1 && std::is_trivially_copyable_v<TProgStatus>);
+    std::size_t FSize;
+    std::unique_ptr<std::uint8_t[]> FBytes;
+    std::string FFileName;
+};
+
+} // namespace
+
 int TFileLoader::LoadAnyBytes(std::string_view Bytes, const std::string& Name, THexList& Data,
                               int& FileType) {
     const TLineReader lines(Bytes);
@@ -170,18 +198,14 @@ int TFileLoader::LoadAnyBytes(std::string_view Bytes, const std::string& Name, T
         // The text is read into the buffer while it is being detected. When it
         // turns out to be no text format and the binary loader then refuses
         // the file as too long, the buffer must be as it was.
-        std::optional<THexList> before;
-        if (Bytes.size() > Data.Size()) before = Data;
+        std::optional<TBufferCopy> before;
+        if (Bytes.size() > Data.Size()) before.emplace(Data);
         Data.SetFileName(Name);
         Data.Clear();
         const TTextLoad text = LoadText(lines, Data);
         FileType = text.FileType;
         if (FileType > 0) return text.RangeError ? -1 : 0;
-        if (before) {
-            Data.HexData = before->HexData;
-            Data.StatusArray() = before->StatusArray();
-            Data.SetFileName(before->FileName());
-        }
+        if (before) before->PutBack(Data);
     }
     return LoadBinaryImage(Bytes, Name, Data);
 }

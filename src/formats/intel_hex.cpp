@@ -23,10 +23,10 @@ char* PutExtendedLinearAddress(char* p, std::uint32_t UpperWord) {
 
 } // namespace
 
-TLineVerdict TIntelRecords::Check(std::string_view Line) {
+TLineVerdict TIntelRecords::Check(std::string_view Line, bool Plain) {
     if (Line.size() < 11 || Line[0] != ':') return lv_reject;
     const std::string_view rec = Line.substr(1);
-    if (rec.size() % 2 != 0 || !AllHexDigits(rec)) return lv_reject;
+    if (rec.size() % 2 != 0 || !(Plain || AllHexDigits(rec))) return lv_reject;
     const std::size_t bytes = rec.size() / 2;
     if (ByteAt(rec, 0) != static_cast<long>(bytes) - 5) return lv_reject;
     if (!FIgnoreChecksum && TwosComplementChecksum(rec, bytes - 1) != ByteAt(rec, bytes - 1))

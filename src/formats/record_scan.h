@@ -3,6 +3,13 @@
 // one non-empty line, its result so far in Result()) and a reader step Load
 // (stores one non-empty line's data; false when reading ends there). The
 // walks below skip empty lines, as every detector and reader does.
+//
+// A record that names its own length in its first characters (HeadLength of
+// them: LengthFromHead gives the line length, 0 when they name none) is
+// taken from the text without looking for its end, when every character
+// after its mark (MarkLength of them) is a hexadecimal digit: then none is a
+// line end, so it is the whole line, and Check is told that its digits were
+// looked at already.
 #pragma once
 
 #include "buffer/hex_list.h"
@@ -15,12 +22,30 @@ enum TLineVerdict {
     lv_reject, // the text is not in this format
 };
 
+// The next line, and in Plain whether it was taken as a record of digits.
+template <class TRecords> bool NextRecordLine(TLineReader& Lines, std::string_view& Line, bool& Plain) {
+    if constexpr (requires { TRecords::LengthFromHead(std::string_view()); }) {
+        if (const std::size_t n = TRecords::LengthFromHead(Lines.Peek(TRecords::HeadLength))) {
+            const std::string_view line = Lines.Ahead(n);
+            if (!line.empty() && AllHexDigits(line.substr(TRecords::MarkLength))) {
+                Lines.SkipLine(n);
+                Line = line;
+                Plain = true;
+                return true;
+            }
+        }
+    }
+    Plain = false;
+    return Lines.Next(Line);
+}
+
 // The detector's result over every line.
 template <class TRecords> int DetectRecords(TLineReader Lines, TRecords& Records) {
     std::string_view line;
-    while (Lines.Next(line)) {
+    bool plain = false;
+    while (NextRecordLine<TRecords>(Lines, line, plain)) {
         if (line.empty()) continue;
-        const TLineVerdict v = Records.Check(line);
+        const TLineVerdict v = Records.Check(line, plain);
         if (v == lv_reject) return 0;
         if (v == lv_end) break;
     }
@@ -44,9 +69,10 @@ int DetectAndLoadRecords(TLineReader Lines, TRecords& Records, THexList& Data, b
     RangeError = false;
     bool reading = true;
     std::string_view line;
-    while (Lines.Next(line)) {
+    bool plain = false;
+    while (NextRecordLine<TRecords>(Lines, line, plain)) {
         if (line.empty()) continue;
-        const TLineVerdict v = Records.Check(line);
+        const TLineVerdict v = Records.Check(line, plain);
         if (v == lv_reject) return 0;
         if (reading) {
             try {

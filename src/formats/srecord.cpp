@@ -14,11 +14,11 @@ std::uint8_t OnesComplementChecksum(std::string_view Record, std::size_t Bytes) 
 
 } // namespace
 
-TLineVerdict TMotorolaRecords::Check(std::string_view Line) {
+TLineVerdict TMotorolaRecords::Check(std::string_view Line, bool Plain) {
     if (Line.size() < 10 || Line[0] != 'S' || Line[1] < '0' || Line[1] > '9') return lv_reject;
     const int type = Line[1] - '0';
     const std::string_view rec = Line.substr(2);
-    if (rec.size() % 2 != 0 || !AllHexDigits(rec)) return lv_reject;
+    if (rec.size() % 2 != 0 || !(Plain || AllHexDigits(rec))) return lv_reject;
     const std::size_t bytes = rec.size() / 2;
     if (ByteAt(rec, 0) != static_cast<long>(bytes) - 1) return lv_reject;
     if (!FIgnoreChecksum && OnesComplementChecksum(rec, bytes - 1) != ByteAt(rec, bytes - 1))

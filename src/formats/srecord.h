@@ -13,8 +13,18 @@
 class TMotorolaRecords {
   public:
     explicit TMotorolaRecords(bool IgnoreChecksum = IGNORECHECKSUM) : FIgnoreChecksum(IgnoreChecksum) {}
-    TLineVerdict Check(std::string_view Line);
+    // Plain: the characters after the record mark are known to be
+    // hexadecimal digits.
+    TLineVerdict Check(std::string_view Line, bool Plain = false);
     int Result() const { return FResult; }
+    // The length of the record line its first characters name.
+    static constexpr std::size_t HeadLength = 4, MarkLength = 2;
+    static std::size_t LengthFromHead(std::string_view Head) {
+        if (Head.size() < 4 || Head[0] != 'S' || Head[1] < '0' || Head[1] > '9' || !IsHexDigit(Head[2]) ||
+            !IsHexDigit(Head[3]))
+            return 0;
+        return 4 + 2 * std::size_t{PairValue(Head[2], Head[3])};
+    }
     bool Load(std::string_view Line, THexList& Data);
 
   private:

@@ -3,10 +3,10 @@
 #include "formats/buffer_access.h"
 #include "formats/row_walk.h"
 
-TLineVerdict TTekRecords::Check(std::string_view Line) {
+TLineVerdict TTekRecords::Check(std::string_view Line, bool Plain) {
     if (Line.size() < 9 || Line[0] != '/') return lv_reject;
     const std::string_view rec = Line.substr(1);
-    if (rec.size() % 2 != 0 || !AllHexDigits(rec)) return lv_reject;
+    if (rec.size() % 2 != 0 || !(Plain || AllHexDigits(rec))) return lv_reject;
     const std::uint8_t count = ByteAt(rec, 2);
     // The header checksum is compared whatever the switch says.
     if ((DigitSum(rec.substr(0, 6)) & 0xFF) != ByteAt(rec, 3)) return lv_reject;

@@ -17,8 +17,17 @@ inline constexpr std::uint32_t TekMaxAddress = 0xFFFF;
 class TTekRecords {
   public:
     explicit TTekRecords(bool IgnoreChecksum = IGNORECHECKSUM) : FIgnoreChecksum(IgnoreChecksum) {}
-    TLineVerdict Check(std::string_view Line);
+    // Plain: the characters after the record mark are known to be
+    // hexadecimal digits.
+    TLineVerdict Check(std::string_view Line, bool Plain = false);
     int Result() const { return FResult; }
+    // The length of the record line its first characters name.
+    static constexpr std::size_t HeadLength = 7, MarkLength = 1;
+    static std::size_t LengthFromHead(std::string_view Head) {
+        if (Head.size() < 7 || Head[0] != '/' || !IsHexDigit(Head[5]) || !IsHexDigit(Head[6])) return 0;
+        const std::size_t count = PairValue(Head[5], Head[6]);
+        return count == 0 ? 9 : 11 + 2 * count;
+    }
     bool Load(std::string_view Line, THexList& Data);
 
   private:

@@ -15,13 +15,13 @@ unsigned AddressDigit(char c) {
 
 } // namespace
 
-TLineVerdict TTekExtRecords::Check(std::string_view Line) {
+TLineVerdict TTekExtRecords::Check(std::string_view Line, bool Plain) {
     if (Line.size() < 6 || Line[0] != '%') return lv_reject;
     const char type = text_rules::Upper(Line[3]);
     if (type == '3') return lv_next;
     if (type != '6' && type != '8') return lv_reject;
     const std::string_view rec = Line.substr(1);
-    if (!AllHexDigits(rec)) return lv_reject;
+    if (!(Plain || AllHexDigits(rec))) return lv_reject;
     if (ByteAt(rec, 0) != rec.size()) return lv_reject;
     if (!FIgnoreChecksum) {
         const unsigned sum = DigitSum(rec) - (DigitValue(rec[3]) + DigitValue(rec[4]));

@@ -13,8 +13,16 @@
 class TTekExtRecords {
   public:
     explicit TTekExtRecords(bool IgnoreChecksum = IGNORECHECKSUM) : FIgnoreChecksum(IgnoreChecksum) {}
-    TLineVerdict Check(std::string_view Line);
+    // Plain: the characters after the record mark are known to be
+    // hexadecimal digits.
+    TLineVerdict Check(std::string_view Line, bool Plain = false);
     int Result() const { return FResult; }
+    // The length of the record line its first characters name.
+    static constexpr std::size_t HeadLength = 3, MarkLength = 1;
+    static std::size_t LengthFromHead(std::string_view Head) {
+        if (Head.size() < 3 || Head[0] != '%' || !IsHexDigit(Head[1]) || !IsHexDigit(Head[2])) return 0;
+        return 1 + std::size_t{PairValue(Head[1], Head[2])};
+    }
     bool Load(std::string_view Line, THexList& Data);
 
   private:

@@ -40,12 +40,6 @@ void AppendLines(TTextLines& Lines, std::string_view Text) {
     }
 }
 
-bool AllHexDigits(std::string_view s) {
-    for (char c : s)
-        if (!IsHexDigit(c)) return false;
-    return true;
-}
-
 unsigned DigitSum(std::string_view s) {
     unsigned sum = 0;
     for (char c : s)

@@ -41,6 +41,13 @@ class TLineReader {
     // True when there is no line at all ahead.
     bool AtEnd() const { return FLine ? FLine == FLast : FPos == FEnd; }
 
+    // Up to Length characters of the text ahead, line ends included; empty
+    // for a list of lines.
+    std::string_view Peek(std::size_t Length) const {
+        if (FLine) return {};
+        const auto left = static_cast<std::size_t>(FEnd - FPos);
+        return {FPos, Length < left ? Length : left};
+    }
     // For a reader that knows how long its lines are: the next Length
     // characters of the text when there are that many and a line end or the
     // end of the text follows them; empty otherwise, and always for a list of
@@ -149,8 +156,42 @@ inline bool IsHexDigit(char c) {
 inline unsigned DigitValue(char c) {
     return text_rules::kDigit[static_cast<unsigned char>(c)];
 }
-// True when every character of s is a hexadecimal digit of either case.
-bool AllHexDigits(std::string_view s);
+namespace text_rules {
+
+inline constexpr std::uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+
+// The high bit of each byte of the sum is set where the byte (below 0x80, so
+// that no carry crosses into the next one) is at least Low.
+constexpr std::uint64_t AtLeast(std::uint64_t x, std::uint8_t Low) {
+    return x + kOnes * (0x80u - Low);
+}
+
+// True when the eight characters at p are hexadecimal digits of either case.
+inline bool HexWord(const char* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t digit = AtLeast(w, '0') & ~AtLeast(w, '9' + 1);
+    const std::uint64_t lower = w | kOnes * 0x20; // A-F as a-f
+    const std::uint64_t letter = AtLeast(lower, 'a') & ~AtLeast(lower, 'f' + 1);
+    return (w & kHighs) == 0 && ((digit | letter) & kHighs) == kHighs;
+}
+
+} // namespace text_rules
+
+// True when every character of s is a hexadecimal digit of either case;
+// eight characters at a time where it can.
+inline bool AllHexDigits(std::string_view s) {
+    const char* p = s.data();
+    const std::size_t n = s.size();
+    if (n < 8) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (!IsHexDigit(p[i])) return false;
+        return true;
+    }
+    for (std::size_t i = 0; i + 8 <= n; i += 8)
+        if (!text_rules::HexWord(p + i)) return false;
+    return n % 8 == 0 || text_rules::HexWord(p + n - 8); // the last eight, overlapping
+}
 // Sum of the digit values of every character of s (hexadecimal digits only).
 unsigned DigitSum(std::string_view s);
 

@@ -161,4 +161,20 @@ TEST(OnePass, LineReaderCutsLikeTheRule) {
     }
 }
 
+// The digit test that looks at eight characters together: every byte value
+// at every place of the words it looks at, in texts of every length up to
+// three words.
+TEST(OnePass, HexDigitsEightAtATime) {
+    for (std::size_t length = 1; length <= 24; ++length)
+        for (std::size_t place = 0; place < length; ++place)
+            for (int c = 0; c < 256; ++c) {
+                std::string s(length, 'a');
+                for (std::size_t i = 0; i < length; ++i)
+                    s[i] = "0123456789abcdefABCDEF"[(i * 7) % 22];
+                s[place] = static_cast<char>(c);
+                const bool digit = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+                ASSERT_EQ(AllHexDigits(s), digit) << length << " " << place << " " << c;
+            }
+}
+
 } // namespace

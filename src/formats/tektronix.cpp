@@ -51,12 +51,11 @@ void WriteTekText(TTextBuffer& Out, const THexList& Data) {
     char* p = Out.Room(RowCount(Data) * 49 + 11);
     WalkRows(Data, [&](std::uint32_t Base, const std::uint8_t* Bytes, int Count) {
         *p++ = '/';
-        char* const header = p;
         p = PutHex(p, Base, 4);
         p = PutHexByte(p, static_cast<std::uint8_t>(Count));
-        p = PutHexByte(p,
-                       static_cast<std::uint8_t>(
-                           DigitSum(std::string_view(header, static_cast<std::size_t>(p - header))) & 0xFF));
+        // The digit values of the address and count just written.
+        p = PutHexByte(
+            p, static_cast<std::uint8_t>((NibbleSum(Base) + NibbleSum(static_cast<unsigned>(Count))) & 0xFF));
         unsigned dataSum = 0;
         for (int i = 0; i < Count; ++i) {
             p = PutHexByte(p, Bytes[i]);

@@ -65,23 +65,22 @@ void WriteTekExtText(TTextBuffer& Out, const THexList& Data) {
     WalkRows(Data, [&](std::uint32_t Base, const std::uint8_t* Bytes, int Count) {
         // Five address digits cover every buffer; a larger address gets as
         // many digits as it needs, named by the address length digit.
-        char address[16];
-        const auto addressDigits = static_cast<unsigned>(PutHex(address, Base, 5) - address);
-        const unsigned blockLength = 2 * static_cast<unsigned>(Count) + 6 + addressDigits;
+        const int addressDigits = HexDigitsOf(Base) < 5 ? 5 : HexDigitsOf(Base);
+        const unsigned blockLength =
+            2 * static_cast<unsigned>(Count) + 6 + static_cast<unsigned>(addressDigits);
         *p++ = '%';
-        char* const head = p;
         p = PutHexByte(p, static_cast<std::uint8_t>(blockLength));
         *p++ = '6';
-        unsigned sum = DigitSum(std::string_view(head, 3)) + addressDigits +
-                       DigitSum(std::string_view(address, addressDigits));
-        for (int i = 0; i < Count; ++i)
-            sum += (Bytes[i] >> 4) + (Bytes[i] & 15u);
-        p = PutHexByte(p, static_cast<std::uint8_t>(sum & 0xFF));
-        p = PutHex(p, addressDigits, 1);
-        std::memcpy(p, address, addressDigits);
-        p += addressDigits;
-        for (int i = 0; i < Count; ++i)
+        char* const checksum = p; // written once the body is
+        p = PutHex(p + 2, static_cast<unsigned>(addressDigits), 1);
+        p = PutHex(p, Base, addressDigits);
+        // The digit values of the block length, the type and the body.
+        unsigned sum = NibbleSum(blockLength) + 6 + static_cast<unsigned>(addressDigits) + NibbleSum(Base);
+        for (int i = 0; i < Count; ++i) {
             p = PutHexByte(p, Bytes[i]);
+            sum += (Bytes[i] >> 4) + (Bytes[i] & 15u);
+        }
+        PutHexByte(checksum, static_cast<std::uint8_t>(sum & 0xFF));
         p = PutLineEnd(p);
     });
     std::memcpy(p, "%0E81E800000000\r\n", 17);

@@ -217,6 +217,20 @@ inline std::uint64_t BytesValue(std::string_view s, std::size_t First, std::size
     return v;
 }
 
+// The sum of the hexadecimal digits of Value (leading zeros add nothing).
+constexpr unsigned NibbleSum(std::uint64_t Value) {
+    unsigned sum = 0;
+    for (; Value != 0; Value >>= 4)
+        sum += static_cast<unsigned>(Value & 15);
+    return sum;
+}
+// The number of hexadecimal digits Value needs (1 for 0).
+constexpr int HexDigitsOf(std::uint64_t Value) {
+    int n = 1;
+    while (n < 16 && (Value >> (4 * n)) != 0)
+        ++n;
+    return n;
+}
 // Writes a byte as two upper-case hexadecimal digits.
 inline char* PutHexByte(char* Out, std::uint8_t Value) {
     std::memcpy(Out, text_rules::kHexPair[Value].data(), 2);
@@ -226,14 +240,10 @@ inline char* PutHexByte(char* Out, std::uint8_t Value) {
 // needed) at Out; returns the end.
 char* PutHexWide(char* Out, std::uint64_t Value, int Digits);
 inline char* PutHex(char* Out, std::uint64_t Value, int Digits) {
-    if (Digits == 4 && Value <= 0xFFFF)
-        return PutHexByte(PutHexByte(Out, static_cast<std::uint8_t>(Value >> 8)),
-                          static_cast<std::uint8_t>(Value));
-    if (Digits == 6 && Value <= 0xFFFFFF)
-        return PutHexByte(PutHexByte(PutHexByte(Out, static_cast<std::uint8_t>(Value >> 16)),
-                                     static_cast<std::uint8_t>(Value >> 8)),
-                          static_cast<std::uint8_t>(Value));
-    return PutHexWide(Out, Value, Digits);
+    if (Digits < 1 || Digits > 15 || (Value >> (4 * Digits)) != 0) return PutHexWide(Out, Value, Digits);
+    for (int i = Digits - 1; i >= 0; --i, Value >>= 4)
+        Out[i] = "0123456789ABCDEF"[Value & 15];
+    return Out + Digits;
 }
 inline char* PutLineEnd(char* Out) {
     Out[0] = '\r';

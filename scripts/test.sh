@@ -1,7 +1,8 @@
 #!/bin/sh
 # Sets everything up, builds the normal and the sanitizer configuration and
 # runs the whole test suite (unit, interoperability, user interface, fuzzing)
-# in both, and checks an installation of the normal build. Exits non-zero on
+# in both, checks an installation of the normal build and its Debian package
+# (built, installed with apt-get, run, removed). Exits non-zero on
 # any failure.
 set -eu
 cd "$(dirname "$0")/.."
@@ -16,6 +17,8 @@ for preset in default asan; do
   if [ "$preset" = default ]; then
     echo "=== default: install check"
     sh scripts/install-check.sh build/default
+    echo "=== default: Debian package (build, install, run, remove)"
+    sh scripts/package-check.sh build/default
   fi
 done
 echo "All tests passed."

@@ -60,18 +60,25 @@ void TProgrammerUnit::Receive(std::uint8_t Byte) {
         now - FLastByteTime > FConfig.CommandTimeout)
         AbandonCommand("abandoned: the arguments stopped arriving");
     FLastByteTime = now;
-    if (FCore.CommandPending()) FTranscript.AddSent(Byte);
+    if (FCore.CommandPending()) {
+        FTranscript.AddSent(Byte);
+        // The count of an "R" that will be carried out: its data bytes come next.
+        if (FLetter == 'R' && !FFailing) FReadLeft = Byte;
+    }
     FCore.Receive(Byte);
 }
 
 TCommandOverride TProgrammerUnit::CommandStarted(std::uint8_t Letter) {
     ++FCommandCount;
+    FLetter = Letter;
+    FFailing = false;
     FTranscript.BeginCommand(FCommandCount, FClock.Now(), Letter);
     TCommandOverride answer;
     if (const auto fault = MatchFault(Letter)) {
         answer.Byte = fault->Byte;
         if (fault->Kind == TCommandFault::TKind::Error) {
             answer.Kind = TCommandOverride::TKind::Error;
+            FFailing = true;
             FTranscript.AddNote("fault: error code " + HexByte(fault->Byte));
         } else {
             answer.Kind = TCommandOverride::TKind::Acknowledge;
@@ -116,6 +123,12 @@ std::optional<TCommandFault> TProgrammerUnit::MatchFault(std::uint8_t Letter) {
 }
 
 void TProgrammerUnit::Send(std::uint8_t Byte) {
+    if (FReadLeft) {
+        // A data byte of an "R" reply, on a noisy line.
+        --FReadLeft;
+        const auto& noisy = FConfig.Faults.NoisyReadEvery;
+        if (noisy && *noisy && ++FReadBytesSent % *noisy == 0) Byte ^= 1;
+    }
     FOutput.push_back({Byte, FClock.Now()});
     FTranscript.AddReceived(Byte);
 }

@@ -123,5 +123,9 @@ class TProgrammerUnit final : private TInterpreterHost {
     std::uint64_t FPageCommands = 0;
     std::vector<std::uint64_t> FFaultCounts;
     bool FCut = false;
+    std::uint64_t FReadBytesSent = 0; // data bytes of "R" replies, for the noisy line
+    std::uint8_t FLetter = 0;         // the command being received
+    bool FFailing = false;            // it is answered with an injected error
+    std::uint32_t FReadLeft = 0;      // data bytes of the running "R" reply still to send
     bool FHung = false;
 };

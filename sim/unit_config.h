@@ -42,6 +42,10 @@ struct TUnitFaults {
     std::optional<std::uint64_t> HangAfterBytes;
     std::vector<TCommandFault> CommandFaults;
     std::optional<TPageCut> CutInPage;
+    // A noisy line (a loose clip, a long wire): every Nth data byte the unit
+    // sends in reply to "R" (counted since the unit was made) arrives with
+    // its lowest bit inverted; the chip's contents are not touched.
+    std::optional<std::uint64_t> NoisyReadEvery;
 };
 
 struct TUnitConfig {

@@ -85,6 +85,10 @@ TUnitSimOptions ParseUnitSimOptions(const std::vector<std::string>& Args) {
         } else if (opt == "--ack") {
             o.Unit.Faults.CommandFaults.push_back(
                 CommandFault(opt, value(), TCommandFault::TKind::Acknowledge));
+        } else if (opt == "--noisy-read") {
+            o.Unit.Faults.NoisyReadEvery = OptionNumber(opt, value(), ~0ULL);
+            if (*o.Unit.Faults.NoisyReadEvery == 0)
+                throw Exception("Invalid value \"0\" for --noisy-read (every Nth byte, N from 1)");
         } else if (opt == "--cut-page") {
             const std::string& v = value();
             const auto colon = v.find(':');
@@ -126,5 +130,6 @@ std::string UnitSimUsage() {
            "  --error WHICH=C     answer \"?\" and C; WHICH: N (Nth command), L (every L\n"
            "                      command) or LN (Nth L command), e.g. --error M1=!\n"
            "  --ack WHICH=B       send B (a character or two hex digits) instead of CR\n"
-           "  --cut-page P:N      cut the link after N data bytes of the P-th \"W\"\n";
+           "  --cut-page P:N      cut the link after N data bytes of the P-th \"W\"\n"
+           "  --noisy-read N      invert the lowest bit of every Nth byte read (\"R\" replies)\n";
 }

@@ -23,6 +23,7 @@ CliArgs::CliArgs(const std::vector<std::string>& args, const std::set<std::strin
                 value = args[++i];
             }
             FValues[name] = value;
+            FAllValues[name].push_back(value);
         } else if (flags.count(name) && !inlineValue) {
             FFlags.insert(name);
         } else {
@@ -39,6 +40,11 @@ std::optional<std::string> CliArgs::Value(const std::string& name) const {
     auto it = FValues.find(name);
     if (it == FValues.end()) return std::nullopt;
     return it->second;
+}
+
+std::vector<std::string> CliArgs::Values(const std::string& name) const {
+    auto it = FAllValues.find(name);
+    return it == FAllValues.end() ? std::vector<std::string>{} : it->second;
 }
 
 std::string CliArgs::ValueOr(const std::string& name, const std::string& fallback) const {

@@ -25,7 +25,10 @@ class CliArgs {
     // A usage error naming the first positional argument, if there is one.
     void NoPositional() const;
     bool Has(const std::string& name) const { return FValues.count(name) || FFlags.count(name); }
+    // The value of an option (the last one when it was given more than once).
     std::optional<std::string> Value(const std::string& name) const;
+    // Every value of an option given more than once, in order.
+    std::vector<std::string> Values(const std::string& name) const;
     std::string ValueOr(const std::string& name, const std::string& fallback) const;
     // The value of an option the subcommand cannot do without; a usage error
     // when it is missing.
@@ -36,5 +39,6 @@ class CliArgs {
   private:
     std::vector<std::string> FPositional;
     std::map<std::string, std::string> FValues;
+    std::map<std::string, std::vector<std::string>> FAllValues;
     std::set<std::string> FFlags;
 };

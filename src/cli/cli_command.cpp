@@ -1,6 +1,7 @@
 #include "cli/cli_command.h"
 
 #include "cli/cli_args.h"
+#include "cli/cli_output.h"
 
 #include <algorithm>
 #include <ostream>
@@ -26,7 +27,12 @@ void PrintHelp(std::ostream& out) {
     for (const auto& c : commands)
         out << "  " << c.Name << " " << c.Usage << "\n      " << c.Summary << "\n";
     out << "\nOptions:\n  --help       this text\n  --version    the program's version\n\n"
-           "Exit codes: 0 success, 1 the operation failed, 2 bad usage or unreadable input.\n";
+           "Exit codes: 0 success, 1 the operation failed, 2 bad usage or unreadable input.\n"
+           "With --json, the device commands and checksum print one JSON object a line on standard\n"
+           "output: {\"type\":\"status\",\"level\":\"busy|ok|warning|info\",\"text\":...} per status line,\n"
+           "then "
+           "{\"type\":\"result\",\"command\":...,\"device\":...,\"result\":\"passed|failed|usage-error\",\n"
+           "\"exit_code\":N,\"checksums\":{...},\"counts\":{...},\"duration_s\":X,...}.\n";
 }
 
 } // namespace
@@ -57,6 +63,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         } catch (const CliUsageError& e) {
             err << "norvoisp-cli " << c.Name << ": " << e.what() << "\n"
                 << "Usage: norvoisp-cli " << c.Name << " " << c.Usage << "\n";
+            if (std::find(rest.begin(), rest.end(), "--json") != rest.end())
+                out << JsonLine({{"type", "result"},
+                                 {"command", c.Name},
+                                 {"result", "usage-error"},
+                                 {"exit_code", EXIT_USAGE},
+                                 {"failure", e.what()}})
+                    << std::endl;
             return EXIT_USAGE;
         }
     }

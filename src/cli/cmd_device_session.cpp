@@ -7,6 +7,7 @@
 #include "errors/errors.h"
 #include "formats/file_loader.h"
 #include "ports/com_port_table.h"
+#include "production/trace_record.h"
 #include "programmer/ch341a/ch341a_module.h"
 #include "programmer/hardware_registry.h"
 #include "programmer/unit/com_port_settings.h"
@@ -18,12 +19,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <unistd.h>
 
 namespace {
@@ -92,12 +95,13 @@ std::set<std::string> DeviceValueOptions(std::set<std::string> Extra) {
 }
 
 std::set<std::string> DeviceFlags(std::set<std::string> Extra) {
-    Extra.insert("quiet");
+    Extra.insert({"quiet", "json"});
     return Extra;
 }
 
-TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err)
-    : FOut(Out), FErr(Err) {
+TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err,
+                               const std::string& PortOverride)
+    : FOut(Out), FOutput(Out, Err, Args.Has("json")) {
     const std::string device = Args.Required("device");
     FDevice = DeviceList().GetNewDeviceInstance(device, TProgrammerSupport{pk_eisp});
     if (!FDevice) throw CliUsageError("unknown device \"" + device + "\" (see norvoisp-cli devices)");
@@ -109,8 +113,9 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
                             LptHardwareName + "\", \"" + Ch341aHardwareName + "\" or \"" + SimHardwareName +
                             "\")");
     FHardware = GetHardware(FHardwareIndex).HardwareName;
+    FHardwareKind = FHardware;
 
-    FPort = Args.ValueOr("port", "");
+    FPort = PortOverride.empty() ? Args.ValueOr("port", "") : PortOverride;
     if (auto org = Args.IntValue("org", 8, 16)) {
         if (*org != 8 && *org != 16) throw CliUsageError("option --org needs 8 or 16");
         FOrganisation = static_cast<int>(*org);
@@ -120,7 +125,7 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     FDelay = static_cast<int>(Args.IntValue("delay", 0, 255).value_or(-1));
     FClock = WordValue(Args, "clock", {{"fast", 1}, {"medium", 16}, {"slow", 32}}).value_or(FClock);
     FQuiet = Args.Has("quiet");
-    FBar = !FQuiet && &Out == &std::cout && ::isatty(STDOUT_FILENO);
+    FBar = !FQuiet && !FOutput.Json() && &Out == &std::cout && ::isatty(STDOUT_FILENO);
 
     // The user's settings (ports, write delay, clock speed) as the main
     // window reads them. This program neither writes them back nor creates
@@ -130,7 +135,7 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
         if (std::filesystem::exists(TRegistryHive::DefaultFileName(), ec))
             FSettings.LoadSettings(std::string(ISPRegKey) + "\\GLOBAL", sl_registry, ss_global);
     } catch (const ESettingsError& e) {
-        FErr << "Warning: settings not read (" << e.Message() << "); using defaults\n";
+        FOutput.Warning("Warning: settings not read (" + e.Message() + "); using defaults");
     }
     if (FDelay >= 0) SetDriverSetting("EEPROMtime", FDelay);
     if (FClock && FHardware == AsciiUpper(Ch341aHardwareName)) // the CH341A's I2C clock in kHz
@@ -222,7 +227,7 @@ void TDeviceSession::HandOverOrganisation() {
 
 bool TDeviceSession::Operation(const std::string& Busy, const std::string& Complete,
                                const std::function<void()>& Work) {
-    if (!FQuiet) FOut << Busy << std::endl;
+    if (!FQuiet) FOutput.Busy(Busy);
     const auto start = std::chrono::steady_clock::now();
     FBarShown = -1;
     FBarMaximum = 0;
@@ -235,7 +240,7 @@ bool TDeviceSession::Operation(const std::string& Busy, const std::string& Compl
         return false;
     }
     EndProgress();
-    FOut << Complete << " - " << Elapsed(std::chrono::steady_clock::now() - start) << std::endl;
+    FOutput.Ok(Complete + " - " + Elapsed(std::chrono::steady_clock::now() - start));
     return true;
 }
 
@@ -275,54 +280,94 @@ void TDeviceSession::EndProgress() {
 
 void TDeviceSession::AddStatusLine(const std::string& Line) {
     EndProgress();
-    FOut << Line << "\n";
+    FOutput.Info(Line);
 }
 
 void TDeviceSession::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,
                                      const std::string&, const std::string& Firmware) {
-    FOut << Caption << "\n";
+    FOutput.Info(Caption);
     for (const auto& l : Lines)
-        FOut << "  " << l << "\n";
-    if (!Firmware.empty()) FOut << "  Firmware Revision: " << Firmware << "\n";
+        FOutput.Info("  " + l);
+    if (!Firmware.empty()) FOutput.Info("  Firmware Revision: " + Firmware);
 }
 
 void TDeviceSession::Fail(const std::exception_ptr& Error) {
     const std::string name = FDriver ? FDriver->HardwareName() : FHardware;
+    std::string text;
     try {
         std::rethrow_exception(Error);
     } catch (const EComError& e) {
-        FErr << name << ":Communications Error (" << e.Message() << ")\n";
+        text = name + ":Communications Error (" + e.Message() + ")";
     } catch (const EISPException& e) {
-        if (e.HardwareName.empty())
-            FErr << e.Message() << "\n";
-        else
-            FErr << e.HardwareName << ": " << e.Message() << "\n";
+        text = e.HardwareName.empty() ? e.Message() : e.HardwareName + ": " + e.Message();
     } catch (const EAbortOp&) {
-        FErr << "Operation Cancelled by user\n";
+        text = "Operation Cancelled by user";
     } catch (const EVerifyError& e) {
-        FErr << e.Message() << "\n";
+        text = e.Message();
     } catch (const EFirmwareMisMatch&) {
-        FErr << "Firmware Update Required\n"
-             << "Your ISP requires a firmware update to continue (the programmer reports another firmware "
-                "than "
-             << SmartDongle::Softver << ")\n";
+        const std::string why = "Your ISP requires a firmware update to continue (the programmer reports "
+                                "another firmware than " +
+                                SmartDongle::Softver + ")";
+        FOutput.Warning("Firmware Update Required");
+        FOutput.Warning(why);
+        FLastFailure = "Firmware Update Required - " + why;
+        return;
     } catch (const std::exception& e) {
-        FErr << "Error: " << e.what() << "\n";
+        text = std::string("Error: ") + e.what();
     }
+    FLastFailure = text;
+    FOutput.Warning(text);
 }
 
 bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer) {
     Buffer.SetSizeof(static_cast<std::uint32_t>(FDevice->FlashSize()));
-    return LoadDataFile(FileName, Buffer, FQuiet ? nullptr : &FOut, FErr);
+    std::ostringstream out, err;
+    const bool ok = LoadDataFile(FileName, Buffer, FQuiet ? nullptr : &out, err);
+    FOutput.Lines(out.str(), "info");
+    FOutput.Lines(err.str(), "warning");
+    if (!ok) FLastFailure = err.str().substr(0, err.str().find('\n'));
+    return ok;
 }
 
 bool TDeviceSession::SaveFile(const std::string& FileName, THexList& Buffer, int Code) {
     const int result = Code == ft_Binary ? TFileLoader::SaveBinary(FileName, Buffer)
                                          : TFileLoader::SaveFile(FileName, Buffer, Code);
     if (result != 0) {
-        FErr << "EEPROM: File save failed (" << FileName << ")\n";
+        FLastFailure = "EEPROM: File save failed (" + FileName + ")";
+        FOutput.Warning(FLastFailure);
         return false;
     }
-    if (!FQuiet) FOut << "EEPROM: File Saved (" << FileName << ", " << TFileLoader::WhatIs(Code) << ")\n";
+    if (!FQuiet) FOutput.Info("EEPROM: File Saved (" + FileName + ", " + TFileLoader::WhatIs(Code) + ")");
     return true;
+}
+
+double TDeviceSession::Seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
+}
+
+void TDeviceSession::ShowChecksums(const THexList& Buffer) {
+    const TChecksums sums = BufferChecksums(Buffer);
+    FOutput.Info("EEPROM: Checksums - CRC-32 " + sums.Crc32Text() + ", SHA-256 " + sums.Sha256Text() +
+                 ", Sum " + sums.Sum16Text());
+    FResult["checksums"] = ChecksumsJson(sums);
+}
+
+int TDeviceSession::Finish(const std::string& Command, int Code) {
+    nlohmann::ordered_json r = {
+        {"command", Command},
+        {"device", FDevice->DeviceName()},
+        {"hardware", FHardware},
+        {"port", FPort.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(FPort)},
+        {"result", Code == EXIT_OK ? "passed" : "failed"},
+        {"exit_code", Code},
+        {"failure", FLastFailure.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(FLastFailure)}};
+    if (!FResult.contains("checksums")) r["checksums"] = nullptr;
+    for (const auto& [k, v] : FResult.items())
+        r[k] = v;
+    r["duration_s"] = std::round(Seconds() * 1000) / 1000;
+    if (FResultSink)
+        FResultSink(r);
+    else
+        FOutput.Result(r);
+    return Code;
 }

@@ -6,13 +6,16 @@
 // loading and saving data files as the main window does.
 #pragma once
 
+#include "buffer/checksums.h"
 #include "buffer/hex_list.h"
 #include "catalogue/device.h"
 #include "cli/cli_args.h"
+#include "cli/cli_output.h"
 #include "programmer/driver_host.h"
 #include "programmer/isp_programmer.h"
 #include "settings/settings_store.h"
 
+#include <chrono>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -26,17 +29,30 @@ std::set<std::string> DeviceFlags(std::set<std::string> Extra = {});
 #define NORVOISP_DEVICE_OPTIONS                                                                              \
     "--device NAME [--hardware NAME] [--port COMn|LPTn|PATH|USBPATH] [--org 8|16] [--polarity "              \
     "low|high|off] "                                                                                         \
-    "[--bus N] [--delay MS] [--clock fast|medium|slow] [--quiet]"
+    "[--bus N] [--delay MS] [--clock fast|medium|slow] [--quiet] [--json]"
 
 class TDeviceSession : public TDriverHost, private TFusePanel {
   public:
-    // Reads the common options; a bad one raises CliUsageError.
-    TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err);
+    // Reads the common options; a bad one raises CliUsageError. A port
+    // given as PortOverride replaces --port (one unit of several).
+    TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err,
+                   const std::string& PortOverride = {});
     ~TDeviceSession() override;
 
     TDevice& Device() const { return *FDevice; }
     TISPProgrammer& Driver() const { return *FDriver; }
     bool Quiet() const { return FQuiet; }
+    // As --quiet: no progress and file lines.
+    void SetQuiet() { FQuiet = true; }
+    const TCliOutput& Output() const { return FOutput; }
+    TCliOutput& Output() { return FOutput; }
+    // The registry name of the hardware kind and the port as given.
+    const std::string& HardwareKind() const { return FHardwareKind; }
+    const std::string& Port() const { return FPort; }
+    // The text of the last warning line, empty while there was none.
+    const std::string& LastFailure() const { return FLastFailure; }
+    // Time since the session began.
+    double Seconds() const;
 
     // Creates the driver and opens the programmer. False after reporting the
     // failure as the main window's exception handler would.
@@ -54,6 +70,23 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     bool Verify(THexList& Buffer);
     // Closes the programmer (the simulated kind saves its image then).
     bool Close();
+
+    // Prints the checksums of Buffer's device range and keeps them for the
+    // result object.
+    void ShowChecksums(const THexList& Buffer);
+    // Adds fields to the result object.
+    void AddResult(const std::string& Name, nlohmann::ordered_json Value) {
+        FResult[Name] = std::move(Value);
+    }
+    // Ends the command with Code: with --json, the result object (command,
+    // device, result, exit code, checksums, counts, duration). Returns Code.
+    int Finish(const std::string& Command, int Code);
+    // The result object goes to Sink instead of the output.
+    void SetResultSink(std::function<void(const nlohmann::ordered_json&)> Sink) {
+        FResultSink = std::move(Sink);
+    }
+    // Reports an exception as a warning line, as the main window logs it.
+    void Fail(const std::exception_ptr& Error);
 
     // Sizes Buffer to the device and loads a data file into it: a recognised
     // text format, otherwise binary. False after reporting why not.
@@ -77,13 +110,16 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
 
     void Progress(int Current, int Maximum);
     void EndProgress();
-    // The warning line for an exception, as the main window logs it.
-    void Fail(const std::exception_ptr& Error);
     void ApplyPort(const std::string& Port);
     void SetDriverSetting(const std::string& Name, TSettingValue Value);
 
     std::ostream& FOut;
-    std::ostream& FErr;
+    TCliOutput FOutput;
+    std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
+    nlohmann::ordered_json FResult = nlohmann::ordered_json::object();
+    std::string FLastFailure;
+    std::function<void(const nlohmann::ordered_json&)> FResultSink;
+    std::string FHardwareKind;
     TDevice* FDevice = nullptr;
     std::string FHardware; // registry name (upper-cased)
     int FHardwareIndex = -1;

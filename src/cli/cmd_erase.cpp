@@ -8,11 +8,11 @@ int RunErase(const std::vector<std::string>& args, std::ostream& out, std::ostre
     CliArgs a(args, DeviceValueOptions(), DeviceFlags());
     a.NoPositional();
     TDeviceSession session(a, out, err);
-    if (!session.Open()) return EXIT_FAILED;
+    if (!session.Open()) return session.Finish("erase", EXIT_FAILED);
     bool ok = session.Operation("Erase: Erasing Device", "Erase: Complete",
                                 [&] { session.Driver().EraseDevice(); });
     ok = session.Close() && ok;
-    return ok ? EXIT_OK : EXIT_FAILED;
+    return session.Finish("erase", ok ? EXIT_OK : EXIT_FAILED);
 }
 
 const CliRegistrar

@@ -1,30 +1,58 @@
-// norvoisp-cli program: load a data file as the main window does, program
-// the device from it, then verify.
+// norvoisp-cli program: load a data file as the main window does, write the
+// part's serial number into it, program the device, verify, and log the
+// part. With several --port options, every unit programs its own part at
+// the same time.
 #include "cli/cli_command.h"
 #include "cli/cmd_device_session.h"
+#include "cli/gang_run.h"
+#include "cli/production_options.h"
+#include "cli/unit_run.h"
+
+#include <sstream>
 
 namespace {
 
 int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    CliArgs a(args, DeviceValueOptions({"file"}), DeviceFlags({"no-verify"}));
+    CliArgs a(args, DeviceValueOptions(ProductionValueOptions({"file"})), DeviceFlags({"no-verify"}));
     a.NoPositional();
-    const std::string file = a.Required("file");
-    TDeviceSession session(a, out, err);
-    THexList buffer;
-    if (!session.LoadFile(file, buffer)) return EXIT_USAGE;
-    if (!session.Open()) return EXIT_FAILED;
-    session.HandOverOrganisation();
-    bool ok = session.Operation("EEPROM: Programming", "EEPROM: Programming Complete",
-                                [&] { session.Driver().ProgramFlash(buffer); });
-    if (ok && !a.Has("no-verify")) ok = session.Verify(buffer);
-    ok = session.Close() && ok;
-    return ok ? EXIT_OK : EXIT_FAILED;
+    a.Required("file");
+    const auto ports = a.Values("port");
+    if (ports.size() <= 1) return RunProgramUnit(a, TUnitRun{}, out, err);
+
+    // Several units: every usage error, and a file that does not load, is
+    // found before any unit starts.
+    {
+        // Only a failure is reported here; the units load the file again.
+        std::ostringstream none;
+        TDeviceSession check(a, a.Has("json") ? out : none, err);
+        ReadProductionOptions(a, check.Device());
+        THexList buffer;
+        check.SetQuiet();
+        if (!check.LoadFile(a.Required("file"), buffer)) return check.Finish("program", EXIT_USAGE);
+    }
+    std::vector<TGangUnit> units;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j)
+            if (ports[j] == ports[i]) throw CliUsageError("port " + ports[i] + " is given twice");
+        units.push_back({static_cast<int>(i + 1), ports[i]});
+    }
+    return RunGang(
+        "program", units, a.Has("json"),
+        [&a](const TGangUnit& u, std::ostream& o, std::ostream& e,
+             const std::function<void(const nlohmann::ordered_json&)>& result) {
+            return RunProgramUnit(a, TUnitRun{u.Unit, u.Port, result}, o, e);
+        },
+        out, err);
 }
 
-const CliRegistrar
-    kProgram({"program", "--file FILE " NORVOISP_DEVICE_OPTIONS " [--no-verify]",
-              "Program the device from FILE (a recognised text format, otherwise binary), then "
-              "verify it unless --no-verify.",
-              RunProgram});
+const CliRegistrar kProgram(
+    {"program", "--file FILE " NORVOISP_DEVICE_OPTIONS " [--no-verify] " NORVOISP_PRODUCTION_OPTIONS,
+     "Program the device from FILE (a recognised text format, otherwise binary), then verify it unless "
+     "--no-verify, and print the image's checksums. --serial-* writes a serial number into every part "
+     "(most significant byte first), --serial-file keeps the next one in a state file so no number is "
+     "ever handed out twice, --log appends one JSON line per part. Several --port options program one "
+     "part on each unit at the same time, in a process per unit, and end with a summary table; the exit "
+     "code is 0 only when every unit passed.",
+     RunProgram});
 
 } // namespace

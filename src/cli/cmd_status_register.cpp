@@ -34,10 +34,11 @@ void RequireSpi(TDeviceSession& Session) {
                             " is not one");
 }
 
-void ShowStatus(std::ostream& out, std::uint8_t b) {
-    out << "Status Register: " << bytetobin(b) << " " << IntToHex(b, 2) << "h"
-        << " (Write Protection Enable Pin: " << ((b & 0x80) ? "Enabled" : "Disabled")
-        << ", Block Write Protection: " << kLevels[(b >> 2) & 3] << ")\n";
+void ShowStatus(TDeviceSession& Session, std::uint8_t b) {
+    Session.Output().Info("Status Register: " + bytetobin(b) + " " + IntToHex(b, 2) + "h" +
+                          " (Write Protection Enable Pin: " + ((b & 0x80) ? "Enabled" : "Disabled") +
+                          ", Block Write Protection: " + kLevels[(b >> 2) & 3] + ")");
+    Session.AddResult("status_register", IntToHex(b, 2));
 }
 
 int RunReadStatus(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -45,13 +46,13 @@ int RunReadStatus(const std::vector<std::string>& args, std::ostream& out, std::
     a.NoPositional();
     TDeviceSession session(a, out, err);
     RequireSpi(session);
-    if (!session.Open()) return EXIT_FAILED;
+    if (!session.Open()) return session.Finish("read-status", EXIT_FAILED);
     std::uint8_t value = 0;
     bool ok = session.Operation("STATUS REGISTER: Reading", "STATUS REGISTER: Read Complete",
                                 [&] { value = session.Driver().ReadOptionByte(); });
-    if (ok) ShowStatus(out, value);
+    if (ok) ShowStatus(session, value);
     ok = session.Close() && ok;
-    return ok ? EXIT_OK : EXIT_FAILED;
+    return session.Finish("read-status", ok ? EXIT_OK : EXIT_FAILED);
 }
 
 int RunWriteStatus(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -60,11 +61,11 @@ int RunWriteStatus(const std::vector<std::string>& args, std::ostream& out, std:
     const std::uint8_t value = ParseValue(a.Positional().front());
     TDeviceSession session(a, out, err);
     RequireSpi(session);
-    if (!session.Open()) return EXIT_FAILED;
+    if (!session.Open()) return session.Finish("write-status", EXIT_FAILED);
     bool ok = session.Operation("Programming: STATUS REGISTER", "STATUS REGISTER: Programmed ",
                                 [&] { session.Driver().WriteOptionByte(value); });
     ok = session.Close() && ok;
-    return ok ? EXIT_OK : EXIT_FAILED;
+    return session.Finish("write-status", ok ? EXIT_OK : EXIT_FAILED);
 }
 
 const CliRegistrar kReadStatus({"read-status", NORVOISP_DEVICE_OPTIONS,

@@ -1,6 +1,7 @@
 // norvoisp-cli verify: compare the device with a data file.
 #include "cli/cli_command.h"
 #include "cli/cmd_device_session.h"
+#include "production/trace_record.h"
 
 namespace {
 
@@ -10,11 +11,15 @@ int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const std::string file = a.Required("file");
     TDeviceSession session(a, out, err);
     THexList buffer;
-    if (!session.LoadFile(file, buffer)) return EXIT_USAGE;
-    if (!session.Open()) return EXIT_FAILED;
+    if (!session.LoadFile(file, buffer)) return session.Finish("verify", EXIT_USAGE);
+    if (!session.Open()) return session.Finish("verify", EXIT_FAILED);
     bool ok = session.Verify(buffer);
     ok = session.Close() && ok;
-    return ok ? EXIT_OK : EXIT_FAILED;
+    session.ShowChecksums(buffer);
+    TTraceRecord counted;
+    CountFailedBytes(buffer, counted);
+    session.AddResult("counts", {{"bytes", buffer.Size()}, {"failed_bytes", counted.FailedBytes}});
+    return session.Finish("verify", ok ? EXIT_OK : EXIT_FAILED);
 }
 
 const CliRegistrar kVerify({"verify", "--file FILE " NORVOISP_DEVICE_OPTIONS,

@@ -1,6 +1,9 @@
 #include "gui/auto_program_dialog.h"
 
+#include <QFileDialog>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -30,6 +33,15 @@ TAutoProgramDialog::TAutoProgramDialog(QWidget* owner, std::function<int(QDialog
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
+    auto* logLabel =
+        new QLabel(QStringLiteral("Traceability log (one line per part, empty for none):"), this);
+    LogFileEdit = new QLineEdit(this);
+    logLabel->setBuddy(LogFileEdit);
+    LogFileBrowse = new QPushButton(QStringLiteral("Browse..."), this);
+    LogFileBrowse->setAutoDefault(false);
+    auto* logRow = new QHBoxLayout;
+    logRow->addWidget(LogFileEdit, 1);
+    logRow->addWidget(LogFileBrowse);
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setDefault(true);
     auto* buttons = new QHBoxLayout;
@@ -38,6 +50,8 @@ TAutoProgramDialog::TAutoProgramDialog(QWidget* owner, std::function<int(QDialog
     buttons->addStretch(1);
     auto* l = new QVBoxLayout(this);
     l->addWidget(CheckListBox1);
+    l->addWidget(logLabel);
+    l->addLayout(logRow);
     l->addLayout(buttons);
     // Every step shows without scrolling; the dialog keeps its size.
     CheckListBox1->setFixedHeight(CheckListBox1->sizeHintForRow(0) * StepCount +
@@ -45,6 +59,17 @@ TAutoProgramDialog::TAutoProgramDialog(QWidget* owner, std::function<int(QDialog
     l->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(LogFileBrowse, &QPushButton::clicked, this, [this] {
+        const QString file =
+            QFileDialog::getSaveFileName(this, QStringLiteral("Traceability log"), LogFileEdit->text(),
+                                         QStringLiteral("JSON lines (*.jsonl);;All files (*)"), nullptr,
+                                         QFileDialog::DontConfirmOverwrite);
+        if (!file.isEmpty()) LogFileEdit->setText(file);
+    });
+}
+
+QString TAutoProgramDialog::LogFile() const {
+    return LogFileEdit->text().trimmed();
 }
 
 bool TAutoProgramDialog::Checked(int Step) const {
@@ -67,12 +92,24 @@ void TAutoProgramDialog::LoadOptions(TISPSettings& ASettings) {
     FSettings = &ASettings;
     for (int i = 0; i < StepCount; ++i)
         SetChecked(i, ASettings.GetBoolean(kSection, std::to_string(i), false));
+    LogFileEdit->setText(QString::fromStdString(ASettings.GetString(kSection, LogFileName, "")));
 }
 
 void TAutoProgramDialog::SaveOptions(TISPSettings& ASettings) {
     TISPSettings& store = FSettings ? *FSettings : ASettings;
     for (int i = 0; i < StepCount; ++i)
         store.SetSetting(kSection, std::to_string(i), ss_global, Checked(i));
+    // The log file goes where the steps are (the registry, or a project
+    // that made them its own), and only once there is one to remember.
+    TSetScope scope = ss_global;
+    bool known = false;
+    for (const TSetting& s : store.Settings())
+        if (s.Module == kSection) {
+            if (s.Name == LogFileName) known = true;
+            scope = s.Scope;
+        }
+    if (known || !LogFile().isEmpty())
+        store.SetSetting(kSection, LogFileName, scope, LogFile().toStdString());
 }
 
 void TAutoProgramDialog::Execute(bool EEPROMEnabled, bool CanVerifyFlash, TISPSettings& ASettings) {

@@ -1,6 +1,8 @@
 // The Auto Program options dialog "Auto Program Options": a check list of
 // the five steps and an OK button. The choice lives in the settings store,
-// section "AUTOPROGRAM", names "0" to "4" (the step's index).
+// section "AUTOPROGRAM", names "0" to "4" (the step's index), and the
+// traceability log the runs append one record per part to, "LOGFILE" (no
+// log when empty).
 #pragma once
 
 #include "settings/settings_store.h"
@@ -10,6 +12,7 @@
 
 #include <functional>
 
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -36,8 +39,14 @@ class TAutoProgramDialog : public QDialog {
     bool Checked(int Step) const;
     void SetChecked(int Step, bool Value);
     bool AnyChecked() const;
+    // The traceability log file; empty for none.
+    QString LogFile() const;
+
+    static constexpr const char* LogFileName = "LOGFILE";
 
     QListWidget* CheckListBox1;
+    QLineEdit* LogFileEdit;
+    QPushButton* LogFileBrowse;
     QPushButton* Button1; // OK
 
   public slots:

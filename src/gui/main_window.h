@@ -126,6 +126,8 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     void ResetButtonClick();
     // Reports an exception that ended a command and closes the frame.
     void AppException(const std::exception& E);
+    // The warning line AppException logs for E.
+    QString FailureText(const std::exception& E) const;
     void ClearStatus1Click();
     void SaveStatusLog1Click();
     void Timer1Timer();
@@ -265,6 +267,14 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     QLabel* NoOptionsLabel = nullptr;
     TStatusPanel* StatusPanel = nullptr;
     QLabel* StatusTextPanel = nullptr;
+    // The buffer's CRC-32 and byte sum, the SHA-256 in its tool tip.
+    QLabel* ChecksumPanel = nullptr;
+    // Shows the checksums of the buffer as it is now; after every command
+    // and every edit in the hex view.
+    void UpdateChecksumPanel();
+    // The port of the current driver as the operator knows it ("COM3
+    // (/dev/ttyUSB0)", "LPT1"); empty for the simulated unit.
+    std::string CurrentPortName() const;
     QProgressBar* ProgressBar = nullptr;
     QTimer* Timer1 = nullptr;
 

@@ -233,6 +233,7 @@ void Tmain::CreatePages() {
     FlashViewer->SetBackColor(FlashViewer->palette().color(QPalette::Button));
     FlashViewer->SetLabelColor(QColor(0, 0, 0x80));
     FlashViewer->SetPopUpMenu(FlashViewerMenu);
+    connect(FlashViewer, &THexWindow::DataEdited, this, [this] { UpdateChecksumPanel(); });
     auto* fl = new QVBoxLayout(FlashTab);
     fl->setContentsMargins(0, 0, 0, 0);
     fl->addWidget(FlashViewer);
@@ -269,6 +270,8 @@ void Tmain::CreateStatusBar() {
     ProgressBar->setFormat(QStringLiteral("Ready..."));
     bar->addWidget(StatusPanel);
     bar->addWidget(StatusTextPanel, 1);
+    ChecksumPanel = new QLabel(bar);
+    bar->addPermanentWidget(ChecksumPanel);
     bar->addPermanentWidget(ProgressBar);
 
     Timer1 = new QTimer(this);

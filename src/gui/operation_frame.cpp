@@ -189,7 +189,25 @@ bool Tmain::RunCommand(const std::function<void()>& Command) {
     }
     --FCommandDepth;
     UpdateActions();
+    UpdateChecksumPanel();
     return true;
+}
+
+QString Tmain::FailureText(const std::exception& E) const {
+    const QString msg = QString::fromUtf8(E.what());
+    if (dynamic_cast<const EComError*>(&E)) {
+        const QString hardware = FHardwr ? QString::fromStdString(FHardwr->HardwareName()) : QString();
+        return hardware + QStringLiteral(":") + QStringLiteral("Communications Error (") + msg +
+               QLatin1Char(')');
+    }
+    if (const auto* isp = dynamic_cast<const EISPException*>(&E))
+        return isp->HardwareName.empty()
+                   ? msg
+                   : QString::fromStdString(isp->HardwareName) + QStringLiteral(": ") + msg;
+    if (dynamic_cast<const EAbortOp*>(&E)) return QStringLiteral("Operation Cancelled by user");
+    if (dynamic_cast<const EVerifyError*>(&E)) return msg;
+    if (dynamic_cast<const EFirmwareMisMatch*>(&E)) return QStringLiteral("Firmware Update Required");
+    return QStringLiteral("Error: ") + msg;
 }
 
 void Tmain::AppException(const std::exception& E) {
@@ -197,21 +215,8 @@ void Tmain::AppException(const std::exception& E) {
     SetInOperation(false);
     const QString msg = QString::fromUtf8(E.what());
 
-    if (dynamic_cast<const EComError*>(&E)) {
-        const QString hardware = FHardwr ? QString::fromStdString(FHardwr->HardwareName()) : QString();
-        FailOp(hardware + QStringLiteral(":") + QStringLiteral("Communications Error (") + msg +
-               QLatin1Char(')'));
-    } else if (const auto* isp = dynamic_cast<const EISPException*>(&E)) {
-        if (!isp->HardwareName.empty())
-            FailOp(QString::fromStdString(isp->HardwareName) + QStringLiteral(": ") + msg);
-        else
-            FailOp(msg);
-    } else if (dynamic_cast<const EAbortOp*>(&E)) {
-        FailOp(QStringLiteral("Operation Cancelled by user"));
-    } else if (dynamic_cast<const EVerifyError*>(&E)) {
-        FailOp(msg);
-    } else if (dynamic_cast<const EFirmwareMisMatch*>(&E)) {
-        FailOp(QStringLiteral("Firmware Update Required"));
+    if (dynamic_cast<const EFirmwareMisMatch*>(&E)) {
+        FailOp(FailureText(E));
         if (!FPrompts.AskOkCancel(
                 this, QStringLiteral("Firmware Update Required"),
                 QStringLiteral("Your ISP requires a firmware update to continue, please click OK "
@@ -231,9 +236,12 @@ void Tmain::AppException(const std::exception& E) {
             // Reported like any failure of a command.
             AppException(again);
         }
+    } else if (dynamic_cast<const EComError*>(&E) || dynamic_cast<const EISPException*>(&E) ||
+               dynamic_cast<const EAbortOp*>(&E) || dynamic_cast<const EVerifyError*>(&E)) {
+        FailOp(FailureText(E));
     } else {
         FPrompts.ErrorBox(this, QString(), msg);
-        FailOp(QStringLiteral("Error: ") + msg);
+        FailOp(FailureText(E));
     }
 }
 

@@ -101,6 +101,23 @@ TEST(UnitFaults, LinkCutInThePageLeavesEarlierPagesAndLosesThatOne) {
     EXPECT_EQ(chip.WriteCycles(), 2u);
 }
 
+TEST(UnitFaults, ANoisyLineFlipsEveryNthByteReadButNotTheChip) {
+    TUnitConfig c;
+    c.Faults.NoisyReadEvery = 5;
+    TUnitBench b(c);
+    auto& chip = b.Insert("24C02");
+    b.AllAcknowledged({"M00", "Z"});
+    const std::string erased(8, '\xFF');
+    std::string noisy = erased;
+    noisy[4] = '\xFE'; // the 5th byte sent
+    for (const std::string& want : {noisy, std::string("\xFF\xFE\xFF\xFF\xFF\xFF\xFE\xFF", 8)}) {
+        EXPECT_EQ(b.AllAcknowledged({"X", B({'w', 0xA0}), B({'w', 0}), "X", B({'w', 0xA1})}), "");
+        EXPECT_EQ(b.Cmd(B({'R', 8})), want + "\r");
+        EXPECT_EQ(b.Cmd("x"), "\r");
+    }
+    EXPECT_EQ(std::count(chip.Memory().begin(), chip.Memory().end(), 0xFF), 256);
+}
+
 TEST(UnitFaults, APartialCommandIsDroppedAfterTheCommandTimeout) {
     TUnitBench b;
     b.link.Write("M0");

@@ -1,0 +1,101 @@
+#include "cli/unit_run.h"
+
+#include "buffer/hex_text.h"
+#include "buffer/serial_number.h"
+#include "cli/cli_command.h"
+#include "cli/cmd_device_session.h"
+#include "errors/errors.h"
+#include "production/local_time.h"
+#include "production/trace_log.h"
+#include "production/trace_record.h"
+
+#include <chrono>
+#include <exception>
+
+namespace {
+
+// The part's record once its run is over, appended to the log when there is
+// one. False after a warning line when it could not be written.
+bool LogRecord(TDeviceSession& Session, const TProductionOptions& Options, TTraceRecord& Record) {
+    Record.Failure = Record.Passed ? std::string() : Session.LastFailure();
+    Record.DurationSeconds = Session.Seconds();
+    if (!Options.LogFile) return true;
+    try {
+        TTraceLog(*Options.LogFile).Append(TraceRecordJson(Record));
+        return true;
+    } catch (...) {
+        Session.Fail(std::current_exception());
+        return false;
+    }
+}
+
+} // namespace
+
+int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std::ostream& err) {
+    const std::string file = a.Required("file");
+    TDeviceSession session(a, out, err, Run.Port);
+    const TProductionOptions options = ReadProductionOptions(a, session.Device());
+    if (Run.Unit > 0) session.Output().SetTag({{"unit", Run.Unit}, {"port", session.Port()}});
+    if (Run.ResultSink) session.SetResultSink(Run.ResultSink);
+
+    TTraceRecord record;
+    record.Time = Iso8601LocalTime(std::chrono::system_clock::now());
+    record.Host = HostName();
+    record.Program = "norvoisp-cli";
+    record.Hardware = session.HardwareKind();
+    record.Port = session.Port();
+    record.Unit = Run.Unit;
+    record.Device = session.Device().DeviceName();
+    record.DataFile = AbsolutePath(file);
+
+    THexList buffer;
+    if (!session.LoadFile(file, buffer)) return session.Finish("program", EXIT_USAGE);
+    try {
+        record.DataFileSha256 = FileSha256(file);
+    } catch (const EISPException&) {
+        // Loaded but not readable again: the record says so by its absence.
+    }
+    const auto end = [&](int Code) {
+        record.Passed = Code == EXIT_OK;
+        if (!LogRecord(session, options, record)) Code = EXIT_FAILED;
+        session.AddResult("counts", {{"bytes", buffer.Size()}, {"failed_bytes", record.FailedBytes}});
+        return session.Finish("program", Code);
+    };
+
+    record.Steps.push_back("open");
+    if (!session.Open()) return end(EXIT_FAILED);
+
+    if (options.Serial) {
+        const TSerialOptions& s = *options.Serial;
+        try {
+            const std::uint64_t value = s.Allocator(Run.Unit).Next();
+            StoreSerialNumber(buffer, s.Address, static_cast<std::int32_t>(static_cast<std::uint32_t>(value)),
+                              s.Bytes - 2);
+            TTraceSerial serial{static_cast<std::uint32_t>(value), s.Address, {}};
+            for (int k = 0; k < s.Bytes; ++k)
+                serial.Bytes.push_back(buffer.HexData[s.Address + static_cast<std::uint32_t>(k)]);
+            record.Serial = serial;
+            session.Output().Info("Serial Number: " + std::to_string(value) + " at " +
+                                  IntToHex(s.Address, 4) + "h");
+            session.AddResult("serial", TraceRecordJson(record)["serial"]);
+        } catch (...) {
+            session.Fail(std::current_exception());
+            session.Close();
+            return end(EXIT_FAILED);
+        }
+    }
+    record.Image = BufferChecksums(buffer);
+
+    session.HandOverOrganisation();
+    record.Steps.push_back("program");
+    bool ok = session.Operation("EEPROM: Programming", "EEPROM: Programming Complete",
+                                [&] { session.Driver().ProgramFlash(buffer); });
+    if (ok && !a.Has("no-verify")) {
+        record.Steps.push_back("verify");
+        ok = session.Verify(buffer);
+        CountFailedBytes(buffer, record);
+    }
+    ok = session.Close() && ok;
+    session.ShowChecksums(buffer);
+    return end(ok ? EXIT_OK : EXIT_FAILED);
+}

@@ -64,6 +64,31 @@ INSTANTIATE_TEST_SUITE_P(Families, LptEndToEnd,
                                            TCase{"93C46", 16, 3.0}),
                          [](const auto& Param) { return std::string(Param.param.Device); });
 
+// The computer's printer port reached as an ordinary user reaches it,
+// through ppdev: the port object over the ppdev backend over the kernel's
+// driver simulated, the port claimed while the driver is open.
+TEST(LptEndToEndPpdev, ProgramReadVerifyThroughPpdev) {
+    TSimLptSetup setup;
+    setup.Ppdev = true;
+    TLptRig rig("24C16", setup);
+    rig.Open();
+    EXPECT_TRUE(rig.Port().PpdevCalls().Claimed("/dev/parport0"));
+    EXPECT_EQ(rig.Port().Lpt().MaxLptMode(), LPT_PS2_MODE); // what ppdev leaves reachable
+    rig.FillBuffer(Pattern);
+    rig.Driver.ProgramFlash(rig.Buffer);
+    EXPECT_EQ(rig.Chip().Memory(), rig.Buffer.HexData);
+    THexList back;
+    back.SetSizeof(rig.Buffer.Size());
+    rig.Driver.ReadFlash(back);
+    EXPECT_EQ(back.HexData, rig.Buffer.HexData);
+    EXPECT_NO_THROW(rig.Driver.VerifyFlash(rig.Buffer));
+    // Every access went through the requests, none around them.
+    EXPECT_EQ(rig.Port().Io().Accesses(), 0u);
+    EXPECT_GT(rig.Port().PpdevCalls().Calls(), 10000u);
+    rig.Driver.HardwareClose();
+    EXPECT_FALSE(rig.Port().PpdevCalls().Claimed("/dev/parport0"));
+}
+
 // ---------------------------------------------------------------- the command line
 
 struct TRun {
@@ -158,7 +183,16 @@ TEST(LptCli, ProgramsReadsAndVerifiesOnTheSimulatedPort) {
     run = RunCli({"erase", "--device", "24C02", "--hardware", "Norvo ISP (LPT)"},
                  {"NORVOISP_LPT_SIM=yes", "NORVOISP_REGISTRY=" + dir + "/registry.reg"}, dir);
     EXPECT_EQ(run.Code, 1);
-    EXPECT_EQ(run.Err, "NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp or 3bc (it is \"yes\")\n");
+    EXPECT_EQ(run.Err, "NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp, 3bc or ppdev (it is \"yes\")\n");
+
+    // The same port reached through ppdev.
+    run = RunCli(
+        {"verify", "--device", "24C16", "--hardware", "Norvo ISP (LPT)", "--file", dir + "/sample.hex",
+         "--quiet"},
+        {"NORVOISP_LPT_SIM=ppdev", "NORVOISP_REGISTRY=" + dir + "/registry.reg", "NORVOISP_SIM_IMAGE=" + dir},
+        dir);
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_NE(run.Out.find("EEPROM: Verify Complete - "), std::string::npos) << run.Out;
     std::filesystem::remove_all(dir);
 }
 

@@ -4,6 +4,7 @@
 #include "catalogue/device_list.h"
 #include "cli/cli_command.h"
 #include "cli/data_file_load.h"
+#include "cli/data_file_write.h"
 #include "errors/errors.h"
 #include "formats/file_loader.h"
 #include "ports/com_port_table.h"
@@ -114,7 +115,7 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
         FOrganisation = static_cast<int>(*org);
     }
     FPolarity = WordValue(Args, "polarity", {{"low", 0}, {"high", 1}, {"off", 2}}).value_or(FPolarity);
-    FBus = static_cast<int>(Args.IntValue("bus", 0, 15).value_or(0));
+    FBus = static_cast<int>(Args.IntValue("bus", 0, 7).value_or(0)); // the address pins A2..A0
     FDelay = static_cast<int>(Args.IntValue("delay", 0, 255).value_or(-1));
     FClock = WordValue(Args, "clock", {{"fast", 1}, {"medium", 16}, {"slow", 32}}).value_or(FClock);
     FQuiet = Args.Has("quiet");
@@ -130,7 +131,11 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     } catch (const ESettingsError& e) {
         FErr << "Warning: settings not read (" << e.Message() << "); using defaults\n";
     }
-    if (FDelay >= 0) SetDriverSetting("EEPROMtime", FDelay);
+    if (FDelay >= 0) {
+        // The operator's choice; 0 leaves it to the device.
+        SetDriverSetting(TSmartParallel::kEEPROMTimeKey, FDelay);
+        SetDriverSetting(TSmartParallel::kEEPROMTimeChosenKey, FDelay > 0 ? 1 : 0);
+    }
     if (FClock) SetDriverSetting("Clockspeed", FClock);
     if (!FPort.empty()) ApplyPort(FPort);
 
@@ -300,13 +305,6 @@ bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer) {
     return LoadDataFile(FileName, Buffer, FQuiet ? nullptr : &FOut, FErr);
 }
 
-bool TDeviceSession::SaveFile(const std::string& FileName, THexList& Buffer, int Code) {
-    const int result = Code == ft_Binary ? TFileLoader::SaveBinary(FileName, Buffer)
-                                         : TFileLoader::SaveFile(FileName, Buffer, Code);
-    if (result != 0) {
-        FErr << "EEPROM: File save failed (" << FileName << ")\n";
-        return false;
-    }
-    if (!FQuiet) FOut << "EEPROM: File Saved (" << FileName << ", " << TFileLoader::WhatIs(Code) << ")\n";
-    return true;
+bool TDeviceSession::SaveFile(const std::string& FileName, THexList& Buffer, int Code, std::ostream& Data) {
+    return WriteDataFile(FileName, Buffer, Code, Data, FQuiet ? nullptr : &FOut, FErr);
 }

@@ -2,6 +2,7 @@
 // the device from it, then verify.
 #include "cli/cli_command.h"
 #include "cli/cmd_device_session.h"
+#include "cli/data_file_load.h"
 
 namespace {
 
@@ -9,7 +10,8 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     CliArgs a(args, DeviceValueOptions({"file"}), DeviceFlags({"no-verify"}));
     a.NoPositional();
     const std::string file = a.Required("file");
-    TDeviceSession session(a, out, err);
+    // "-" reads the data from standard input; the status lines go to standard error then.
+    TDeviceSession session(a, IsStandardStream(file) ? err : out, err);
     THexList buffer;
     if (!session.LoadFile(file, buffer)) return EXIT_USAGE;
     if (!session.Open()) return EXIT_FAILED;
@@ -23,8 +25,8 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 const CliRegistrar
     kProgram({"program", "--file FILE " NORVOISP_DEVICE_OPTIONS " [--no-verify]",
-              "Program the device from FILE (a recognised text format, otherwise binary), then "
-              "verify it unless --no-verify.",
+              "Program the device from FILE (a recognised text format, otherwise binary; \"-\" is "
+              "standard input), then verify it unless --no-verify.",
               RunProgram});
 
 } // namespace

@@ -65,7 +65,11 @@ TTtySerialLine::TTtySerialLine(const std::string& Path) : FPath(Path) {
         throw EComError(tty_fd::OpenErrorText(Path, error));
     }
     ++FStats.Controls;
-    auto fail = [this](const std::string& Message) {
+    bool exclusive = false;
+    auto fail = [this, &exclusive](const std::string& Message) {
+        // The exclusive mode outlives this descriptor while another one is
+        // open (the pty tool keeps its slave open): end it.
+        if (exclusive) tty_fd::SetExclusive(FFd, false);
         ::close(FFd);
         FFd = -1;
         throw EComError(Message);
@@ -73,12 +77,10 @@ TTtySerialLine::TTtySerialLine(const std::string& Path) : FPath(Path) {
     if (!::isatty(FFd) || ::tcgetattr(FFd, &FSettings) != 0) fail(Path + ": not a serial device");
     // One program at a time: a lock that every well-behaved serial program
     // takes, and the terminal's own exclusive mode for those that do not.
-    if (::flock(FFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        ::close(FFd);
-        FFd = -1;
-        throw EComError(PortInUseText(Path, FindPortHolders(Path)));
-    }
+    if (::flock(FFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        fail(PortInUseText(Path, FindPortHolders(Path)));
     tty_fd::SetExclusive(FFd, true);
+    exclusive = true;
     try {
         Apply(RawLine(FSettings));
     } catch (const EComError& e) {

@@ -73,7 +73,8 @@ class DeviceCommandsTest : public QObject {
         TWindowFixture f;
         f.WriteEnvironment(Env(QStringLiteral("24C64"), 0));
         Tmain& w = f.Start();
-        for (const auto mods : {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier}) {
+        for (const auto mods :
+             {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier}) {
             Script().Calls.clear();
             QTest::keyClick(&w, Qt::Key_F6, mods);
             QCOMPARE(Script().Calls, (QStringList{"WriteTiming(16)", "ProgramFlash"}));

@@ -5,7 +5,7 @@ set -eu
 PACKAGES="cmake ninja-build g++ gcc clang libclang-rt-14-dev clang-format \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev \
-  libserialport-dev srecord python3 git"
+  libserialport-dev libusb-1.0-0-dev srecord python3 git"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -8,6 +8,7 @@
 #include "errors/errors.h"
 #include "formats/file_loader.h"
 #include "ports/com_port_table.h"
+#include "programmer/ch341a/ch341a_module.h"
 #include "programmer/hardware_registry.h"
 #include "programmer/unit/com_port_settings.h"
 #include "programmer/unit/smart_dongle.h"
@@ -106,7 +107,8 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     FHardwareIndex = GetHardwareIndex(hardware);
     if (FHardwareIndex < 0)
         throw CliUsageError("unknown hardware \"" + hardware + "\" (\"" + ComHardwareName + "\", \"" +
-                            LptHardwareName + "\" or \"" + SimHardwareName + "\")");
+                            LptHardwareName + "\", \"" + Ch341aHardwareName + "\" or \"" + SimHardwareName +
+                            "\")");
     FHardware = GetHardware(FHardwareIndex).HardwareName;
 
     FPort = Args.ValueOr("port", "");
@@ -136,7 +138,10 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
         SetDriverSetting(TSmartParallel::kEEPROMTimeKey, FDelay);
         SetDriverSetting(TSmartParallel::kEEPROMTimeChosenKey, FDelay > 0 ? 1 : 0);
     }
-    if (FClock) SetDriverSetting("Clockspeed", FClock);
+    if (FClock && FHardware == AsciiUpper(Ch341aHardwareName)) // the CH341A's I2C clock in kHz
+        SetDriverSetting("I2CSpeed", FClock == 1 ? 400 : FClock == 16 ? 100 : 20);
+    else if (FClock)
+        SetDriverSetting("Clockspeed", FClock);
     if (!FPort.empty()) ApplyPort(FPort);
 
     FPreviousHost = DriverHost();
@@ -156,6 +161,17 @@ TDeviceSession::~TDeviceSession() {
 
 void TDeviceSession::ApplyPort(const std::string& Port) {
     if (FHardware == AsciiUpper(SimHardwareName)) return; // the simulated unit has no port
+    if (FHardware == AsciiUpper(Ch341aHardwareName)) {
+        // Where the board is plugged in: bus, "-", the port numbers ("1-1.4").
+        const auto dash = Port.find('-');
+        const bool path = dash != std::string::npos && dash > 0 && dash + 1 < Port.size() &&
+                          Port.find_first_not_of("0123456789.-") == std::string::npos &&
+                          Port.find('-', dash + 1) == std::string::npos;
+        if (!path)
+            throw CliUsageError("option --port needs a USB path such as 1-1.4 for \"" + FHardware + "\"");
+        SetDriverSetting("USBPATH", Port);
+        return;
+    }
     const std::string upper = AsciiUpper(Port);
     int number = 0;
     if (FHardware == AsciiUpper(LptHardwareName)) {
@@ -175,15 +191,15 @@ void TDeviceSession::ApplyPort(const std::string& Port) {
     SetDriverSetting("BASEPORT", number - 1);
 }
 
-void TDeviceSession::SetDriverSetting(const std::string& Name, int Value) {
+void TDeviceSession::SetDriverSetting(const std::string& Name, TSettingValue Value) {
     // Lookups ignore letter case and take the first match: replace the
     // stored value under its own spelling of the section and key.
     for (const auto& s : FSettings.Settings())
         if (AsciiUpper(s.Module) == FHardware && AsciiUpper(s.Name) == AsciiUpper(Name)) {
-            FSettings.SetSetting(s.Module, s.Name, s.Scope, std::int32_t{Value});
+            FSettings.SetSetting(s.Module, s.Name, s.Scope, Value);
             return;
         }
-    FSettings.SetSetting(FHardware, Name, ss_global, std::int32_t{Value});
+    FSettings.SetSetting(FHardware, Name, ss_global, Value);
 }
 
 bool TDeviceSession::Open() {

@@ -24,7 +24,8 @@ std::set<std::string> DeviceValueOptions(std::set<std::string> Extra = {});
 std::set<std::string> DeviceFlags(std::set<std::string> Extra = {});
 // The synopsis of the common options.
 #define NORVOISP_DEVICE_OPTIONS                                                                              \
-    "--device NAME [--hardware NAME] [--port COMn|LPTn|PATH] [--org 8|16] [--polarity low|high|off] "        \
+    "--device NAME [--hardware NAME] [--port COMn|LPTn|PATH|USBPATH] [--org 8|16] [--polarity "              \
+    "low|high|off] "                                                                                         \
     "[--bus N] [--delay MS] [--clock fast|medium|slow] [--quiet]"
 
 class TDeviceSession : public TDriverHost, private TFusePanel {
@@ -80,7 +81,7 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     // The warning line for an exception, as the main window logs it.
     void Fail(const std::exception_ptr& Error);
     void ApplyPort(const std::string& Port);
-    void SetDriverSetting(const std::string& Name, int Value);
+    void SetDriverSetting(const std::string& Name, TSettingValue Value);
 
     std::ostream& FOut;
     std::ostream& FErr;

@@ -1,5 +1,6 @@
 // What the drivers (TDriverHost) and the status register panel
 // (TFuseFormOwner) ask of the main window.
+#include "gui/ch341_options_dialog.h"
 #include "gui/isp_information.h"
 #include "gui/main_window.h"
 #include "gui/port_options_dialog.h"
@@ -39,6 +40,10 @@ std::unique_ptr<TPortOptionsDialog> Tmain::CreateOptionsDialog() {
         });
     }
     return dialog;
+}
+
+std::unique_ptr<TCh341OptionsDialog> Tmain::CreateCh341OptionsDialog() {
+    return std::make_unique<TCh341OptionsForm>(this, FPrompts.ExecDialog);
 }
 
 void Tmain::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,

@@ -29,6 +29,23 @@ class TPortOptionsDialog {
     virtual std::uint8_t GetFlashTime() = 0;
 };
 
+// The options dialog of the CH341A USB programmer: which board (when
+// several are plugged in), the I2C speed and the write time the write-cycle
+// polls are bounded by.
+class TCh341OptionsDialog {
+  public:
+    virtual ~TCh341OptionsDialog() = default;
+    // Appends a board found on the buses: its path ("1-1.4") and where that
+    // is ("USB bus 1, port 1.4"). The list always offers "the first found" too.
+    virtual void AddBoard(const std::string& Path, const std::string& Place) = 0;
+    // Runs the dialog with the present choices (Path "" = the first found);
+    // true when closed with "Ok".
+    virtual bool Execute(const std::string& Path, int I2CSpeedKHz, std::uint8_t EEPROMTime) = 0;
+    virtual std::string GetPath() = 0;
+    virtual int GetI2CSpeedKHz() = 0;
+    virtual std::uint8_t GetEEPROMTime() = 0;
+};
+
 class TDriverHost {
   public:
     virtual ~TDriverHost() = default;
@@ -39,6 +56,8 @@ class TDriverHost {
     virtual void ClearStatusLog() = 0;
     // A new options dialog; nullptr when this front end has none.
     virtual std::unique_ptr<TPortOptionsDialog> CreateOptionsDialog() = 0;
+    // A new CH341A options dialog; nullptr when this front end has none.
+    virtual std::unique_ptr<TCh341OptionsDialog> CreateCh341OptionsDialog() { return nullptr; }
     // The information window: caption, text lines, program version label and
     // firmware label.
     virtual void ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,

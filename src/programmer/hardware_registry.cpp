@@ -2,6 +2,7 @@
 
 #include "catalogue/device_list.h"
 #include "errors/errors.h"
+#include "programmer/ch341a/ch341a_module.h"
 #include "programmer/isp_programmer.h"
 #include "programmer/unit/smart_dongle.h"
 
@@ -64,8 +65,11 @@ std::string THardwareRegistry::CheckValidHardware(const std::string& HardwareNam
 
 THardwareRegistry& HardwareRegistry() {
     static THardwareRegistry registry;
-    // The driver module registers its kinds before anything can look them up.
-    static const bool started = (RegisterSmartDongleHardware(registry), true);
+    // The driver modules register their kinds before anything can look them
+    // up: the programmer unit's first (entry 0 is the default kind), then
+    // the CH341A.
+    static const bool started =
+        (RegisterSmartDongleHardware(registry), RegisterCh341aHardware(registry), true);
     (void)started;
     return registry;
 }

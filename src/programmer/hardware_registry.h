@@ -45,7 +45,8 @@ class THardwareRegistry {
 };
 
 // The process-wide registry and free functions over it. The programmer
-// unit's kinds are registered on its first use (smart_dongle.h).
+// unit's kinds (smart_dongle.h), then the CH341A's (ch341a_module.h), are
+// registered on its first use.
 THardwareRegistry& HardwareRegistry();
 void RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
                          THardwareFactory NewInstance, bool AVisible);

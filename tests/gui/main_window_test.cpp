@@ -158,8 +158,8 @@ class MainWindowTest : public QObject {
         Tmain& w = f.Start({"-M=Fake Hidden"});
         QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("FAKE HIDDEN"));
         // The hidden kind is named in the drop-down while it is in use.
-        QCOMPARE(Items(w.HardwareSelector), (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "FAKE ISP A",
-                                                         "FAKE ISP B", "FAKE HIDDEN"}));
+        QCOMPARE(Items(w.HardwareSelector), (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)",
+                                                         "FAKE ISP A", "FAKE ISP B", "FAKE HIDDEN"}));
         QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("FAKE HIDDEN"));
         // A device change keeps it.
         QVERIFY(Choose(w.DeviceSelector, QStringLiteral("24C02")));

@@ -18,12 +18,17 @@
 namespace {
 
 TEST(HardwareKinds, RegisteredAtStartUp) {
-    EXPECT_EQ(GetAllHardwareAsList(), (std::vector<std::string>{"NORVO ISP (LPT)", "NORVO ISP (COM)"}));
+    // The programmer unit's two kinds keep entries 0 and 1; the CH341A
+    // comes after them (and after the hidden simulated unit).
+    EXPECT_EQ(GetAllHardwareAsList(),
+              (std::vector<std::string>{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)"}));
     EXPECT_EQ(GetHardwareIndex("norvo isp (com)"), 1);
     EXPECT_EQ(GetHardwareIndex("Norvo ISP (SIM)"), 2);
+    EXPECT_EQ(GetHardwareIndex("ch341a (usb)"), 3);
     EXPECT_FALSE(GetHardware(2).Visible);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(GetHardwareType(i), TProgrammerSupport{pk_eisp});
+    EXPECT_EQ(GetHardwareType(3), TProgrammerSupport{pk_usb});
     EXPECT_EQ(CheckValidHardware("Norvo ISP (USB)"), "NORVO ISP (LPT)");
     EXPECT_EQ(CheckValidHardware("norvo isp (sim)"), "norvo isp (sim)");
 

@@ -82,8 +82,7 @@ std::string TSimChipSocket::ImageFile() const {
     return FOptions.Image;
 }
 
-void TSimChipSocket::SaveImage(TProgrammerUnit& Unit) {
-    TSimChip* chip = Unit.Chip();
+void TSimChipSocket::SaveImageOf(TSimChip* chip) {
     if (!chip || FChipImage.empty()) return;
     NamingTheHardware(FDriver.HardwareName(), [&] {
         SaveImageFile(FChipImage, chip->Memory());
@@ -93,9 +92,9 @@ void TSimChipSocket::SaveImage(TProgrammerUnit& Unit) {
     });
 }
 
-void TSimChipSocket::EnsureChip(TProgrammerUnit& Unit, const TDevice& Device) {
-    if (Unit.Chip() && Unit.Chip()->Name() == Device.DeviceName()) return;
-    SaveImage(Unit);
+std::unique_ptr<TSimChip> TSimChipSocket::NewChipFor(TSimChip* Current, const TDevice& Device) {
+    if (Current && Current->Name() == Device.DeviceName()) return nullptr;
+    SaveImageOf(Current);
     TChipOptions options;
     options.AddressPins = FOptions.AddressPins;
     options.Organisation = FOptions.Organisation ? FOptions.Organisation : DriverOrganisation();
@@ -109,13 +108,13 @@ void TSimChipSocket::EnsureChip(TProgrammerUnit& Unit, const TDevice& Device) {
         if (auto* spi = dynamic_cast<T25CChip*>(chip.get()); spi && LoadImageFile(image + ".status", status))
             spi->SetNonVolatileStatus(status[0]);
     });
-    Unit.InsertChip(std::move(chip));
     FChipImage = image;
+    return chip;
 }
 
-void TSimChipSocket::ApplyOrganisation(TProgrammerUnit& Unit) {
+void TSimChipSocket::ApplyOrganisationTo(TSimChip* Chip) {
     if (FOptions.Organisation) return;
-    if (auto* chip = dynamic_cast<T93CChip*>(Unit.Chip())) chip->SetOrganisation(DriverOrganisation());
+    if (auto* chip = dynamic_cast<T93CChip*>(Chip)) chip->SetOrganisation(DriverOrganisation());
 }
 
 void TSimChipSocket::AttachTranscript(TProgrammerUnit& Unit) {

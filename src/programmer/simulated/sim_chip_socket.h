@@ -3,8 +3,10 @@
 // into the unit's socket, keeps the chip's memory in an image file (a 25C
 // chip's non-volatile status bits beside it), lets a 93C chip's ORG pin follow
 // the organisation the driver is given, and appends the unit's transcript to
-// a file. The unit is handed in on every call: the serial kind owns its unit,
-// the printer-port kind borrows the simulated port's, which may be replaced.
+// a file. The chip's holder is handed in on every call: the serial kind owns
+// its unit, the printer-port kind borrows the simulated port's, which may be
+// replaced, and the CH341A kind holds its emulated board. A holder has
+// `TSimChip* Chip()` and `InsertChip(std::unique_ptr<TSimChip>)`.
 //
 // Set up from the environment:
 //   NORVOISP_SIM_IMAGE       file that keeps the chip's memory between runs
@@ -26,6 +28,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
 
 struct TSimOptions {
@@ -53,15 +56,24 @@ class TSimChipSocket {
     const TSimOptions& Options() const { return FOptions; }
     // The image file of the driver's device ("" without an image option).
     std::string ImageFile() const;
-    // Puts a chip of Device in Unit's socket unless one is there (saving the
-    // memory of the chip it replaces).
-    void EnsureChip(TProgrammerUnit& Unit, const TDevice& Device);
-    // Writes the memory of Unit's chip to the image file it was loaded from,
-    // if it has one.
-    void SaveImage(TProgrammerUnit& Unit);
-    // A 93C chip in Unit's socket takes the driver's organisation, unless the
-    // options strap its ORG pin.
-    void ApplyOrganisation(TProgrammerUnit& Unit);
+    // Puts a chip of Device in Holder's socket unless one is there (saving
+    // the memory of the chip it replaces).
+    template <class THolder> void EnsureChip(THolder& Holder, const TDevice& Device) {
+        if (auto chip = NewChipFor(Holder.Chip(), Device)) Holder.InsertChip(std::move(chip));
+    }
+    // Writes the memory of Holder's chip to the image file it was loaded
+    // from, if it has one.
+    template <class THolder> void SaveImage(THolder& Holder) { SaveImageOf(Holder.Chip()); }
+    // A 93C chip in Holder's socket takes the driver's organisation, unless
+    // the options strap its ORG pin.
+    template <class THolder> void ApplyOrganisation(THolder& Holder) { ApplyOrganisationTo(Holder.Chip()); }
+
+    // The same for the chip itself: a new chip of Device (its image loaded)
+    // when Current is not one, after saving Current's memory; nothing when
+    // it is.
+    std::unique_ptr<TSimChip> NewChipFor(TSimChip* Current, const TDevice& Device);
+    void SaveImageOf(TSimChip* Chip);
+    void ApplyOrganisationTo(TSimChip* Chip);
 
     // Puts the sink that appends to the transcript file on Unit, when the
     // options name a file and the sink is not on that unit already.

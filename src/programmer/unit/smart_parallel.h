@@ -1,8 +1,9 @@
 // TSmartParallel: the driver of the programmer unit. It frames commands
 // (letter, argument bytes, acknowledgement), turns the unit's error codes into
 // exceptions, opens and identifies the unit, selects the device family
-// before every operation, and runs the I2C, SPI and Microwire sequences and
-// the whole-device read and verify.
+// before every operation, and runs the family algorithms (I2C, SPI and
+// Microwire sequences, whole-device read and verify: programmer/algorithms)
+// with the unit as their bus master.
 //
 // The byte layer (ReadData, Writedata, WaitReady) and the page commands are
 // virtual: this class moves bytes by the pin handshake of the printer port;
@@ -10,24 +11,16 @@
 #pragma once
 
 #include "ports/link_clock.h"
+#include "programmer/driver_module.h"
 #include "programmer/isp_programmer.h"
+#include "programmer/unit/unit_bus_master.h"
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Module variables of the driver family, qualified by the module's name
-// (SmartDongle::PageSize) so that they never shadow a parameter elsewhere.
-namespace SmartDongle {
-// Bytes per block of the read and program loops; the main window sets it to
-// the device's page size, the device panel may change it.
-extern int PageSize;
-// Bus clock speed sent at open: 1 fast, 16 medium, 32 slow.
-extern int ClockSpeed;
-// The firmware version this program requires.
-extern const std::string Softver;
-} // namespace SmartDongle
+class TFamilyAlgorithms;
 
 class TSmartParallel : public TISPProgrammer {
   public:
@@ -91,7 +84,8 @@ class TSmartParallel : public TISPProgrammer {
     void writebyte(std::uint8_t bt);
     std::uint8_t readbyte();
 
-    // --- family sequences ---
+    // --- family sequences (programmer/algorithms over this unit) ---
+    TFamilyAlgorithms Algorithms();
     void i2c_ProgramFlash(THexList& Afile);
     virtual void i2c_ReadBuffer(std::vector<std::uint8_t>& Data, char TriggerChar, int From, int length,
                                 std::uint8_t Progress);
@@ -170,13 +164,6 @@ class TSmartParallel : public TISPProgrammer {
     [[noreturn]] void Fail(const std::string& Message) const;
     // The selected device; raises when none is.
     TDevice& Dev() const;
-    // The block size of the read and program loops (PageSize, checked).
-    int BlockSize() const;
-    // Raises when the buffer cannot hold the device.
-    void CheckBuffer(const THexList& Afile) const;
-    // Copies the first `length` bytes of a read reply to Data[From...],
-    // never past the device's end or the buffer's.
-    void StoreReply(std::vector<std::uint8_t>& Data, int From, int length, const std::string& Reply) const;
     // Two upper-case hex digits.
     static std::string Hex2(int Value);
 
@@ -196,4 +183,5 @@ class TSmartParallel : public TISPProgrammer {
     // Raises the exception of a unit error code; unknown codes return.
     void CheckErrors(std::uint8_t Data);
     TLinkClock* FClock = nullptr;
+    TUnitBusMaster FUnitBus{*this};
 };

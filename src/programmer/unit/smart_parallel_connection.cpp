@@ -8,10 +8,6 @@
 #include "programmer/unit/smart_parallel.h"
 #include "settings/settings_store.h"
 
-int SmartDongle::PageSize = 0;
-int SmartDongle::ClockSpeed = 1;
-const std::string SmartDongle::Softver = "000A";
-
 using SmartDongle::ClockSpeed;
 using SmartDongle::Port;
 using SmartDongle::Softver;

@@ -1,0 +1,175 @@
+// The family dispatch of programming and reading, the whole-device read and
+// verify shared by all families, erasing, and the checks every loop makes.
+#include "buffer/hex_text.h"
+#include "errors/errors.h"
+#include "programmer/algorithms/family_algorithms.h"
+#include "programmer/driver_host.h"
+#include "programmer/driver_module.h"
+#include "programmer/thread_priority.h"
+
+#include <algorithm>
+
+void TFamilyAlgorithms::Fail(const std::string& Message) const {
+    throw EISPException(Message, false, FDriver.HardwareName());
+}
+
+TDevice& TFamilyAlgorithms::Dev() const {
+    if (!FDriver.Device()) Fail("No device selected");
+    return *FDriver.Device();
+}
+
+int TFamilyAlgorithms::BlockSize() const {
+    if (SmartDongle::PageSize < 1 || SmartDongle::PageSize > 255)
+        Fail("Invalid page size " + std::to_string(SmartDongle::PageSize));
+    return SmartDongle::PageSize;
+}
+
+void TFamilyAlgorithms::CheckBuffer(const THexList& Afile) const {
+    if (static_cast<std::int64_t>(Afile.Size()) < Dev().FlashSize())
+        Fail("The buffer is smaller than the " + Dev().DeviceName());
+}
+
+void TFamilyAlgorithms::StoreReply(std::vector<std::uint8_t>& Data, int From, int length,
+                                   const std::vector<std::uint8_t>& Reply) const {
+    const std::int64_t end =
+        std::min<std::int64_t>(static_cast<std::int64_t>(Data.size()), Dev().FlashSize());
+    const std::int64_t n =
+        std::min<std::int64_t>({length, static_cast<std::int64_t>(Reply.size()), end - From});
+    if (From < 0 || n <= 0) return;
+    std::copy_n(Reply.begin(), n, Data.begin() + From);
+}
+
+void TFamilyAlgorithms::ProgramPages(
+    THexList& Afile, const std::function<void(int a, std::span<const std::uint8_t> Page)>& Page) {
+    FBus.SelectBus(true);
+    const int size = Dev().FlashSize();
+    CheckBuffer(Afile);
+    const int block = BlockSize();
+    FDriver.DoUpdateProgress(0, size);
+    FBus.BeginOperation(true);
+    for (int a = 0; a <= size - 1; a += block) {
+        // The last block stops at the end of the device.
+        const int count = std::min(block, size - a);
+        Page(a, std::span<const std::uint8_t>(Afile.HexData)
+                    .subspan(static_cast<std::size_t>(a), static_cast<std::size_t>(count)));
+        FBus.WaitWriteCycle(TWriteCycle::Page);
+        FDriver.DoUpdateProgress(a, size);
+    }
+    FBus.EndOperation();
+}
+
+void TFamilyAlgorithms::ProgramFlash(THexList& Afile) {
+    switch (Dev().ProgrammerId()) {
+    case FAMILY_24C:
+        I2CProgramFlash(Afile);
+        break;
+    case FAMILY_25C:
+        SpiProgramFlash(Afile);
+        break;
+    case FAMILY_93C:
+        MwProgramFlash(Afile);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFamilyAlgorithms::ReadBuffer(std::vector<std::uint8_t>& Data, int From, int length) {
+    switch (Dev().ProgrammerId()) {
+    case FAMILY_24C:
+        I2CReadBuffer(Data, From, length);
+        break;
+    case FAMILY_25C:
+        SpiReadBuffer(Data, From, length);
+        break;
+    case FAMILY_93C:
+        MwReadBuffer(Data, From);
+        break;
+    default:
+        break;
+    }
+}
+
+void TFamilyAlgorithms::EraseDevice() {
+    FBus.SelectBus(true);
+    TDevice& dev = Dev();
+    if (dev.ProgrammerId() == FAMILY_93C) {
+        MwEraseDevice();
+        return;
+    }
+    // I2C and SPI: program the whole device with 0xFF.
+    THexList blank;
+    blank.SetSizeof(static_cast<std::uint32_t>(std::max(dev.FlashSize(), 0)));
+    blank.HexData.assign(blank.HexData.size(), 0xFF);
+    ProgramFlash(blank);
+}
+
+void TFamilyAlgorithms::ReadFlash(THexList& Afile) {
+    FBus.SelectBus(true);
+    TLowPriority lower;
+    const int size = Dev().FlashSize();
+    CheckBuffer(Afile);
+    FDriver.DoUpdateProgress(0, size);
+    if (Dev().ProgrammerId() == FAMILY_93C) SmartDongle::PageSize = Dev().PageSize();
+    const int block = BlockSize();
+    FBus.BeginOperation(false);
+    for (int a = 0; a <= size - 1; a += block) {
+        FDriver.DoUpdateProgress(a, size);
+        ReadBuffer(Afile.HexData, a, block);
+    }
+    FBus.EndOperation();
+}
+
+void TFamilyAlgorithms::LogMismatch(const std::string& Line) {
+    TDriverHost* host = DriverHost();
+    if (!host) return;
+    try {
+        host->AddStatusLine(Line);
+    } catch (...) {
+        // A log that cannot take the line is cleared; the verify goes on.
+        try {
+            host->ClearStatusLog();
+        } catch (...) {
+        }
+    }
+}
+
+void TFamilyAlgorithms::VerifyFlash(THexList& Afile) {
+    FBus.SelectBus(true);
+    TLowPriority lower;
+    TDevice& dev = Dev();
+    const int size = dev.FlashSize();
+    CheckBuffer(Afile);
+    FDriver.DoUpdateProgress(0, size);
+    if (dev.ProgrammerId() == FAMILY_93C) SmartDongle::PageSize = dev.PageSize();
+    const int block = BlockSize();
+
+    std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(size, 0)), 0);
+    bool failed = false;
+    int errors = 0;
+    FBus.BeginOperation(false);
+    for (int a = 0; a <= size - 1; a += block) {
+        FDriver.DoUpdateProgress(a, size);
+        ReadBuffer(scratch, a, block);
+        for (int p = a; p <= a + block - 1 && p < size; ++p) {
+            const auto i = static_cast<std::uint32_t>(p);
+            const std::uint8_t read = scratch[i];
+            const std::uint8_t want = Afile.HexData[i];
+            if (want == read) {
+                Afile.SetStatus(i, ps_verified);
+                continue;
+            }
+            LogMismatch("Verify Failed at " + IntToHex(static_cast<std::uint64_t>(p), 4) + "h: Read " +
+                        IntToHex(read, 2) + "h - Should have been " + IntToHex(want, 2) + "h");
+            Afile.SetStatus(i, ps_failed);
+            failed = true;
+            ++errors;
+        }
+    }
+    FBus.EndOperation();
+    if (failed) {
+        if (dev.ProgrammerId() == FAMILY_25C)
+            throw EVerifyError("EEPROM: Verification Failed - Block protection may be enabled");
+        throw EVerifyError("EEPROM: Verification Failed - " + std::to_string(errors) + " bytes had errors");
+    }
+}

@@ -1,0 +1,87 @@
+// The chip algorithms of the three device families, written once over a bus
+// master: how a 24C device is addressed (select byte with block bits, word
+// address) and paged, the 25C instructions with A8 in the opcode and the
+// status register, the 93C command words per organisation, and the
+// whole-device program, read, verify and erase. Every hardware kind runs
+// them through its own TBusMaster.
+//
+// The driver supplies the device, the organisation (ProgMode), the progress
+// callback and the hardware name its errors carry; the block size of the
+// read and program loops is the module variable SmartDongle::PageSize; the
+// bus number and the reset polarity come from the device panel
+// (driver_host.h).
+#pragma once
+
+#include "buffer/hex_list.h"
+#include "catalogue/device.h"
+#include "programmer/algorithms/bus_master.h"
+#include "programmer/isp_programmer.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// Microwire command length in bits (start bit, two opcode bits, address) of
+// a device in an organisation (8 = x8, anything else x16); nothing for a
+// name that is not a known 93C part (exact, case-sensitive).
+std::optional<std::uint8_t> MicrowireCommandBits(const TDevice* Device, std::uint8_t ProgMode);
+
+// I2C addressing of byte address a: the device select byte (write) with the
+// bus number and the block bits, and the word address bytes.
+std::uint8_t I2CSelect(const TDevice& Device, int BusNumber, int a);
+std::string I2CWordAddress(const TDevice& Device, int a);
+
+class TFamilyAlgorithms {
+  public:
+    TFamilyAlgorithms(TISPProgrammer& Driver, TBusMaster& Bus) : FDriver(Driver), FBus(Bus) {}
+
+    // --- whole-device operations, chosen by the device family ---
+    void ProgramFlash(THexList& Afile);
+    void ReadFlash(THexList& Afile);
+    // Compares every byte, marks it verified or failed, logs each mismatch
+    // and raises EVerifyError with the summary.
+    void VerifyFlash(THexList& Afile);
+    void EraseDevice();
+    // The 25C status register; other families: 0 and nothing.
+    std::uint8_t ReadOptionByte();
+    void WriteOptionByte(std::uint8_t Option);
+    // Reads the block at byte address From into Data[From...] (Microwire:
+    // one device page); `length` bytes at most, never past the device's end
+    // or the buffer's.
+    void ReadBuffer(std::vector<std::uint8_t>& Data, int From, int length);
+
+    // --- per family ---
+    void I2CProgramFlash(THexList& Afile);
+    void I2CReadBuffer(std::vector<std::uint8_t>& Data, int From, int length);
+    void SpiProgramFlash(THexList& Afile);
+    void SpiReadBuffer(std::vector<std::uint8_t>& Data, int From, int length);
+    void MwProgramFlash(THexList& Afile);
+    void MwReadBuffer(std::vector<std::uint8_t>& Data, int From);
+    void MwEraseDevice();
+
+  private:
+    [[noreturn]] void Fail(const std::string& Message) const;
+    TDevice& Dev() const;
+    // The block size of the read and program loops (PageSize, checked).
+    int BlockSize() const;
+    // Raises when the buffer cannot hold the device.
+    void CheckBuffer(const THexList& Afile) const;
+    // Copies the first `length` bytes of Reply to Data[From...], never past
+    // the device's end or the buffer's.
+    void StoreReply(std::vector<std::uint8_t>& Data, int From, int length,
+                    const std::vector<std::uint8_t>& Reply) const;
+    // The frame and loop of I2C and SPI programming: Page writes the bytes
+    // of the block at byte address a, then the write cycle is waited for.
+    void ProgramPages(THexList& Afile,
+                      const std::function<void(int a, std::span<const std::uint8_t> Page)>& Page);
+    // Microwire command length of the selected device and organisation.
+    std::uint8_t MwBits() const;
+    // Logs a verify mismatch; a log that cannot take it is cleared.
+    static void LogMismatch(const std::string& Line);
+
+    TISPProgrammer& FDriver;
+    TBusMaster& FBus;
+};

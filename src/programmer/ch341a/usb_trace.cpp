@@ -1,0 +1,34 @@
+#include "programmer/ch341a/usb_trace.h"
+
+TUsbTrace::TUsbTrace(std::unique_ptr<TUsbTransfer> Device, const std::string& FileName)
+    : FDevice(std::move(Device)) {
+    FFile.open(FileName, std::ios::app);
+    if (!FFile) throw EISPException("Cannot write the USB trace \"" + FileName + "\"");
+}
+
+std::string TUsbTrace::Line(const char* Direction, std::span<const std::uint8_t> Bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string line = Direction;
+    for (std::uint8_t b : Bytes) {
+        line += ' ';
+        line += digits[b >> 4];
+        line += digits[b & 15];
+    }
+    return line;
+}
+
+std::vector<std::uint8_t> TUsbTrace::Exchange(const std::vector<std::vector<std::uint8_t>>& Out,
+                                              std::size_t InCount) {
+    for (const auto& transfer : Out)
+        FFile << Line("OUT", transfer) << '\n';
+    try {
+        std::vector<std::uint8_t> in = FDevice->Exchange(Out, InCount);
+        if (InCount) FFile << Line("IN", in) << '\n';
+        FFile.flush();
+        return in;
+    } catch (const EUsbError& e) {
+        FFile << "ERROR " << e.Message() << '\n';
+        FFile.flush();
+        throw;
+    }
+}

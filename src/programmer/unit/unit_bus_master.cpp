@@ -1,0 +1,61 @@
+#include "programmer/unit/unit_bus_master.h"
+
+#include "buffer/hex_text.h"
+#include "catalogue/device.h"
+#include "programmer/driver_host.h"
+#include "programmer/unit/smart_parallel.h"
+
+#include <algorithm>
+
+void TUnitBusMaster::SelectBus(bool ResetPolarity) {
+    FUnit.CheckISPMode();
+    if (ResetPolarity) FUnit.Run(static_cast<std::uint8_t>(HostResetPolarity()));
+}
+
+void TUnitBusMaster::BeginOperation(bool PagedWrites) {
+    // The unit waits this many milliseconds after each page or byte it writes.
+    if (PagedWrites) FUnit.WriteString('D', IntToHex(FUnit.EEPROMTime, 2));
+    FUnit.WriteString('%', "");
+}
+
+void TUnitBusMaster::EndOperation() {
+    FUnit.WriteString('$', "");
+}
+
+void TUnitBusMaster::Start() {
+    FUnit.Start();
+}
+
+void TUnitBusMaster::Stop() {
+    FUnit.Stop();
+}
+
+void TUnitBusMaster::WriteByte(std::uint8_t Byte) {
+    FUnit.writebyte(Byte);
+}
+
+void TUnitBusMaster::ReadByte(std::uint8_t& Into) {
+    Into = FUnit.readbyte();
+}
+
+void TUnitBusMaster::WritePage(std::span<const std::uint8_t> Bytes) {
+    // The unit's page command also ends an I2C transfer and waits the write delay.
+    FUnit.writepage(static_cast<std::uint8_t>(Bytes.size()), std::string(Bytes.begin(), Bytes.end()));
+}
+
+void TUnitBusMaster::WriteBits(std::uint8_t Count, std::uint16_t Word) {
+    FUnit.writepage(Count, {static_cast<char>(Word >> 8), static_cast<char>(Word & 0xFF)});
+}
+
+void TUnitBusMaster::ReadPage(std::span<std::uint8_t> Into) {
+    const std::string reply = FUnit.readpage(static_cast<std::uint8_t>(Into.size()));
+    std::copy_n(reply.begin(), std::min(reply.size(), Into.size()), Into.begin());
+}
+
+void TUnitBusMaster::WaitWriteCycle(TWriteCycle Cycle) {
+    // I2C and SPI writes are timed by the unit's own write delay; before an
+    // erase-all ends, the unit's next start waits for the chip to be ready.
+    if (Cycle != TWriteCycle::Word) return;
+    FUnit.Clock().Sleep(TSmartParallel::kMicrowireWriteSleep);
+    FUnit.i2c_reset();
+}

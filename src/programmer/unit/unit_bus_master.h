@@ -1,0 +1,34 @@
+// The programmer unit as a bus master: every primitive is one of the unit's
+// commands ("X", "x", "w", "r", "W", "R"), sent and acknowledged at once, so
+// reads are stored before the call returns. The frame of an operation is
+// the unit's family selection ("M" with recovery) and reset polarity ("P"),
+// the write delay ("D") before I2C and SPI programming, and "%" ... "$".
+// The unit waits the write delay itself after an I2C or SPI page; after a
+// Microwire word the PC pauses 10 ms and has the unit wait for the chip's
+// ready signal ("Z").
+#pragma once
+
+#include "programmer/algorithms/bus_master.h"
+
+class TSmartParallel;
+
+class TUnitBusMaster final : public TBusMaster {
+  public:
+    explicit TUnitBusMaster(TSmartParallel& Unit) : FUnit(Unit) {}
+
+    void SelectBus(bool ResetPolarity) override;
+    void BeginOperation(bool PagedWrites) override;
+    void EndOperation() override;
+    void Start() override;
+    void Stop() override;
+    void WriteByte(std::uint8_t Byte) override;
+    void ReadByte(std::uint8_t& Into) override;
+    void WritePage(std::span<const std::uint8_t> Bytes) override;
+    void WriteBits(std::uint8_t Count, std::uint16_t Word) override;
+    void ReadPage(std::span<std::uint8_t> Into) override;
+    void WaitWriteCycle(TWriteCycle Cycle) override;
+    void Sync() override {}
+
+  private:
+    TSmartParallel& FUnit;
+};

@@ -1,28 +1,28 @@
-// Load + save of a 128 KiB image in each data file format (the load as the
-// load command does it: detection, then the reader), and srec_cat converting
-// the same file to the same format, side by side.
+// In-process load and save of the largest image of each data file format
+// (the load as the load commands do it, LoadAnyFile: one read, detection and
+// reading; the save as SaveFile does it: the text built, written to a
+// temporary file, flushed to the disk, renamed), and srec_cat converting the
+// same file to the same format as a whole process, side by side.
 //
 //   bench_formats [repetitions]
 //
 // Files go to $TMPDIR (use a RAM file system such as /dev/shm to measure the
 // code rather than the disk: every save is flushed to the disk before it
 // replaces the old file). srec_cat is looked up on PATH; without it only our
-// figures are printed.
+// figures are printed. Text MB/s are the file's bytes per second of the load
+// and of the save; image MB/s the image's bytes over load + save.
+#include "bench/common/process_timer.h"
+
+#include "formats/data_file_io.h"
 #include "formats/file_loader.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -32,41 +32,6 @@ double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
-
-std::string FindOnPath(const std::string& Name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::string candidate = (end > start ? dirs.substr(start, end - start) : ".") + "/" + Name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return {};
-}
-
-// Seconds one run of the program takes; negative when it fails.
-double Run(std::vector<std::string> Args) {
-    std::vector<char*> argv;
-    for (auto& a : Args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    const auto t0 = Clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, Args[0].c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double s = std::chrono::duration<double>(Clock::now() - t0).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? s : -1;
-}
-
 struct TFormat {
     const char* name;
     int code;
@@ -90,14 +55,15 @@ int main(int argc, char** argv) {
     const int reps = argc > 1 ? std::max(3, std::atoi(argv[1])) : 30;
     const std::string folder = (std::filesystem::temp_directory_path() / "norvoisp-bench-formats").string();
     std::filesystem::create_directories(folder);
-    const std::string srecCat = FindOnPath("srec_cat");
+    const std::string srecCat = bench::FindOnPath("srec_cat");
 
     std::printf("Data file formats: load + save of an image in a 24C1024 buffer, median of %d runs.\n", reps);
     std::printf("Files in %s; srec_cat: %s\n\n", folder.c_str(),
                 srecCat.empty() ? "not found" : srecCat.c_str());
-    std::printf("%-22s %6s %8s %9s %9s %11s %12s %8s\n", "format", "image", "file", "load ms", "save ms",
-                "load+save", "srec_cat ms", "ratio");
-    std::printf("%-22s %6s %8s %9s %9s %11s %12s %8s\n", "", "KiB", "KiB", "", "", "MB/s", "", "");
+    std::printf("| Format | Image KiB | File KiB | Load ms | Save ms | of which file read + write ms | Load "
+                "text MB/s | "
+                "Save text MB/s | Load+save image MB/s | srec_cat ms | srec_cat / ours |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
 
     for (const auto& f : kFormats) {
         THexList image;
@@ -114,16 +80,31 @@ int main(int argc, char** argv) {
             std::printf("%-22s cannot write %s\n", f.name, in.c_str());
             continue;
         }
-        const auto fileBytes = std::filesystem::file_size(in);
+        const auto fileBytes = static_cast<double>(std::filesystem::file_size(in));
 
-        std::vector<double> loads, saves;
+        // What the file system alone takes: reading the whole file, and
+        // replacing a file by text of the same length as the save does.
+        std::vector<double> reads, writes;
+        {
+            const auto text = ReadDataBytes(in, MaxDataTextSize);
+            for (int r = 0; r < reps; ++r) {
+                const auto t0 = Clock::now();
+                const auto again = ReadDataBytes(in, MaxDataTextSize);
+                const auto t1 = Clock::now();
+                WriteDataFileAtomic(out, *text);
+                const auto t2 = Clock::now();
+                reads.push_back(std::chrono::duration<double>(t1 - t0).count());
+                writes.push_back(std::chrono::duration<double>(t2 - t1).count());
+            }
+        }
+
+        std::vector<double> loads, saves, sums;
         THexList buffer;
         buffer.SetSizeof(0x20000);
         for (int r = 0; r < reps; ++r) {
             const auto t0 = Clock::now();
-            const int type = TFileLoader::GetFileType(in);
-            const int loaded =
-                type > 0 ? TFileLoader::LoadFile(in, buffer, 0) : TFileLoader::LoadBinary(in, buffer);
+            int type = 0;
+            const int loaded = TFileLoader::LoadAnyFile(in, buffer, type);
             const auto t1 = Clock::now();
             const int saved =
                 binary ? TFileLoader::SaveBinary(out, buffer) : TFileLoader::SaveFile(out, buffer, f.code);
@@ -134,19 +115,16 @@ int main(int argc, char** argv) {
             }
             loads.push_back(std::chrono::duration<double>(t1 - t0).count());
             saves.push_back(std::chrono::duration<double>(t2 - t1).count());
+            sums.push_back(loads.back() + saves.back());
         }
-        const double load = Median(loads), save = Median(saves);
-        std::vector<double> sums;
-        for (int r = 0; r < reps; ++r)
-            sums.push_back(loads[static_cast<std::size_t>(r)] + saves[static_cast<std::size_t>(r)]);
-        const double both = Median(sums);
-        const double mbs = f.imageBytes / both / 1e6;
+        const double load = Median(loads), save = Median(saves), both = Median(sums);
 
         double theirs = -1;
         if (!srecCat.empty() && f.srecCatFormat) {
             std::vector<double> runs;
             for (int r = 0; r < reps; ++r) {
-                const double s = Run({srecCat, in, f.srecCatFormat, "-o", out, f.srecCatFormat});
+                const double s =
+                    bench::RunProcess({srecCat, in, f.srecCatFormat, "-o", out, f.srecCatFormat});
                 if (s < 0) break;
                 runs.push_back(s);
             }
@@ -157,20 +135,21 @@ int main(int argc, char** argv) {
             std::snprintf(theirsText, sizeof theirsText, "%.2f", theirs * 1e3);
             std::snprintf(ratioText, sizeof ratioText, "%.1fx", theirs / both);
         }
-        std::printf("%-22s %6u %8.1f %9.3f %9.3f %11.1f %12s %8s\n", f.name, f.imageBytes / 1024,
-                    static_cast<double>(fileBytes) / 1024, load * 1e3, save * 1e3, mbs, theirsText,
-                    ratioText);
+        std::printf("| %s | %u | %.1f | %.3f | %.3f | %.3f + %.3f | %.0f | %.0f | %.0f | %s | %s |\n", f.name,
+                    f.imageBytes / 1024, fileBytes / 1024, load * 1e3, save * 1e3, Median(reads) * 1e3,
+                    Median(writes) * 1e3, fileBytes / load / 1e6, fileBytes / save / 1e6,
+                    f.imageBytes / both / 1e6, theirsText, ratioText);
     }
     if (!srecCat.empty()) {
         std::vector<double> runs;
         for (int r = 0; r < reps; ++r)
-            runs.push_back(Run({srecCat, "-VERSion"}));
+            runs.push_back(bench::RunProcess({srecCat, "-VERSion"}));
         std::printf(
             "\nsrec_cat start-up alone (srec_cat -VERSion, included in each srec_cat figure): %.2f ms",
             Median(runs) * 1e3);
     }
     std::printf(
-        "\nratio: srec_cat's time for the same conversion (a whole process) / our load + save.\n"
+        "\nsrec_cat / ours: srec_cat's time for the same conversion (a whole process) / our load + save.\n"
         "Tektronix and 8-bit Atmel generic address 64 KiB at most; srec_cat has no 8-bit Atmel format.\n");
     std::filesystem::remove_all(folder);
     return 0;

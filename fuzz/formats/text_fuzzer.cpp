@@ -1,7 +1,15 @@
-// Any text: detection and loading never fail other than by their results,
-// and whatever was loaded is written by every text format (or refused when
-// the format cannot name its addresses) and reads back to the same bytes.
+// Any text: detection and loading never fail other than by their results;
+// the one-pass load, from the lines or straight from the text, agrees with
+// detection followed by the format's reader; and whatever was loaded is
+// written by every text format (or refused when the format cannot name its
+// addresses) and reads back to the same bytes.
+#include "errors/errors.h"
+#include "formats/atmel_generic.h"
 #include "formats/file_loader.h"
+#include "formats/intel_hex.h"
+#include "formats/srecord.h"
+#include "formats/tektronix.h"
+#include "formats/tektronix_ext.h"
 #include "fuzz_buffer_size.h"
 
 #include <cstdint>
@@ -16,21 +24,47 @@ bool SameFamily(int Code, int Detected) {
     return Detected == Code;
 }
 
+// The reader of Code alone on a cleared buffer: 0, or -1 when it stopped at
+// an address past the end.
+int ReadAs(int Code, const TTextLines& Lines, THexList& Data) {
+    Data.Clear();
+    try {
+        if (Code >= 1 && Code <= 3) LoadIntelFile(Lines, Data);
+        if (Code >= 4 && Code <= 6) LoadMotFile(Lines, Data);
+        if (Code == 7) LoadTekExtFile(Lines, Data);
+        if (Code == 8) LoadTekFile(Lines, Data);
+        if (Code == 9 || Code == 10) LoadAtmelGeneric(Lines, Data, Code);
+    } catch (const EISPException&) {
+        return -1;
+    }
+    return 0;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     if (Size == 0) return 0;
     const std::uint32_t size = FuzzBufferSize(Data[0]);
-    const TTextLines lines = SplitLines(std::string_view(reinterpret_cast<const char*>(Data) + 1, Size - 1));
+    const std::string_view text(reinterpret_cast<const char*>(Data) + 1, Size - 1);
+    const TTextLines lines = SplitLines(text);
 
     const int code = TFileLoader::GetFileType(lines);
     if (code < -2 || code > 10 || code == -1) std::abort();
+    if (TFileLoader::GetTextType(text) != code) std::abort();
     TFileLoader::WhatIs(code);
 
     THexList buffer;
     buffer.SetSizeof(size);
     const int loaded = TFileLoader::LoadFromString(buffer, lines, 0);
     if (loaded != 0 && loaded != -1) std::abort();
+    {
+        THexList twoSteps, fromText;
+        twoSteps.SetSizeof(size);
+        fromText.SetSizeof(size);
+        if (ReadAs(code, lines, twoSteps) != loaded || twoSteps.HexData != buffer.HexData) std::abort();
+        if (TFileLoader::LoadFromText(fromText, text, 0) != loaded || fromText.HexData != buffer.HexData)
+            std::abort();
+    }
     if (buffer.HexData.size() != size || buffer.StatusArray().size() != size) std::abort();
     if (code <= 0 && buffer.LastUsedLocation() != -1) std::abort();
 

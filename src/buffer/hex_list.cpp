@@ -4,8 +4,25 @@
 #include "errors/errors.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
+
+// One past the highest byte that is not 0xFF; 0 when there is none. The
+// empty tail of a buffer is passed over eight bytes at a time.
+std::size_t EndOfData(const std::vector<std::uint8_t>& Data) {
+    std::size_t end = Data.size();
+    while (end >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, Data.data() + end - 8, 8);
+        if (w != ~std::uint64_t{0}) break;
+        end -= 8;
+    }
+    while (end > 0 && Data[end - 1] == 0xFF)
+        --end;
+    return end;
+}
+
 [[noreturn]] void RangeError(const std::string& what, std::uint32_t Index) {
     throw EISPException(what + IntToHex(Index, 8) + " out of range");
 }
@@ -53,13 +70,10 @@ void THexList::Fill(std::int64_t FillFrom, std::int64_t FillTo, std::uint8_t Wit
 }
 
 std::int64_t THexList::LastUsedLocation() const {
-    for (std::size_t i = HexData.size(); i-- > 0;)
-        if (HexData[i] != 0xFF) return static_cast<std::int64_t>(i | 15u);
-    return -1;
+    const std::size_t end = EndOfData(HexData);
+    return end == 0 ? -1 : static_cast<std::int64_t>((end - 1) | 15u);
 }
 
 std::int64_t THexList::LastActualLocation() const {
-    for (std::size_t i = HexData.size(); i-- > 0;)
-        if (HexData[i] != 0xFF) return static_cast<std::int64_t>(i + 1);
-    return 0;
+    return static_cast<std::int64_t>(EndOfData(HexData));
 }

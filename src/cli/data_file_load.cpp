@@ -101,15 +101,16 @@ bool LoadDataFile(const std::string& FileName, THexList& Buffer, std::ostream* O
             Err << "EEPROM File Load: File load failed (" << FileName << ": no such file)\n";
             return false;
         }
-        const int type = TFileLoader::GetFileType(FileName);
+        int type = 0;
+        const int result = TFileLoader::LoadAnyFile(FileName, Buffer, type);
         if (type > 0) {
-            if (TFileLoader::LoadFile(FileName, Buffer, 0) != 0) {
+            if (result != 0) {
                 Err << "File Load - Warning: File larger than device\n";
                 return false;
             }
             if (Out) *Out << "File Load: File loaded (" << TFileLoader::WhatIs(type) << ")\n";
         } else {
-            if (TFileLoader::LoadBinary(FileName, Buffer) != 0) {
+            if (result != 0) {
                 Err << "File Load - Warning: file larger than device\n";
                 return false;
             }

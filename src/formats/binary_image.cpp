@@ -1,16 +1,14 @@
 #include "formats/binary_image.h"
 
-#include "buffer/hex_text.h"
 #include "formats/data_file_io.h"
 #include "formats/file_loader.h"
+#include "formats/text_lines.h"
 
 #include <algorithm>
 #include <cstring>
 
 bool IsHexText(std::string_view Bytes) {
-    return std::all_of(Bytes.begin(), Bytes.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    });
+    return AllHexDigits(Bytes);
 }
 
 void StoreBinaryImage(std::string_view Bytes, THexList& Data) {
@@ -18,7 +16,7 @@ void StoreBinaryImage(std::string_view Bytes, THexList& Data) {
     if (IsHexText(Bytes)) {
         const std::size_t n = std::min(Bytes.size() / 2, room);
         for (std::size_t i = 0; i < n; ++i)
-            Data.HexData[i] = HexToByte(Bytes.substr(2 * i, 2));
+            Data.HexData[i] = PairValue(Bytes[2 * i], Bytes[2 * i + 1]);
     } else {
         const std::size_t n = std::min(Bytes.size(), room);
         if (n > 0) std::memcpy(Data.HexData.data(), Bytes.data(), n);
@@ -33,9 +31,14 @@ int TFileLoader::LoadBinary(const std::string& FileName, THexList& Data) {
         return -1;
     }
     if (!bytes) return -1;
-    Data.SetFileName(FileName);
+    return LoadBinaryImage(*bytes, FileName, Data);
+}
+
+int LoadBinaryImage(std::string_view Bytes, const std::string& Name, THexList& Data) {
+    if (Bytes.size() > Data.Size()) return -1;
+    Data.SetFileName(Name);
     Data.Clear();
-    StoreBinaryImage(*bytes, Data);
+    StoreBinaryImage(Bytes, Data);
     return 0;
 }
 

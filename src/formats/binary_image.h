@@ -3,6 +3,7 @@
 
 #include "buffer/hex_list.h"
 
+#include <string>
 #include <string_view>
 
 // True when every byte of Bytes is 0-9, A-F or a-f (also when it is empty).
@@ -13,3 +14,8 @@ bool IsHexText(std::string_view Bytes);
 // byte for byte. Bytes beyond the image and every status are left alone.
 // Bytes must fit: at most Data.Size() bytes.
 void StoreBinaryImage(std::string_view Bytes, THexList& Data);
+
+// LoadBinary of a file whose bytes are Bytes and whose name is Name: -1,
+// with Data untouched, when the bytes do not fit; otherwise Data gets the
+// name, is cleared and holds the image (StoreBinaryImage), and 0.
+int LoadBinaryImage(std::string_view Bytes, const std::string& Name, THexList& Data);

@@ -2,6 +2,7 @@
 
 #include "fileio/atomic_replace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -29,19 +30,19 @@ class TFd {
     int FFd;
 };
 
-int OpenForReading(const std::string& FileName) {
+// Opens the file and gives what fstat says of it in St.
+int OpenForReading(const std::string& FileName, struct stat& St) {
     int fd;
     do {
         fd = open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) Fail("Cannot open file", FileName, errno);
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
+    if (fstat(fd, &St) != 0) {
         const int err = errno;
         close(fd);
         Fail("Cannot open file", FileName, err);
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (S_ISDIR(St.st_mode)) {
         close(fd);
         Fail("Cannot open file", FileName, EISDIR);
     }
@@ -70,8 +71,39 @@ bool DataFileExists(const std::string& FileName) {
     return !FileName.empty() && stat(FileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+namespace {
+
+// The file's bytes up to Limit + 1 of them: a regular file in one read of
+// the size it has, anything else in chunks.
+std::string ReadUpTo(int fd, const struct stat& St, std::size_t Limit, const std::string& FileName) {
+    std::size_t expected = 65536;
+    if (S_ISREG(St.st_mode))
+        expected = std::min<std::size_t>(static_cast<std::size_t>(St.st_size), Limit) + 1;
+    std::string bytes;
+    for (;;) {
+        const std::size_t have = bytes.size();
+        const std::size_t want = std::min(std::max(expected, have), Limit + 1 - have);
+        bytes.resize(have + want);
+        const std::size_t n = ReadSome(fd, bytes.data() + have, want, FileName);
+        bytes.resize(have + n);
+        if (n < want || bytes.size() > Limit) return bytes;
+    }
+}
+
+} // namespace
+
 std::optional<std::string> ReadDataText(const std::string& FileName, std::size_t Limit) {
-    TFd fd(OpenForReading(FileName));
+    struct stat st {};
+    TFd fd(OpenForReading(FileName, st));
+    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= Limit) {
+        std::string text = ReadUpTo(fd.Get(), st, Limit, FileName);
+        const auto nul = text.find('\0');
+        if (nul != std::string::npos) text.resize(nul);
+        if (text.size() > Limit) return std::nullopt;
+        return text;
+    }
+    // Longer than the limit, or no regular file: only up to the first zero
+    // byte is read, and no more than Limit bytes.
     std::string text;
     char chunk[65536];
     for (;;) {
@@ -85,14 +117,11 @@ std::optional<std::string> ReadDataText(const std::string& FileName, std::size_t
 }
 
 std::optional<std::string> ReadDataBytes(const std::string& FileName, std::size_t Limit) {
-    TFd fd(OpenForReading(FileName));
     struct stat st {};
-    if (fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > Limit)
-        return std::nullopt;
-    std::string bytes(Limit + 1, '\0');
-    const std::size_t n = ReadSome(fd.Get(), bytes.data(), bytes.size(), FileName);
-    if (n > Limit) return std::nullopt;
-    bytes.resize(n);
+    TFd fd(OpenForReading(FileName, st));
+    if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > Limit) return std::nullopt;
+    std::string bytes = ReadUpTo(fd.Get(), st, Limit, FileName);
+    if (bytes.size() > Limit) return std::nullopt;
     return bytes;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class TFileLoader {
   public:
@@ -21,6 +22,8 @@ class TFileLoader {
     // none recognises it. A file that cannot be read raises EDataFileError.
     static int GetFileType(const std::string& FileName, const TTextLines* SourceText = nullptr);
     static int GetFileType(const TTextLines& SourceText) { return GetFileType({}, &SourceText); }
+    // GetFileType of the lines of Text (SplitLines), read straight from it.
+    static int GetTextType(std::string_view Text);
 
     // Sets Data's file name, clears it, reads the file's lines and loads them
     // (LoadFromString). Errors opening or reading the file raise
@@ -30,6 +33,19 @@ class TFileLoader {
     // again when AFileType is 0 or more. 0 when the reader finished, -1 when
     // an address past the end of Data stopped it (the bytes before it stay).
     static int LoadFromString(THexList& Data, const TTextLines& SourceText, int AFileType);
+    // LoadFromString of the lines of Text, read straight from it.
+    static int LoadFromText(THexList& Data, std::string_view Text, int AFileType);
+
+    // What the load commands do with a file: GetFileType, then LoadFile when
+    // that is above 0, otherwise LoadBinary; FileType gets GetFileType's
+    // code, the result is LoadFile's or LoadBinary's. The file is read once
+    // and, where its text is in a record format, detected and loaded in one
+    // pass. A file that cannot be read raises EDataFileError with Data
+    // untouched.
+    static int LoadAnyFile(const std::string& FileName, THexList& Data, int& FileType);
+    // The same for the bytes of a file already read; Name is the file name
+    // the buffer gets.
+    static int LoadAnyBytes(std::string_view Bytes, const std::string& Name, THexList& Data, int& FileType);
 
     // Writes Data in format AFileType (1-10) to FileName, replacing the file
     // only once the new one is complete; a code outside 1-10 writes an empty
@@ -37,7 +53,9 @@ class TFileLoader {
     // that cannot name the buffer's highest data address (MaxFileAddress) is
     // refused with 1. Data's file name is not changed.
     static int SaveFile(const std::string& FileName, THexList& Data, int AFileType);
-    // The lines SaveFile would write, appended to Lines; 0 or 1 as SaveFile.
+    // The text SaveFile would write, appended to Text; 0 or 1 as SaveFile.
+    static int SaveToText(TTextBuffer& Text, const THexList& Data, int AFileType);
+    // The same as lines appended to Lines.
     static int SaveToString(TTextLines& Lines, const THexList& Data, int AFileType);
 
     // Loads the file's bytes from address 0 (hexadecimal text as one byte per

@@ -14,79 +14,106 @@ std::uint8_t OnesComplementChecksum(std::string_view Record, std::size_t Bytes) 
 
 } // namespace
 
-int CheckMotorola(const TTextLines& Lines, bool IgnoreChecksum) {
-    int result = 0;
-    std::string scratch; // reused: no allocation per line
-    for (const std::string& line : Lines) {
-        if (line.empty()) continue;
-        if (line.size() < 10 || line[0] != 'S' || line[1] < '0' || line[1] > '9') return 0;
-        const int type = line[1] - '0';
-        const std::string_view rec = UpperCaseView(scratch, std::string_view(line).substr(2));
-        if (rec.size() % 2 != 0 || !AllHexDigits(rec)) return 0;
-        const std::size_t bytes = rec.size() / 2;
-        if (ByteAt(rec, 0) != static_cast<long>(bytes) - 1) return 0;
-        if (!IgnoreChecksum && OnesComplementChecksum(rec, bytes - 1) != ByteAt(rec, bytes - 1)) return 0;
-        switch (type) {
-        case 0:
-        case 1:
-            if (result == 0) result = 4;
-            break;
-        case 2:
-        case 8: // end record of a file of S2 records
-            if (result < 5) result = 5;
-            break;
-        case 3:
-        case 7:
-            result = 6;
-            break;
-        case 9:
-            if (result == 0) result = 4;
-            return result;
-        case 5:
-        case 6: // record counts written by many tools
-            break;
-        default:
-            return 0;
-        }
+TLineVerdict TMotorolaRecords::Check(std::string_view Line, bool Plain) {
+    if (Line.size() < 10 || Line[0] != 'S' || Line[1] < '0' || Line[1] > '9') return lv_reject;
+    const int type = Line[1] - '0';
+    const std::string_view rec = Line.substr(2);
+    if (rec.size() % 2 != 0 || !(Plain || AllHexDigits(rec))) return lv_reject;
+    const std::size_t bytes = rec.size() / 2;
+    if (ByteAt(rec, 0) != static_cast<long>(bytes) - 1) return lv_reject;
+    if (!FIgnoreChecksum && OnesComplementChecksum(rec, bytes - 1) != ByteAt(rec, bytes - 1))
+        return lv_reject;
+    switch (type) {
+    case 0:
+    case 1:
+        if (FResult == 0) FResult = 4;
+        return lv_next;
+    case 2:
+    case 8: // end record of a file of S2 records
+        if (FResult < 5) FResult = 5;
+        return lv_next;
+    case 3:
+    case 7:
+        FResult = 6;
+        return lv_next;
+    case 9:
+        if (FResult == 0) FResult = 4;
+        return lv_end;
+    case 5:
+    case 6: // record counts written by many tools
+        return lv_next;
+    default:
+        return lv_reject;
     }
-    return result;
+}
+
+bool TMotorolaRecords::Load(std::string_view Line, THexList& Data) {
+    if (Line.size() < 4) return true; // never produced by detection
+    const char type = Line[1];
+    if (type == '9') return false;
+    if (type != '1' && type != '2' && type != '3') return true;
+    const std::string_view rec = Line.substr(2);
+    const std::size_t addressBytes = static_cast<std::size_t>(type - '1') + 2;
+    const long count = ByteAt(rec, 0);
+    const std::string_view body = rec.substr(2);
+    const std::uint64_t address = BytesValue(body, 0, addressBytes);
+    long n = count - static_cast<long>(addressBytes) - 1;
+    const long present = static_cast<long>(body.size() / 2) - static_cast<long>(addressBytes) - 1;
+    if (n > present) n = present;
+    if (n <= 0) return true;
+    const char* digits = body.data() + 2 * addressBytes;
+    StoreBytes(Data, address, static_cast<std::size_t>(n),
+               [digits](std::size_t i) { return PairValue(digits[2 * i], digits[2 * i + 1]); });
+    return true;
+}
+
+int CheckMotorola(const TTextLines& Lines, bool IgnoreChecksum) {
+    TMotorolaRecords records(IgnoreChecksum);
+    return DetectRecords(TLineReader(Lines), records);
 }
 
 void LoadMotFile(const TTextLines& StrData, THexList& Data) {
-    std::string scratch; // reused: no allocation per line
-    for (const std::string& line : StrData) {
-        if (line.empty()) continue;
-        if (line.size() < 4) continue; // never produced by detection
-        const char type = line[1];
-        if (type == '9') return;
-        if (type != '1' && type != '2' && type != '3') continue;
-        const std::string_view rec = UpperCaseView(scratch, std::string_view(line).substr(2));
-        const std::size_t addressBytes = static_cast<std::size_t>(type - '1') + 2;
-        const long count = ByteAt(rec, 0);
-        const std::string_view body = rec.substr(2);
-        const std::uint64_t address = BytesValue(body, 0, addressBytes);
-        long n = count - static_cast<long>(addressBytes) - 1;
-        const long present = static_cast<long>(body.size() / 2) - static_cast<long>(addressBytes) - 1;
-        if (n > present) n = present;
-        for (long i = 0; i < n; ++i)
-            StoreByte(Data, address + static_cast<std::uint64_t>(i),
-                      ByteAt(body, addressBytes + static_cast<std::size_t>(i)));
-    }
+    TMotorolaRecords records;
+    LoadRecords(TLineReader(StrData), records, Data);
 }
 
-void SaveMotFile(TTextLines& SaveData, const THexList& Data) {
+void WriteMotText(TTextBuffer& Out, const THexList& Data) {
+    // "S2", count, six address digits, 16 data bytes, checksum, CR LF: 46.
+    // Addresses above 0xFFFFFF take more digits; the room allows for eight.
+    char* p = Out.Room(RowCount(Data) * 48 + 12);
     bool wide = false;
     WalkRows(Data, [&](std::uint32_t Base, const std::uint8_t* Bytes, int Count) {
         if (Base > 0xFFFF) wide = true;
         const int addressDigits = wide ? 6 : 4;
-        std::string rec;
-        rec.reserve(4 + addressDigits + 2 * static_cast<std::size_t>(Count) + 2);
-        AppendHex(rec, static_cast<unsigned>(Count + addressDigits / 2 + 1), 2);
-        AppendHex(rec, Base, addressDigits);
-        for (int i = 0; i < Count; ++i)
-            AppendHexByte(rec, Bytes[i]);
-        AppendHex(rec, OnesComplementChecksum(rec, rec.size() / 2), 2);
-        SaveData.push_back((wide ? "S2" : "S1") + rec);
+        *p++ = 'S';
+        *p++ = wide ? '2' : '1';
+        char* const rec = p;
+        p = PutHexByte(p, static_cast<std::uint8_t>(Count + addressDigits / 2 + 1));
+        p = PutHex(p, Base, addressDigits);
+        unsigned sum = static_cast<unsigned>(Count + addressDigits / 2 + 1) + (Base & 0xFF) +
+                       ((Base >> 8) & 0xFF) + (wide ? (Base >> 16) & 0xFF : 0);
+        // An address too long for its digits: the checksum is over the pairs
+        // of characters as written.
+        const bool exact = Base <= (wide ? 0xFFFFFFu : 0xFFFFu);
+        for (int i = 0; i < Count; ++i) {
+            p = PutHexByte(p, Bytes[i]);
+            sum += Bytes[i];
+        }
+        const std::string_view written(rec, static_cast<std::size_t>(p - rec));
+        const std::uint8_t cs = exact ? static_cast<std::uint8_t>(~sum & 0xFF)
+                                      : OnesComplementChecksum(written, written.size() / 2);
+        p = PutHexByte(p, cs);
+        p = PutLineEnd(p);
     });
-    SaveData.push_back("S9030000FC");
+    std::memcpy(p, "S9030000FC\r\n", 12);
+    Out.Commit(p + 12);
 }
+
+void SaveMotFile(TTextLines& SaveData, const THexList& Data) {
+    TTextBuffer text;
+    WriteMotText(text, Data);
+    AppendLines(SaveData, text.View());
+}
+
+template int DetectRecords(TLineReader, TMotorolaRecords&);
+template int DetectAndLoadRecords(TLineReader, TMotorolaRecords&, THexList&, bool&);

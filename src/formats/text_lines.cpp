@@ -1,24 +1,20 @@
 #include "formats/text_lines.h"
 
-#include "buffer/hex_text.h"
-
 #include <algorithm>
 
+TLineReader::TLineReader(std::string_view Text) {
+    const void* nul = std::memchr(Text.data(), 0, Text.size());
+    FPos = Text.data();
+    FEnd = nul ? static_cast<const char*>(nul) : Text.data() + Text.size();
+}
+
 TTextLines SplitLines(std::string_view Text) {
-    const auto nul = Text.find('\0');
-    if (nul != std::string_view::npos) Text = Text.substr(0, nul);
     TTextLines lines;
     lines.reserve(static_cast<std::size_t>(std::count(Text.begin(), Text.end(), '\n')) + 1);
-    std::size_t p = 0;
-    const std::size_t n = Text.size();
-    while (p < n) {
-        const std::size_t start = p;
-        while (p < n && Text[p] != '\r' && Text[p] != '\n')
-            ++p;
-        lines.emplace_back(Text.substr(start, p - start));
-        if (p < n && Text[p] == '\r') ++p;
-        if (p < n && Text[p] == '\n') ++p;
-    }
+    TLineReader reader(Text);
+    std::string_view line;
+    while (reader.Next(line))
+        lines.emplace_back(line);
     return lines;
 }
 
@@ -35,56 +31,39 @@ std::string JoinLines(const TTextLines& Lines) {
     return text;
 }
 
-std::string UpperCase(std::string_view s) {
-    std::string u(s);
-    for (char& c : u)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return u;
-}
-
-std::string_view UpperCaseView(std::string& Scratch, std::string_view s) {
-    if (std::none_of(s.begin(), s.end(), [](char c) { return c >= 'a' && c <= 'z'; })) return s;
-    Scratch.assign(s);
-    for (char& c : Scratch)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return Scratch;
-}
-
-bool AllHexDigits(std::string_view s) {
-    for (char c : s)
-        if (!IsHexDigit(c)) return false;
-    return true;
+void AppendLines(TTextLines& Lines, std::string_view Text) {
+    while (!Text.empty()) {
+        const std::size_t end = Text.find("\r\n");
+        Lines.emplace_back(Text.substr(0, end));
+        if (end == std::string_view::npos) break;
+        Text.remove_prefix(end + 2);
+    }
 }
 
 unsigned DigitSum(std::string_view s) {
     unsigned sum = 0;
     for (char c : s)
-        sum += static_cast<unsigned>(DigitValue(c));
+        sum += DigitValue(c);
     return sum;
 }
 
-std::uint8_t ByteAt(std::string_view s, std::size_t Index) {
-    const std::size_t p = 2 * Index;
-    const char hi = p < s.size() ? s[p] : '0';
-    const char lo = p + 1 < s.size() ? s[p + 1] : '0';
-    return convertHex(hi, lo);
-}
-
-std::uint64_t BytesValue(std::string_view s, std::size_t First, std::size_t Count) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < Count; ++i)
-        v = (v << 8) | ByteAt(s, First + i);
-    return v;
-}
-
-void AppendHex(std::string& Out, std::uint64_t Value, int Digits) {
-    static constexpr char digits[] = "0123456789ABCDEF";
+char* PutHexWide(char* Out, std::uint64_t Value, int Digits) {
     int n = 1;
     while (n < 16 && (Value >> (4 * n)) != 0)
         ++n;
-    if (n < Digits) n = Digits < 64 ? Digits : 64;
-    char buf[64];
-    for (int i = n - 1; i >= 0; --i, Value >>= 4)
-        buf[i] = i >= n - 16 ? digits[Value & 15] : '0';
-    Out.append(buf, static_cast<std::size_t>(n));
+    const int width = std::max(n, std::min(Digits, 64));
+    for (int i = width - 1; i >= 0; --i, Value >>= 4)
+        Out[i] = i >= width - 16 ? "0123456789ABCDEF"[Value & 15] : '0';
+    return Out + width;
+}
+
+char* TTextBuffer::Room(std::size_t Bytes) {
+    if (FCapacity - FSize < Bytes) {
+        const std::size_t capacity = std::max(FSize + Bytes, 2 * FCapacity);
+        std::unique_ptr<char[]> data(new char[capacity]);
+        if (FSize > 0) std::memcpy(data.get(), FData.get(), FSize);
+        FData = std::move(data);
+        FCapacity = capacity;
+    }
+    return FData.get() + FSize;
 }

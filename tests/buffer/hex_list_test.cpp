@@ -64,6 +64,18 @@ TEST(HexList, LastLocations) {
     small.SetValue(2, 0x00);
     EXPECT_EQ(small.LastUsedLocation(), 15);
     EXPECT_EQ(small.LastActualLocation(), 3);
+
+    // The highest byte that is not 0xFF at every place of the last words of
+    // buffers of every size up to three words.
+    for (std::uint32_t size = 1; size <= 24; ++size)
+        for (std::uint32_t at = 0; at < size; ++at) {
+            THexList b;
+            b.SetSize(size);
+            if (at > 0) b.SetValue(0, 0x00);
+            b.SetValue(at, 0xFE);
+            EXPECT_EQ(b.LastActualLocation(), at + 1) << size << " " << at;
+            EXPECT_EQ(b.LastUsedLocation(), at | 15) << size << " " << at;
+        }
 }
 
 TEST(HexList, FillStopsAtTheFirstBadIndex) {

@@ -19,6 +19,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time by the CH341A kind, so the library scan does not see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libusb-1.0-0 (>= 2:1.0.16)")
 # The udev rule takes effect once udev reads it again (and the adapter is
 # plugged in anew).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "udev")

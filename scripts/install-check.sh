@@ -19,6 +19,7 @@ trap 'exit 130' INT TERM
 # The registry of the installed program stays inside the prefix.
 export NORVOISP_REGISTRY="$prefix/registry.reg"
 export NORVOISP_PORT_DEVICE=/nonexistent/norvoisp-install-check/port
+export NORVOISP_PARPORT_DEVICE=/nonexistent/norvoisp-install-check/parport
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 

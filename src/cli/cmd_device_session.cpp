@@ -4,6 +4,7 @@
 #include "catalogue/device_list.h"
 #include "cli/cli_command.h"
 #include "cli/data_file_load.h"
+#include "cli/data_file_write.h"
 #include "errors/errors.h"
 #include "formats/file_loader.h"
 #include "ports/com_port_table.h"
@@ -121,7 +122,7 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
         FOrganisation = static_cast<int>(*org);
     }
     FPolarity = WordValue(Args, "polarity", {{"low", 0}, {"high", 1}, {"off", 2}}).value_or(FPolarity);
-    FBus = static_cast<int>(Args.IntValue("bus", 0, 15).value_or(0));
+    FBus = static_cast<int>(Args.IntValue("bus", 0, 7).value_or(0)); // the address pins A2..A0
     FDelay = static_cast<int>(Args.IntValue("delay", 0, 255).value_or(-1));
     FClock = WordValue(Args, "clock", {{"fast", 1}, {"medium", 16}, {"slow", 32}}).value_or(FClock);
     FQuiet = Args.Has("quiet");
@@ -137,7 +138,11 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     } catch (const ESettingsError& e) {
         FOutput.Warning("Warning: settings not read (" + e.Message() + "); using defaults");
     }
-    if (FDelay >= 0) SetDriverSetting("EEPROMtime", FDelay);
+    if (FDelay >= 0) {
+        // The operator's choice; 0 leaves it to the device.
+        SetDriverSetting(TSmartParallel::kEEPROMTimeKey, FDelay);
+        SetDriverSetting(TSmartParallel::kEEPROMTimeChosenKey, FDelay > 0 ? 1 : 0);
+    }
     if (FClock && FHardware == AsciiUpper(Ch341aHardwareName)) // the CH341A's I2C clock in kHz
         SetDriverSetting("I2CSpeed", FClock == 1 ? 400 : FClock == 16 ? 100 : 20);
     else if (FClock)
@@ -329,16 +334,13 @@ bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer) {
     return ok;
 }
 
-bool TDeviceSession::SaveFile(const std::string& FileName, THexList& Buffer, int Code) {
-    const int result = Code == ft_Binary ? TFileLoader::SaveBinary(FileName, Buffer)
-                                         : TFileLoader::SaveFile(FileName, Buffer, Code);
-    if (result != 0) {
-        FLastFailure = "EEPROM: File save failed (" + FileName + ")";
-        FOutput.Warning(FLastFailure);
-        return false;
-    }
-    if (!FQuiet) FOutput.Info("EEPROM: File Saved (" + FileName + ", " + TFileLoader::WhatIs(Code) + ")");
-    return true;
+bool TDeviceSession::SaveFile(const std::string& FileName, THexList& Buffer, int Code, std::ostream& Data) {
+    std::ostringstream status, err;
+    const bool ok = WriteDataFile(FileName, Buffer, Code, Data, FQuiet ? nullptr : &status, err);
+    FOutput.Lines(status.str(), "info");
+    FOutput.Lines(err.str(), "warning");
+    if (!ok) FLastFailure = err.str().substr(0, err.str().find('\n'));
+    return ok;
 }
 
 double TDeviceSession::Seconds() const {

@@ -91,8 +91,9 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     // Sizes Buffer to the device and loads a data file into it: a recognised
     // text format, otherwise binary. False after reporting why not.
     bool LoadFile(const std::string& FileName, THexList& Buffer);
-    // Saves Buffer in format Code (1-10, 11 binary). False after reporting.
-    bool SaveFile(const std::string& FileName, THexList& Buffer, int Code);
+    // Saves Buffer in format Code (1-10, 11 binary); "-" writes it to Data.
+    // False after reporting why not.
+    bool SaveFile(const std::string& FileName, THexList& Buffer, int Code, std::ostream& Data);
 
     // --- TDriverHost ---
     const TFusePanel* FusePanel() const override { return this; }

@@ -4,6 +4,7 @@
 // the same time.
 #include "cli/cli_command.h"
 #include "cli/cmd_device_session.h"
+#include "cli/data_file_load.h"
 #include "cli/gang_run.h"
 #include "cli/production_options.h"
 #include "cli/unit_run.h"
@@ -21,6 +22,8 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
 
     // Several units: every usage error, and a file that does not load, is
     // found before any unit starts.
+    if (IsStandardStream(a.Required("file")))
+        throw CliUsageError("standard input (\"-\") can feed one unit only: give the data in a file");
     {
         // Only a failure is reported here; the units load the file again.
         std::ostringstream none;

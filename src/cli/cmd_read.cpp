@@ -4,6 +4,7 @@
 #include "buffer/hex_text.h"
 #include "cli/cli_command.h"
 #include "cli/cmd_device_session.h"
+#include "cli/data_file_load.h"
 #include "errors/errors.h"
 #include "formats/file_types.h"
 
@@ -22,7 +23,9 @@ int RunRead(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const std::string file = a.Required("file");
     const int code = static_cast<int>(
         a.IntValue("to", 1, 11).value_or(EndsWith(file, ".bin") ? ft_Binary : ft_IntelHex32));
-    TDeviceSession session(a, out, err);
+    // "-" writes the data to standard output, and only the data: the status
+    // lines go to standard error then.
+    TDeviceSession session(a, IsStandardStream(file) ? err : out, err);
     if (!session.Open()) return session.Finish("read", EXIT_FAILED);
     const auto size = static_cast<std::uint32_t>(session.Device().FlashSize());
     THexList buffer;
@@ -55,12 +58,13 @@ int RunRead(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     ok = session.Close() && ok;
     if (!ok) return session.Finish("read", EXIT_FAILED);
     session.ShowChecksums(buffer);
-    return session.Finish("read", session.SaveFile(file, buffer, code) ? EXIT_OK : EXIT_FAILED);
+    return session.Finish("read", session.SaveFile(file, buffer, code, out) ? EXIT_OK : EXIT_FAILED);
 }
 
 const CliRegistrar
     kRead({"read", "--file FILE [--to CODE] [--twice] " NORVOISP_DEVICE_OPTIONS,
-           "Read the whole device and save it to FILE in format CODE (1-3 Intel hex, 4-6 Motorola "
+           "Read the whole device and save it to FILE (\"-\" is standard output) in format CODE (1-3 "
+           "Intel hex, 4-6 Motorola "
            "S-record, 7 extended Tektronix, 8 Tektronix, 9-10 Atmel generic, 11 binary; default "
            "binary for a .bin file, Intel Hex-32 otherwise) and print its checksums. --twice reads the "
            "device a second time and fails, saving nothing, when the reads differ, listing the unstable "

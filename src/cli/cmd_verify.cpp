@@ -1,6 +1,7 @@
 // norvoisp-cli verify: compare the device with a data file.
 #include "cli/cli_command.h"
 #include "cli/cmd_device_session.h"
+#include "cli/data_file_load.h"
 #include "production/trace_record.h"
 
 namespace {
@@ -9,7 +10,8 @@ int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostr
     CliArgs a(args, DeviceValueOptions({"file"}), DeviceFlags());
     a.NoPositional();
     const std::string file = a.Required("file");
-    TDeviceSession session(a, out, err);
+    // "-" reads the data from standard input; the status lines go to standard error then.
+    TDeviceSession session(a, IsStandardStream(file) ? err : out, err);
     THexList buffer;
     if (!session.LoadFile(file, buffer)) return session.Finish("verify", EXIT_USAGE);
     if (!session.Open()) return session.Finish("verify", EXIT_FAILED);
@@ -22,8 +24,10 @@ int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return session.Finish("verify", ok ? EXIT_OK : EXIT_FAILED);
 }
 
-const CliRegistrar kVerify({"verify", "--file FILE " NORVOISP_DEVICE_OPTIONS,
-                            "Compare the whole device with FILE; every differing byte is listed.",
-                            RunVerify});
+const CliRegistrar
+    kVerify({"verify", "--file FILE " NORVOISP_DEVICE_OPTIONS,
+             "Compare the whole device with FILE (\"-\" is standard input); every differing byte is "
+             "listed.",
+             RunVerify});
 
 } // namespace

@@ -1,5 +1,6 @@
 // Loading a data file into a buffer as the main window's load command does,
-// for the subcommands that read one (program, verify, convert).
+// for the subcommands that read one (program, verify, convert). The name "-"
+// stands for standard input.
 #pragma once
 
 #include "buffer/hex_list.h"
@@ -7,7 +8,19 @@
 #include <iosfwd>
 #include <string>
 
+// The name that stands for standard input (and, for a file written, for
+// standard output).
+inline bool IsStandardStream(const std::string& FileName) {
+    return FileName == "-";
+}
+
 // Loads FileName into Buffer (already sized): a recognised text format,
 // otherwise binary. The "File loaded" line goes to Out unless it is null;
-// false after reporting on Err why the file was not loaded.
+// false after reporting on Err why the file was not loaded. A file that is
+// plain text in no known format still loads as binary, with a warning on Err
+// that its characters become the data.
 bool LoadDataFile(const std::string& FileName, THexList& Buffer, std::ostream* Out, std::ostream& Err);
+
+// The stream "-" reads: standard input, unless a test puts another in.
+std::istream& CliInput();
+void SetCliInput(std::istream* In);

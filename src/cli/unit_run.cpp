@@ -4,6 +4,7 @@
 #include "buffer/serial_number.h"
 #include "cli/cli_command.h"
 #include "cli/cmd_device_session.h"
+#include "cli/data_file_load.h"
 #include "errors/errors.h"
 #include "production/local_time.h"
 #include "production/trace_log.h"
@@ -33,7 +34,8 @@ bool LogRecord(TDeviceSession& Session, const TProductionOptions& Options, TTrac
 
 int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std::ostream& err) {
     const std::string file = a.Required("file");
-    TDeviceSession session(a, out, err, Run.Port);
+    // "-" reads the data from standard input; the status lines go to standard error then.
+    TDeviceSession session(a, IsStandardStream(file) ? err : out, err, Run.Port);
     const TProductionOptions options = ReadProductionOptions(a, session.Device());
     if (Run.Unit > 0) session.Output().SetTag({{"unit", Run.Unit}, {"port", session.Port()}});
     if (Run.ResultSink) session.SetResultSink(Run.ResultSink);

@@ -1,6 +1,7 @@
 // The buffer file commands: load a data file (format found from the content,
 // binary otherwise), reload it, save it in a chosen format or as binary, the
 // recent-files list, load a pattern file, and the two file-checker tools.
+#include "formats/data_file_save.h"
 #include "formats/file_loader.h"
 #include "gui/display_name.h"
 #include "gui/hex_view.h"
@@ -143,13 +144,14 @@ void Tmain::SaveFlashExecute() {
     const QString chosen = SaveDialog.FileName;
     // The chosen entry is the format (entry 0 is code 1).
     const int code = (SaveDialog.FilterIndex < 0 ? 0 : SaveDialog.FilterIndex) + ft_IntelIntellec;
-    const int r = TFileLoader::SaveFile(LocalPath(chosen), FPrjct->FlashMemory, code);
+    const std::string why = SaveDataFile(LocalPath(chosen), FPrjct->FlashMemory, code);
     LoadDialog.FileName = chosen;
     const QString name = DisplayName(chosen);
-    if (r != 0) {
+    if (!why.empty()) {
         // Nothing was written (the file as it was stays); the caption keeps
         // naming the file that holds the data.
-        FailOp(QStringLiteral("EEPROM: File Save Failed (") + name + QLatin1Char(')'));
+        FailOp(QStringLiteral("EEPROM: File Save Failed (") + name + QStringLiteral("): ") +
+               QString::fromStdString(why));
         return;
     }
     EndOp(QStringLiteral("EEPROM: File Saved (") + name + QLatin1Char(')'));
@@ -169,13 +171,14 @@ void Tmain::EEPROM5Click() {
     const QString chosen = SaveDialog.FileName;
     THexList& buffer = FPrjct->FlashMemory;
     const std::string previous = buffer.FileName();
-    const int r = TFileLoader::SaveBinary(LocalPath(chosen), buffer);
+    const std::string why = SaveDataFile(LocalPath(chosen), buffer, ft_Binary);
     LoadDialog.FileName = chosen;
     const QString name = DisplayName(chosen);
-    if (r != 0) {
+    if (!why.empty()) {
         // The reload source stays the file that holds the data.
         buffer.SetFileName(previous);
-        FailOp(QStringLiteral("EEPROM: Binary File Save Failed (") + name + QLatin1Char(')'));
+        FailOp(QStringLiteral("EEPROM: Binary File Save Failed (") + name + QStringLiteral("): ") +
+               QString::fromStdString(why));
         return;
     }
     EndOp(QStringLiteral("EEPROM: Binary File Saved (") + name + QLatin1Char(')'));

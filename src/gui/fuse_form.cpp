@@ -89,7 +89,10 @@ TBaseFuseForm::TBaseFuseForm(TFuseFormOwner* AOwner)
     // I2C bus number.
     GroupBox1 = new QGroupBox(QStringLiteral("Bus Address Select"), this);
     Label3 = new QLabel(QStringLiteral("Device Bus Number:"), GroupBox1);
-    DeviceAddress = NumericEdit(GroupBox1, ebDec, 15);
+    // The chip's three address pins: 0..7. Higher numbers would make select
+    // bytes no chip answers, so the box takes no more.
+    DeviceAddress = NumericEdit(GroupBox1, ebDec, 7);
+    DeviceAddress->SetValidate(true);
     Label3->setBuddy(DeviceAddress);
     {
         auto* l = new QHBoxLayout(GroupBox1);
@@ -176,7 +179,7 @@ int TBaseFuseForm::ResetPolarityIndex() const {
 }
 
 int TBaseFuseForm::DeviceAddressValue() const {
-    return DeviceAddress->Value();
+    return DeviceAddress->CheckValue(DeviceAddress->Value());
 }
 
 int TBaseFuseForm::ModeIndex() const {

@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QValidator>
 
+#include <algorithm>
 #include <cstdint>
 
 // Every change of the text, whichever way it comes (keys, context menu,
@@ -78,8 +79,23 @@ bool THexEdit::SyntaxOk(const QString& text) const {
     return true;
 }
 
+void THexEdit::ShowText(const QString& Text) {
+    const int room = FMaxLength > 0 ? std::max<int>(FMaxLength, static_cast<int>(Text.size())) : 32767;
+    if (maxLength() != room) QLineEdit::setMaxLength(room);
+    setText(Text);
+}
+
 void THexEdit::SetValue(int v) {
-    setText(IntToBaseStr(CheckValue(v)));
+    ShowText(IntToBaseStr(CheckValue(v)));
+}
+
+void THexEdit::SetMaxLength(int n) {
+    FMaxLength = n < 0 ? 0 : n;
+    ShowText(text());
+}
+
+bool THexEdit::FitsLength(const QString& candidate) const {
+    return FMaxLength <= 0 || candidate.size() <= FMaxLength || candidate.size() <= text().size();
 }
 
 void THexEdit::SetNumBase(TEditBase b) {
@@ -117,7 +133,8 @@ bool THexEdit::ValidInsert(const QString& inserted) const {
     int s, n;
     Selection(s, n);
     const QString t = text();
-    return SyntaxOk(t.left(s) + inserted + t.mid(s + n));
+    const QString candidate = t.left(s) + inserted + t.mid(s + n);
+    return FitsLength(candidate) && SyntaxOk(candidate);
 }
 
 bool THexEdit::IsValidChar(QChar key) {
@@ -216,7 +233,7 @@ void THexEdit::focusOutEvent(QFocusEvent* e) {
     const Qt::FocusReason r = e->reason();
     if (r != Qt::PopupFocusReason && r != Qt::ActiveWindowFocusReason) {
         const QString tidy = IntToBaseStr(CheckValue(Value()));
-        if (tidy != text()) setText(tidy);
+        if (tidy != text()) ShowText(tidy);
     }
     QLineEdit::focusOutEvent(e);
 }

@@ -35,6 +35,13 @@ class THexEdit : public QLineEdit {
     void SetMaxValue(int v);
     bool Validate() const { return FValidate; }
     void SetValidate(bool b);
+    // The longest text typing and pasting may make (0: no limit). It limits
+    // the operator only: a value written through SetValue (or a base
+    // change) is shown whole however many digits it needs, so Value always
+    // reads back what was set. (QLineEdit's own maximum length would cut
+    // the text, and with it the value; it is managed here.)
+    int MaxLength() const { return FMaxLength; }
+    void SetMaxLength(int n);
     // Select the whole text when focus arrives other than by the mouse.
     bool AutoSelect() const { return FAutoSelect; }
     void SetAutoSelect(bool b) { FAutoSelect = b; }
@@ -71,10 +78,15 @@ class THexEdit : public QLineEdit {
     void Selection(int& s, int& n) const;
     // Whether inserting text at the caret, replacing the selection, is valid.
     bool ValidInsert(const QString& text) const;
+    // Whether a candidate text stays within MaxLength (or does not grow).
+    bool FitsLength(const QString& candidate) const;
+    // Shows Text, with room for all of it.
+    void ShowText(const QString& Text);
 
     int FMinValue = 0;
     int FMaxValue = 0;
     bool FValidate = false;
     TEditBase FNumBase = ebHex;
     bool FAutoSelect = true;
+    int FMaxLength = 0;
 };

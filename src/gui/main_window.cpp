@@ -278,7 +278,9 @@ void Tmain::AdaptToFamily(const TDevice& Device) {
     ReadFuses->setVisible(family == FAMILY_25C);
     WriteAll1->setVisible(family == FAMILY_93C);
     if (FFuseForm) FFuseForm->SetFamily(family, Device.FlashSize());
-    PageControl->setTabVisible(PageControl->indexOf(FusesTab), family == FAMILY_25C || family == FAMILY_93C);
+    // Every family has something there: the 24C parts their bus number and
+    // the reset polarity (the family's other fields stay disabled).
+    PageControl->setTabVisible(PageControl->indexOf(FusesTab), true);
     if (family == FAMILY_93C) HandOverOrganisation();
 }
 

@@ -33,6 +33,13 @@ QAction* NewAction(QObject* owner, const QString& text, const QKeySequence& shor
     return a;
 }
 
+// Ctrl+Alt+F1..F12 switch to a text console on Linux desktops before the
+// program sees them: such a command gets Ctrl+Shift with the same key too,
+// shown in the menu, and keeps its Ctrl+Alt shortcut beside it.
+void ReachableShortcut(QAction* Action, Qt::Key Key) {
+    Action->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Key), QKeySequence(Qt::CTRL | Qt::ALT | Key)});
+}
+
 bool Never() {
     return false;
 }
@@ -53,10 +60,11 @@ void Tmain::CreateActions() {
     DeviceErase = NewAction(this, QStringLiteral("&Erase"));
     DeviceErase->setStatusTip(QStringLiteral("Perform bulk erase on device"));
     DeviceErase->setToolTip(DeviceErase->statusTip());
-    ProgramFlash = NewAction(this, QStringLiteral("&EEPROM"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F6));
+    ProgramFlash = NewAction(this, QStringLiteral("&EEPROM"));
+    ReachableShortcut(ProgramFlash, Qt::Key_F6);
     ProgramFuses = NewAction(this, QStringLiteral("Status Register"));
-    WriteAll1 =
-        NewAction(this, QStringLiteral("Write ALL Value"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F7));
+    WriteAll1 = NewAction(this, QStringLiteral("Write ALL Value"));
+    ReachableShortcut(WriteAll1, Qt::Key_F7);
     WriteAll1->setStatusTip(QStringLiteral("Not available: the programmer has no write-all command"));
     ReadFlash = NewAction(this, QStringLiteral("&EEPROM"), QKeySequence(Qt::CTRL | Qt::Key_F6));
     ReadFuses = NewAction(this, QStringLiteral("Status Register"), QKeySequence(Qt::SHIFT | Qt::Key_F12));

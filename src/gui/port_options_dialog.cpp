@@ -112,8 +112,15 @@ void Tfispgold::ShowComPaths() {
         const int n = PortNumber(entry);
         const std::string path = n > 0 ? FComPathOf(n) : std::string();
         if (path.empty()) continue;
-        PortSelector->setItemText(i, entry + QStringLiteral(" = ") + QString::fromStdString(path));
-        PortSelector->setItemData(i, QString::fromStdString(path), Qt::ToolTipRole);
+        QString text = entry + QStringLiteral(" = ") + QString::fromStdString(path);
+        QString tip = QString::fromStdString(path);
+        const std::string what = FDescribe ? FDescribe(path) : std::string();
+        if (!what.empty()) {
+            text += QStringLiteral("  (") + QString::fromStdString(what) + QLatin1Char(')');
+            tip += QLatin1Char('\n') + QString::fromStdString(what);
+        }
+        PortSelector->setItemText(i, text);
+        PortSelector->setItemData(i, tip, Qt::ToolTipRole);
     }
 }
 

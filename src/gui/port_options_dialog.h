@@ -47,6 +47,12 @@ class Tfispgold : public QDialog, public TPortOptionsDialog {
     // asked when the dialog is shown, so that each such entry shows its
     // device. Without it the entries show their names only.
     void SetComPortPaths(std::function<std::string(int Number)> PathOf) { FComPathOf = std::move(PathOf); }
+    // What the device at a path is (a USB adapter's product, ids, serial
+    // number, bus), shown after its path so that two adapters can be told
+    // apart; empty when nothing is known.
+    void SetComPortDescriptions(std::function<std::string(const std::string& Path)> Describe) {
+        FDescribe = std::move(Describe);
+    }
     // The entry at Index as it was added (its shown text may add the path).
     QString Entry(int Index) const;
 
@@ -71,6 +77,7 @@ class Tfispgold : public QDialog, public TPortOptionsDialog {
     const TDevice* FDevice;
     std::function<int(QDialog&)> FExec;
     std::function<std::string(int)> FComPathOf;
+    std::function<std::string(const std::string&)> FDescribe;
     std::uint8_t FlashTime = 0;
     std::uint8_t EEPROMTime = 0;
 };

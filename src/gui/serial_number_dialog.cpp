@@ -28,11 +28,11 @@ TSerialNum::TSerialNum(QWidget* owner, THost Host) : QDialog(owner), FHost(std::
                         {QStringLiteral("2 Byte"), QStringLiteral("3 Byte"), QStringLiteral("4 Byte")}, this);
     Label1 = new QLabel(QStringLiteral("Current Serial Number:"), this);
     heCurrentSerial = new THexEdit(this);
-    heCurrentSerial->setMaxLength(8);
+    heCurrentSerial->SetMaxLength(8);
     Label1->setBuddy(heCurrentSerial);
     Label2 = new QLabel(QStringLiteral("Location:"), this);
     heSerialLocation = new THexEdit(this);
-    heSerialLocation->setMaxLength(6);
+    heSerialLocation->SetMaxLength(6);
     Label2->setBuddy(heSerialLocation);
     RadioGroup1 = new TRadioGroup(QStringLiteral("Serial Number Base"),
                                   {QStringLiteral("Binary"), QStringLiteral("Decimal"),

@@ -5,6 +5,7 @@
 #include "gui/main_window.h"
 #include "gui/port_options_dialog.h"
 #include "gui/status_log.h"
+#include "ports/serial_port_list.h"
 #include "programmer/unit/smart_parallel.h"
 #include "programmer/unit/smart_serial.h"
 
@@ -31,6 +32,13 @@ std::unique_ptr<TPortOptionsDialog> Tmain::CreateOptionsDialog() {
         return serial->CommDriver() ? serial->CommDriver()->PortTable().PathOf(Number)
                                     : serial->PortTable().PathOf(Number);
     });
+    // The system's description of each device, listed once for the dialog.
+    if (dynamic_cast<const TSmartSerial*>(Hardwr())) {
+        dialog->SetComPortDescriptions([ports = ListSerialPorts()](const std::string& Path) -> std::string {
+            const TSerialPortInfo* p = FindSerialPort(ports, Path);
+            return p ? DescribeSerialPort(*p) : std::string();
+        });
+    }
     return dialog;
 }
 

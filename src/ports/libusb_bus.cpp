@@ -4,7 +4,7 @@
 // takes more data never stalls the write.
 #include "ports/usb_bulk_device.h"
 
-#include <libusb.h>
+#include "ports/libusb_api.h"
 
 #include <array>
 #include <memory>
@@ -13,7 +13,7 @@
 namespace {
 
 std::string UsbName(int Code) {
-    return libusb_error_name(Code);
+    return LibUsb().error_name(Code);
 }
 
 TUsbErrorKind KindOf(int Code) {
@@ -41,14 +41,14 @@ TUsbErrorKind KindOf(int Code) {
 struct TUsbContext {
     libusb_context* Ctx = nullptr;
     TUsbContext() {
-        const int rc = libusb_init(&Ctx);
+        const int rc = LibUsb().init(&Ctx);
         if (rc < 0) {
             Ctx = nullptr;
             Raise(rc, "USB cannot be used (libusb_init)");
         }
     }
     ~TUsbContext() {
-        if (Ctx) libusb_exit(Ctx);
+        if (Ctx) LibUsb().exit(Ctx);
     }
     TUsbContext(const TUsbContext&) = delete;
     TUsbContext& operator=(const TUsbContext&) = delete;
@@ -56,8 +56,8 @@ struct TUsbContext {
 
 std::string PathOf(libusb_device* Dev) {
     std::array<std::uint8_t, 8> ports{};
-    const int n = libusb_get_port_numbers(Dev, ports.data(), static_cast<int>(ports.size()));
-    std::string path = std::to_string(libusb_get_bus_number(Dev)) + "-";
+    const int n = LibUsb().get_port_numbers(Dev, ports.data(), static_cast<int>(ports.size()));
+    std::string path = std::to_string(LibUsb().get_bus_number(Dev)) + "-";
     for (int i = 0; i < n; ++i)
         path += (i ? "." : "") + std::to_string(ports[static_cast<std::size_t>(i)]);
     if (n <= 0) path += "0";
@@ -68,11 +68,11 @@ std::string PathOf(libusb_device* Dev) {
 class TDeviceList {
   public:
     explicit TDeviceList(libusb_context* Ctx) {
-        const ssize_t n = libusb_get_device_list(Ctx, &FList);
+        const ssize_t n = LibUsb().get_device_list(Ctx, &FList);
         if (n < 0) Raise(static_cast<int>(n), "USB devices cannot be listed");
         FCount = static_cast<std::size_t>(n);
     }
-    ~TDeviceList() { libusb_free_device_list(FList, 1); }
+    ~TDeviceList() { LibUsb().free_device_list(FList, 1); }
     TDeviceList(const TDeviceList&) = delete;
     TDeviceList& operator=(const TDeviceList&) = delete;
     std::span<libusb_device*> Devices() { return {FList, FCount}; }
@@ -84,7 +84,7 @@ class TDeviceList {
 
 bool Matches(libusb_device* Dev, std::uint16_t Vid, std::uint16_t Pid) {
     libusb_device_descriptor d{};
-    return libusb_get_device_descriptor(Dev, &d) == 0 && d.idVendor == Vid && d.idProduct == Pid;
+    return LibUsb().get_device_descriptor(Dev, &d) == 0 && d.idVendor == Vid && d.idProduct == Pid;
 }
 
 // The state of one asynchronous transfer, written by its callback.
@@ -147,7 +147,7 @@ class TLibUsbTransfer : public TUsbTransfer {
         : FContext(std::move(Context)), FHandle(Handle), FRequest(std::move(Request)),
           FPath(std::move(Path)) {
         for (auto* slot : AllSlots()) {
-            slot->T = libusb_alloc_transfer(0);
+            slot->T = LibUsb().alloc_transfer(0);
             if (!slot->T) {
                 FreeTransfers();
                 Close();
@@ -199,7 +199,7 @@ class TLibUsbTransfer : public TUsbTransfer {
                 if (std::chrono::steady_clock::now() > limit)
                     throw EUsbError(TUsbErrorKind::Timeout, "USB transfer timed out");
                 timeval tv{0, 100'000};
-                const int rc = libusb_handle_events_timeout_completed(FContext->Ctx, &tv, nullptr);
+                const int rc = LibUsb().handle_events_timeout_completed(FContext->Ctx, &tv, nullptr);
                 if (rc < 0 && rc != LIBUSB_ERROR_INTERRUPTED) Raise(rc, "USB events");
                 if (writing && FOut.Done) {
                     if (FOut.Status != LIBUSB_TRANSFER_COMPLETED)
@@ -246,7 +246,7 @@ class TLibUsbTransfer : public TUsbTransfer {
     void Submit(TSlot& Slot) {
         Slot.Active = true;
         Slot.Done = false;
-        const int rc = libusb_submit_transfer(Slot.T);
+        const int rc = LibUsb().submit_transfer(Slot.T);
         if (rc < 0) {
             Slot.Active = false;
             Raise(rc, "USB transfer");
@@ -256,7 +256,7 @@ class TLibUsbTransfer : public TUsbTransfer {
     // Cancels what is in flight and waits (bounded) until it has come back.
     void CancelAll() {
         for (auto* slot : AllSlots())
-            if (slot->Active) libusb_cancel_transfer(slot->T);
+            if (slot->Active) LibUsb().cancel_transfer(slot->T);
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         for (;;) {
             bool active = false;
@@ -264,7 +264,7 @@ class TLibUsbTransfer : public TUsbTransfer {
                 active = active || slot->Active;
             if (!active || std::chrono::steady_clock::now() > limit) break;
             timeval tv{0, 100'000};
-            libusb_handle_events_timeout_completed(FContext->Ctx, &tv, nullptr);
+            LibUsb().handle_events_timeout_completed(FContext->Ctx, &tv, nullptr);
         }
         for (auto* slot : AllSlots())
             slot->Done = false;
@@ -273,15 +273,15 @@ class TLibUsbTransfer : public TUsbTransfer {
     void FreeTransfers() {
         for (auto* slot : AllSlots())
             if (slot->T && !slot->Active) {
-                libusb_free_transfer(slot->T);
+                LibUsb().free_transfer(slot->T);
                 slot->T = nullptr;
             }
     }
 
     void Close() {
         if (!FHandle) return;
-        libusb_release_interface(FHandle, FRequest.Interface);
-        libusb_close(FHandle);
+        LibUsb().release_interface(FHandle, FRequest.Interface);
+        LibUsb().close(FHandle);
         FHandle = nullptr;
     }
 
@@ -300,7 +300,8 @@ class TLibUsbBus : public TUsbBulkBus {
         std::vector<TUsbDeviceInfo> found;
         for (libusb_device* dev : list.Devices())
             if (Matches(dev, Vid, Pid))
-                found.push_back({PathOf(dev), libusb_get_bus_number(dev), libusb_get_device_address(dev)});
+                found.push_back(
+                    {PathOf(dev), LibUsb().get_bus_number(dev), LibUsb().get_device_address(dev)});
         return found;
     }
 
@@ -317,15 +318,15 @@ class TLibUsbBus : public TUsbBulkBus {
         if (!chosen) throw EUsbError(TUsbErrorKind::NotFound, "no matching USB device");
         const std::string path = PathOf(chosen);
         libusb_device_handle* handle = nullptr;
-        int rc = libusb_open(chosen, &handle);
+        int rc = LibUsb().open(chosen, &handle);
         // Gone between the listing and the open: as if it had not been there.
         if (rc == LIBUSB_ERROR_NO_DEVICE) throw EUsbError(TUsbErrorKind::NotFound, "the device went away");
         if (rc < 0) Raise(rc, "cannot open the device at " + UsbPlaceName(path));
         // A kernel driver bound to the interface steps aside while we hold it.
-        libusb_set_auto_detach_kernel_driver(handle, 1);
-        rc = libusb_claim_interface(handle, Request.Interface);
+        LibUsb().set_auto_detach_kernel_driver(handle, 1);
+        rc = LibUsb().claim_interface(handle, Request.Interface);
         if (rc < 0) {
-            libusb_close(handle);
+            LibUsb().close(handle);
             Raise(rc, "cannot claim the interface of the device at " + UsbPlaceName(path));
         }
         return std::make_unique<TLibUsbTransfer>(context, handle, Request, path);

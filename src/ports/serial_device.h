@@ -1,4 +1,4 @@
-// The operating system's serial devices: opening one by path and listing
+// The operating system's serial devices: opening one by path and naming
 // those present.
 #pragma once
 
@@ -9,15 +9,12 @@
 #include <vector>
 
 // Opens the device at Path (a link such as /dev/serial/by-id/... is
-// followed). Devices libserialport knows go through it; other terminals (a
-// pseudo-terminal) through termios. Raises EComError with the platform's
-// reason when the device is missing, busy or not a terminal.
+// followed) as the termios line every tty goes through. Raises EComError
+// with the platform's reason when the device is missing, busy or not a
+// terminal.
 std::unique_ptr<TSerialLine> OpenSerialDevice(const std::string& Path);
 
 // The serial devices present, in a stable order: the persistent
 // /dev/serial/by-id name where the system has one, otherwise the device
 // node; sorted by name with numbers compared by value (ttyS2 before ttyS10).
 std::vector<std::string> EnumerateSerialDevices();
-
-// Name order with embedded numbers compared by value.
-bool NaturalLess(const std::string& A, const std::string& B);

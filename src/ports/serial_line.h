@@ -1,8 +1,8 @@
 // One open serial device as the serial port object drives it: line settings,
 // modem lines, non-blocking input, bounded waits and writes. The operating
-// system's ports (libserialport, or plain termios for terminals such as a
-// pseudo-terminal that libserialport does not handle) and the simulated unit
-// each implement it. Failures raise EComError with the platform's text.
+// system's ttys (one termios implementation for real ports and
+// pseudo-terminals alike) and the simulated unit each implement it. Failures
+// raise EComError with the platform's text.
 #pragma once
 
 #include "ports/link_clock.h"
@@ -56,7 +56,7 @@ class TSerialLine {
     virtual bool LowLatency() const { return false; }
     // The device has DTR and RTS (false for a pseudo-terminal).
     virtual bool ModemLines() const { return true; }
-    // Which implementation serves the device ("libserialport", "termios", ...).
+    // Which implementation serves the device ("termios", "simulated unit", ...).
     virtual std::string Kind() const = 0;
 
     const TSerialStats& Stats() const { return FStats; }

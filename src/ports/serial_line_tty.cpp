@@ -1,12 +1,14 @@
 #include "ports/serial_line_tty.h"
 
 #include "errors/errors.h"
+#include "ports/port_holders.h"
 #include "ports/tty_fd.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -25,30 +27,71 @@ speed_t BaudRateConstant(int Baud) {
     throw EComError("Baud rate " + std::to_string(Baud) + " is not supported");
 }
 
+namespace {
+
+// The line as the unit needs it, whatever the previous program left: raw
+// eight-bit bytes, no flow control (a fresh USB adapter starts with IXON,
+// which swallows 0x11 and 0x13), no translation of CR or NL either way, no
+// echo, no signals, no hang-up on close; reads return at once. Built from
+// nothing rather than edited, so no flag survives; only the speed is kept
+// until the port sets its own.
+termios RawLine(const termios& Previous) {
+    termios t{};
+    t.c_cflag = CS8 | CREAD | CLOCAL;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    ::cfsetispeed(&t, ::cfgetispeed(&Previous));
+    ::cfsetospeed(&t, ::cfgetospeed(&Previous));
+    return t;
+}
+
+// Whether the device took the flags that matter for carrying every byte.
+bool IsRaw(const termios& t) {
+    constexpr tcflag_t input =
+        IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | PARMRK | BRKINT | INPCK;
+    constexpr tcflag_t local = ICANON | ECHO | ECHONL | ISIG | IEXTEN;
+    return (t.c_iflag & input) == 0 && (t.c_oflag & OPOST) == 0 && (t.c_lflag & local) == 0 &&
+           (t.c_cflag & (CRTSCTS | HUPCL)) == 0 && (t.c_cflag & CSIZE) == CS8;
+}
+
+} // namespace
+
 TTtySerialLine::TTtySerialLine(const std::string& Path) : FPath(Path) {
     FFd = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (FFd < 0) throw EComError(tty_fd::OpenErrorText(Path, errno));
+    if (FFd < 0) {
+        const int error = errno;
+        // EBUSY: another program has made the terminal exclusive.
+        if (error == EBUSY) throw EComError(PortInUseText(Path, FindPortHolders(Path)));
+        throw EComError(tty_fd::OpenErrorText(Path, error));
+    }
     ++FStats.Controls;
-    if (!::isatty(FFd) || ::tcgetattr(FFd, &FSettings) != 0) {
+    bool exclusive = false;
+    auto fail = [this, &exclusive](const std::string& Message) {
+        // The exclusive mode outlives this descriptor while another one is
+        // open (the pty tool keeps its slave open): end it.
+        if (exclusive) tty_fd::SetExclusive(FFd, false);
         ::close(FFd);
-        throw EComError(Path + ": not a serial device");
-    }
+        FFd = -1;
+        throw EComError(Message);
+    };
+    if (!::isatty(FFd) || ::tcgetattr(FFd, &FSettings) != 0) fail(Path + ": not a serial device");
+    // One program at a time: a lock that every well-behaved serial program
+    // takes, and the terminal's own exclusive mode for those that do not.
+    if (::flock(FFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        fail(PortInUseText(Path, FindPortHolders(Path)));
     tty_fd::SetExclusive(FFd, true);
-    ::cfmakeraw(&FSettings);
-    FSettings.c_cflag |= CLOCAL | CREAD;
-    FSettings.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
-    FSettings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    FSettings.c_cc[VMIN] = 0;
-    FSettings.c_cc[VTIME] = 0;
+    exclusive = true;
     try {
-        Apply(FSettings);
-    } catch (...) {
-        ::close(FFd);
-        throw;
+        Apply(RawLine(FSettings));
+    } catch (const EComError& e) {
+        fail(e.Message());
     }
+    termios applied{};
+    if (::tcgetattr(FFd, &applied) != 0 || !IsRaw(applied))
+        fail(Path + ": the device does not take raw line settings (flow control or translation stays on)");
     ::tcflush(FFd, TCIOFLUSH);
     FLowLatency = tty_fd::TryLowLatency(FFd);
-    FStats.Controls += 3;
+    FStats.Controls += 4;
 }
 
 TTtySerialLine::~TTtySerialLine() {

@@ -1,7 +1,8 @@
-// A terminal device driven with plain termios calls: the serial line for
-// devices libserialport does not describe, such as a pseudo-terminal (the
-// simulated unit's pty tool) or a link to one. A pseudo-terminal has no modem
-// lines; DTR and RTS changes are then ignored.
+// A terminal device driven with plain termios calls: the serial line of every
+// tty, an on-board UART, a USB adapter or a pseudo-terminal (the simulated
+// unit's pty tool) alike, so the tests over a pty run the very code that
+// drives a real adapter. A pseudo-terminal has no modem lines; DTR and RTS
+// changes are then ignored.
 #pragma once
 
 #include "ports/serial_line.h"
@@ -11,8 +12,11 @@
 
 class TTtySerialLine : public TSerialLine {
   public:
-    // Opens Path for reading and writing, raw, with pending data dropped.
-    // Raises EComError when it cannot be opened or is not a terminal.
+    // Opens Path for reading and writing, for this program alone (a file
+    // lock and the terminal's exclusive mode), raw with every flag of flow
+    // control and translation cleared, pending data dropped. Raises
+    // EComError when it cannot be opened, is not a terminal, is held by
+    // another program (naming it where it can be found) or keeps a flag.
     explicit TTtySerialLine(const std::string& Path);
     ~TTtySerialLine() override;
     TTtySerialLine(const TTtySerialLine&) = delete;

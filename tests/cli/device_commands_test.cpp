@@ -144,7 +144,7 @@ TEST_F(CliDevice, StatusRegisterOfA25CDevice) {
 }
 
 TEST_F(CliDevice, FailuresOfTheProgrammerExitOne) {
-    Write("s.bin", std::string(256, 'x'));
+    Write("s.bin", std::string(256, '\xA5'));
     // The chip's address pins are 0: nothing answers on bus number 1.
     auto r = Sim({"program", "--device", "24C02", "--bus", "1", "--file", File("s.bin")});
     EXPECT_EQ(r.code, 1);
@@ -203,6 +203,9 @@ TEST_F(CliDevice, UsageErrorsSayWhatIsWrong) {
          "norvoisp-cli erase: option --polarity needs low, high or off"},
         {{"erase", "--device", "24C02", "--clock", "turbo"},
          "norvoisp-cli erase: option --clock needs fast, medium or slow"},
+        // 8 to 15 would make select bytes no chip answers.
+        {{"erase", "--device", "24C02", "--bus", "8"},
+         "norvoisp-cli erase: option --bus needs a number from 0 to 7"},
     };
     for (const auto& c : cases) {
         const auto r = Cli(c.Args);
@@ -224,9 +227,10 @@ TEST_F(CliDevice, TheWriteDelayAndClockOptionsReachTheUnit) {
 }
 
 TEST_F(CliDevice, StoredSettingsAreUsedAndLeftAlone) {
-    const std::string reg = "Windows Registry Editor Version 5.00\r\n\r\n"
-                            "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\Norvo ISP (SIM)]\r\n"
-                            "\"EEPROMtime\"=\"9\"\r\n\"Clockspeed\"=\"16\"\r\n\r\n";
+    const std::string reg =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\Norvo ISP (SIM)]\r\n"
+        "\"EEPROMtime\"=\"9\"\r\n\"EEPROMtimeChosen\"=\"1\"\r\n\"Clockspeed\"=\"16\"\r\n\r\n";
     Write("registry.reg", reg);
     setenv("NORVOISP_SIM_TRANSCRIPT", File("t.txt").c_str(), 1);
     Write("d.bin", std::string(128, '\x02'));
@@ -247,6 +251,22 @@ TEST_F(CliDevice, StoredSettingsAreUsedAndLeftAlone) {
     r = Sim({"program", "--device", "24C01", "--file", File("d.bin"), "--delay", "3"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "NORVO ISP (SIM): Program/erase BUSY timed out\n");
+}
+
+// Older versions stored every device's default as "EEPROMtime": a 93C86's
+// 2 ms there is no choice of the operator's, and a 24C part gets its own 5 ms.
+TEST_F(CliDevice, AWriteDelayStoredWithoutChoiceGivesWayToTheDevices) {
+    Write("registry.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
+                          "[HKEY_CURRENT_USER\\Software\\lumora\\NorvoISP0001\\GLOBAL\\Norvo ISP (SIM)]\r\n"
+                          "\"EEPROMtime\"=\"2\"\r\n\r\n");
+    setenv("NORVOISP_SIM_TRANSCRIPT", File("t.txt").c_str(), 1);
+    Write("d.bin", std::string(128, '\x03'));
+    const auto r = Sim({"program", "--device", "24C01", "--file", File("d.bin")});
+    unsetenv("NORVOISP_SIM_TRANSCRIPT");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string t = Read("t.txt");
+    EXPECT_NE(t.find("D05"), std::string::npos) << t.substr(0, 1000);
+    EXPECT_EQ(t.find("D02"), std::string::npos);
 }
 
 } // namespace

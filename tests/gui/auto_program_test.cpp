@@ -129,6 +129,31 @@ class AutoProgramTest : public QObject {
         QCOMPARE(buf.HexData[0x11], 8);
     }
 
+    // With the Binary base shown, 255 + 1 needs nine digits, one more than
+    // the box takes by typing: the number still counts on, every part gets
+    // its own.
+    void serialNumbersCountOnPastTheBoxWidth() {
+        TWindowFixture f;
+        f.WriteHive(Hive(QStringLiteral("24C02"), 0, {4}));
+        Tmain& w = f.Start();
+        TSerialNum* serial = w.SerialNum();
+        StoreSerials(serial, 0, 0x20, 254);
+        serial->RadioGroup1->SetItemIndex(0); // "Binary"
+        serial->RadioGroup1Click();
+        QCOMPARE(serial->heCurrentSerial->text(), QStringLiteral("11111110"));
+        THexList& buf = w.Prjct()->FlashMemory;
+        const std::uint8_t expected[][2] = {{0x00, 0xFF}, {0x01, 0x00}, {0x01, 0x01}, {0x01, 0x02}};
+        for (const auto& bytes : expected) {
+            w.AutoProgram->trigger();
+            QCOMPARE(Bytes(buf, 0x20, 2), (std::vector<std::uint8_t>{bytes[0], bytes[1]}));
+        }
+        QCOMPARE(serial->CurrentSerial(), 258);
+        QCOMPARE(serial->heCurrentSerial->text(), QStringLiteral("100000010"));
+        serial->RadioGroup1->SetItemIndex(2); // "Hexadecimal"
+        serial->RadioGroup1Click();
+        QCOMPARE(serial->heCurrentSerial->text(), QStringLiteral("102"));
+    }
+
     void abortDuringProgramEndsTheRun() {
         TWindowFixture f;
         f.WriteHive(Hive(QStringLiteral("24C64"), 0, {2, 3, 4}));

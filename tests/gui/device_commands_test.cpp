@@ -67,6 +67,22 @@ class DeviceCommandsTest : public QObject {
         QCOMPARE(w.ProgressBar->format(), QStringLiteral("Ready..."));
     }
 
+    // Ctrl+Alt+F6 never reaches the program on a Linux desktop (it switches
+    // to a text console); Ctrl+Shift+F6 programs as well.
+    void bothProgramShortcutsProgram() {
+        TWindowFixture f;
+        f.WriteEnvironment(Env(QStringLiteral("24C64"), 0));
+        Tmain& w = f.Start();
+        for (const auto mods :
+             {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier}) {
+            Script().Calls.clear();
+            QTest::keyClick(&w, Qt::Key_F6, mods);
+            QCOMPARE(Script().Calls, (QStringList{"WriteTiming(16)", "ProgramFlash"}));
+            QCOMPARE(f.Lines().mid(f.Lines().size() - 2),
+                     (QStringList{"EEPROM: Programming", "EEPROM: Programming Complete - 00:00"}));
+        }
+    }
+
     void organisationFollowsThePanel() {
         TWindowFixture f;
         f.WriteEnvironment(Env(QStringLiteral("93C46"), 2));

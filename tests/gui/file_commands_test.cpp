@@ -232,7 +232,13 @@ class FileCommandsTest : public QObject {
         TFileAnswers a{{}, {file}, entry};
         f.Log.OnFileDialog = a.Answer();
         w.SaveFlash->trigger();
-        const QString line = QStringLiteral("EEPROM: File Save Failed (") + w.DisplayName(file) + ")";
+        // The line says why, in the line itself.
+        const QString why = missingFolder
+                                ? QStringLiteral("Cannot create file \"") + file +
+                                      QStringLiteral("\": No such file or directory")
+                                : QStringLiteral("Tektronix cannot hold addresses above 0xFFFF, the "
+                                                 "data reach 0x1FFFF");
+        const QString line = QStringLiteral("EEPROM: File Save Failed (") + w.DisplayName(file) + "): " + why;
         QCOMPARE(f.LastLine(), line);
         QCOMPARE(w.StatusMessage(), QStringLiteral("2|") + line);
         QVERIFY(
@@ -279,7 +285,9 @@ class FileCommandsTest : public QObject {
         a.Files << f.Folder() + "/missing/dir/x.bin";
         w.EEPROM5->trigger();
         QCOMPARE(f.LastLine(), QStringLiteral("EEPROM: Binary File Save Failed (") +
-                                   w.DisplayName(f.Folder() + "/missing/dir/x.bin") + ")");
+                                   w.DisplayName(f.Folder() + "/missing/dir/x.bin") +
+                                   "): Cannot create file \"" + f.Folder() +
+                                   "/missing/dir/x.bin\": No such file or directory");
         QCOMPARE(QString::fromStdString(buf.FileName()), file);
         w.EEPROM5->trigger(); // cancelled
         QCOMPARE(f.LastLine(), QStringLiteral("EEPROM: Save Cancelled - 00:00"));

@@ -69,7 +69,20 @@ class FuseFormTest : public QObject {
         QCOMPARE(panel->WriteAllValue->NumBase(), ebHex);
         QCOMPARE(panel->WriteAllValue->MaxValue(), 255);
         QCOMPARE(panel->DeviceAddress->NumBase(), ebDec);
-        QCOMPARE(panel->DeviceAddress->MaxValue(), 15);
+        // The bus number is the chip's three address pins: 0..7, nothing else
+        // can be typed (8 to 15 would select no chip).
+        QCOMPARE(panel->DeviceAddress->MaxValue(), 7);
+        QVERIFY(panel->DeviceAddress->Validate());
+        panel->DeviceAddress->setFocus();
+        panel->DeviceAddress->selectAll();
+        QTest::keyClick(panel->DeviceAddress, Qt::Key_9);
+        QCOMPARE(panel->DeviceAddress->Value(), 0);
+        QTest::keyClick(panel->DeviceAddress, Qt::Key_7);
+        QCOMPARE(panel->DeviceAddress->Value(), 7);
+        QTest::keyClick(panel->DeviceAddress, Qt::Key_1); // 71
+        QCOMPARE(panel->DeviceAddress->Value(), 7);
+        QCOMPARE(panel->DeviceAddressValue(), 7);
+        panel->DeviceAddress->SetValue(0);
         QCOMPARE(panel->DevicePageSize->MaxValue(), 255);
         QCOMPARE(panel->ResetPolarityIndex(), 2);
         QCOMPARE(panel->ModeIndex(), 1);

@@ -244,6 +244,44 @@ class HexEditTest : public QObject {
         QCOMPARE(edit->Value(), 5);
     }
 
+    // MaxLength limits typing only: a value set or carried through a base
+    // change keeps every digit, so the value reads back exactly.
+    void maxLengthCutsNoValue() {
+        edit->SetMaxLength(8);
+        for (const int v : {0x1234, 0xFF, 0x100, 0x12345678, 0x7FFFFFFF, 256, 99999999}) {
+            edit->SetNumBase(ebHex);
+            edit->SetValue(v);
+            for (const TEditBase b : {ebBin, ebOct, ebDec, ebHex, ebBin, ebDec, ebOct, ebHex}) {
+                edit->SetNumBase(b);
+                QCOMPARE(edit->Value(), v);
+                QCOMPARE(edit->text(), edit->IntToBaseStr(v));
+            }
+            Leave(); // leaving rewrites the text: still whole
+            QCOMPARE(edit->Value(), v);
+        }
+        // Hex 1234 in binary is 13 digits, not the 8 the box takes by typing.
+        edit->SetNumBase(ebHex);
+        edit->SetValue(0x1234);
+        edit->SetNumBase(ebBin);
+        QCOMPARE(edit->text(), QStringLiteral("1001000110100"));
+
+        // Typing cannot grow a text past 8 digits, nor a longer one further.
+        edit->SetValue(256);
+        QCOMPARE(edit->text(), QStringLiteral("100000000"));
+        edit->setCursorPosition(9);
+        QTest::keyClick(edit.get(), Qt::Key_1);
+        QCOMPARE(edit->text(), QStringLiteral("100000000"));
+        edit->setSelection(8, 1); // replacing keeps the length: allowed
+        QTest::keyClick(edit.get(), Qt::Key_1);
+        QCOMPARE(edit->text(), QStringLiteral("100000001"));
+        QTest::keyClick(edit.get(), Qt::Key_Backspace);
+        QTest::keyClick(edit.get(), Qt::Key_Backspace);
+        QTest::keyClick(edit.get(), Qt::Key_1);
+        QCOMPARE(edit->text(), QStringLiteral("10000001"));
+        QTest::keyClick(edit.get(), Qt::Key_1);
+        QCOMPARE(edit->text(), QStringLiteral("10000001"));
+    }
+
     void valueRules() {
         edit->SetValue(-5);
         QCOMPARE(edit->text(), QStringLiteral("0"));

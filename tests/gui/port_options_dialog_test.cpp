@@ -107,13 +107,21 @@ class PortOptionsDialogTest : public QObject {
             if (n == 12) return "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
             return {};
         });
+        // What the system says of each device follows its path.
+        d->SetComPortDescriptions([](const std::string& Path) -> std::string {
+            return Path.find("FTDI") != std::string::npos
+                       ? "FT232R USB UART (FTDI), USB 0403:6001, serial A1B2C3"
+                       : "";
+        });
         for (const char* p : {"COM1", "COM12", "COM5", "ttyUSB0"})
             d->SetupPortsLpt(p);
         QVERIFY(d->Execute(11, 0, 0, 0));
         QCOMPARE(shown, (QStringList{"COM1 = /dev/ttyS0",
-                                     "COM12 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
+                                     "COM12 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0  "
+                                     "(FT232R USB UART (FTDI), USB 0403:6001, serial A1B2C3)",
                                      "COM5", "ttyUSB0"}));
-        QCOMPARE(tip, QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0"));
+        QCOMPARE(tip, QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0\n"
+                                     "FT232R USB UART (FTDI), USB 0403:6001, serial A1B2C3"));
         QCOMPARE(preselected, 1);
         QCOMPARE(d->GetPort(), 11);
         QCOMPARE(d->Entry(1), QStringLiteral("COM12"));

@@ -3,19 +3,48 @@
 // reads and flushes, and the errors of a closed or missing port.
 #include "errors/errors.h"
 #include "ports/com_port.h"
+#include "ports/port_holders.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
+
+// The flags a fresh USB adapter or an earlier program may leave on a line:
+// software and hardware flow control, CR/NL translation both ways, line
+// editing, echo, signals, hang-up on close.
+void DirtyTheLine(const std::string& Slave) {
+    const int fd = open(Slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ASSERT_EQ(tcgetattr(fd, &t), 0);
+    t.c_iflag |= IXON | IXOFF | IXANY | ICRNL | INLCR | ISTRIP;
+    t.c_oflag |= OPOST | ONLCR | OCRNL;
+    t.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+    t.c_cflag |= CRTSCTS | HUPCL;
+    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+    close(fd);
+}
+
+termios LineSettings(const std::string& Slave) {
+    termios t{};
+    const int fd = open(Slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(tcgetattr(fd, &t), 0);
+    close(fd);
+    return t;
+}
 
 // A pseudo-terminal whose master end the test plays.
 class TPty {
@@ -30,14 +59,15 @@ class TPty {
         fcntl(FMaster, F_SETFL, fcntl(FMaster, F_GETFL) | O_NONBLOCK);
     }
     ~TPty() { close(FMaster); }
+    int Master() const { return FMaster; }
     const std::string& Path() const { return FPath; }
     void Send(const std::string& s) {
         ASSERT_EQ(write(FMaster, s.data(), s.size()), static_cast<ssize_t>(s.size()));
     }
-    // What the port has sent, waiting up to 1 s for Count bytes.
-    std::string Take(std::size_t Count) {
+    // What the port has sent, waiting up to Wait for Count bytes.
+    std::string Take(std::size_t Count, std::chrono::milliseconds Wait = 1s) {
         std::string out;
-        const auto end = std::chrono::steady_clock::now() + 1s;
+        const auto end = std::chrono::steady_clock::now() + Wait;
         while (out.size() < Count && std::chrono::steady_clock::now() < end) {
             pollfd p{FMaster, POLLIN, 0};
             if (poll(&p, 1, 50) <= 0) continue;
@@ -164,6 +194,77 @@ TEST(ComPortPty, ErrorsOfMissingDevicesAndClosedPorts) {
     port.SetDeviceName(file);
     EXPECT_EQ(ComErrorOf([&] { port.Open(); }), file + ": not a serial device");
     std::filesystem::remove(file);
+}
+
+// Whatever the line was left with, the port carries every byte value
+// unchanged both ways: nothing swallowed as flow control (0x11, 0x13),
+// nothing translated (0x0D, 0x0A), nothing echoed.
+TEST(ComPortPty, EveryByteValueWhateverThePreviousProgramLeft) {
+    TPty pty;
+    DirtyTheLine(pty.Path());
+    TComPort port;
+    port.SetDeviceName(pty.Path());
+    port.Open();
+    const termios t = LineSettings(pty.Path());
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | ISTRIP), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(t.c_cflag & (CRTSCTS | HUPCL), 0u);
+
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all.push_back(static_cast<char>(i));
+    all += "\x13\x11\r\n\x13"; // the dangerous ones once more, after each other
+    port.WriteString(all);
+    port.Flush();
+    EXPECT_EQ(pty.Take(all.size()), all);
+
+    pty.Send(all);
+    std::string back(all.size(), '\0');
+    EXPECT_EQ(port.Read(back.data(), back.size(), true), all.size());
+    EXPECT_EQ(back, all);
+    EXPECT_EQ(pty.Take(1, 50ms), ""); // no echo
+}
+
+// Another process holding the port (a terminal program, here a child that
+// took the lock) makes the open fail with a message naming the device and
+// the holder, instead of two programs reading the same replies.
+TEST(ComPortPty, APortHeldByAnotherProcessIsRefused) {
+    TPty pty;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int fd = open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const char ok = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? '1' : '0';
+        [[maybe_unused]] const ssize_t n = write(ready[1], &ok, 1);
+        pause(); // until the test ends it
+        _exit(0);
+    }
+    close(ready[1]);
+    char ok = '0';
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    close(ready[0]);
+    ASSERT_EQ(ok, '1');
+
+    TComPort port;
+    port.SetDeviceName(pty.Path());
+    const std::string message = ComErrorOf([&] { port.Open(); });
+    EXPECT_FALSE(port.Active());
+    EXPECT_EQ(message.rfind(pty.Path() + ": in use by another program (", 0), 0u) << message;
+    EXPECT_NE(message.find("process " + std::to_string(child) + ")"), std::string::npos) << message;
+    EXPECT_NE(message.find("close it and try again"), std::string::npos) << message;
+
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    // Once the holder is gone the port opens.
+    EXPECT_NO_THROW(port.Open());
+    // ... and now a second port object of this program is the one refused.
+    TComPort second;
+    second.SetDeviceName(pty.Path());
+    EXPECT_EQ(ComErrorOf([&] { second.Open(); }),
+              pty.Path() + ": already in use by this program (process " + std::to_string(getpid()) + ")");
 }
 
 TEST(ComPortPty, DiscardsWhatWasPendingAtOpen) {

@@ -1,6 +1,7 @@
 // Port names and the table that maps them to device paths.
 #include "ports/com_port_table.h"
 #include "ports/serial_device.h"
+#include "ports/serial_port_list.h"
 
 #include <gtest/gtest.h>
 

@@ -220,3 +220,38 @@ TEST(Ch341Trace, ATraceFileThatCannotBeWrittenFailsTheOpen) {
 }
 
 } // namespace
+
+namespace {
+
+// The write-cycle bound a CH341A run works with, from its information lines,
+// after the settings Stored carry over from earlier runs (and back).
+std::string WriteCycleLimitOf(const char* Device, TISPSettings& Stored) {
+    TCh341Rig rig(Device);
+    for (const auto& s : Stored.Settings())
+        rig.Settings.SetSetting(s.Module, s.Name, s.Scope, s.Value);
+    rig.Open();
+    rig.Driver->ShowStatus("");
+    std::string limit;
+    for (const auto& line : rig.Host.Shown.back().Lines)
+        if (line.rfind("Write Cycle Limit: ", 0) == 0) limit = line.substr(19);
+    rig.Driver->HardwareClose();
+    for (const auto& s : rig.Settings.Settings())
+        Stored.SetSetting(s.Module, s.Name, s.Scope, s.Value);
+    return limit;
+}
+
+} // namespace
+
+TEST(Ch341Settings, OneDevicesWriteTimeIsNotCarriedToTheNext) {
+    TISPSettings stored;
+    EXPECT_EQ(WriteCycleLimitOf("93C86", stored), "14 ms");  // 2 x 2 ms + 10
+    EXPECT_EQ(WriteCycleLimitOf("24C256", stored), "20 ms"); // its own 5 ms, not the 93C86's
+    // A time stored by an older version without the mark is a device default.
+    stored.SetSetting("CH341A (USB)", "EEPROMtime", ss_global, std::int32_t{2});
+    EXPECT_EQ(WriteCycleLimitOf("24C256", stored), "20 ms");
+    // A chosen time holds for every device.
+    stored.SetSetting("CH341A (USB)", "EEPROMtime", ss_global, std::int32_t{12});
+    stored.SetSetting("CH341A (USB)", "EEPROMtimeChosen", ss_global, std::int32_t{1});
+    EXPECT_EQ(WriteCycleLimitOf("93C86", stored), "34 ms");
+    EXPECT_EQ(WriteCycleLimitOf("24C256", stored), "34 ms");
+}

@@ -3,6 +3,7 @@
 // the open's line sequence in real time (4 x 250 ms); differences over the
 // pty are covered by pty_end_to_end_test.cpp with the pauses skipped.
 #include "cli/cli_command.h"
+#include "cli/data_file_load.h"
 #include "unit_process.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,20 @@ TEST(CliOverPty, ProgramsAndVerifiesASampleFile) {
     EXPECT_EQ(code, 0) << err.str();
     EXPECT_NE(out.str().find("EEPROM: Programming Complete - 00:0"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("EEPROM: Verify Complete - 00:0"), std::string::npos) << out.str();
+
+    // A persistent /dev/serial/by-id name is a link like any other; the data
+    // to verify against come from standard input.
+    const std::string byId = dir + "/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    std::filesystem::create_directories(dir + "/by-id");
+    std::filesystem::create_symlink(unit.Path(), byId);
+    std::ifstream hex(dir + "/sample.hex");
+    SetCliInput(&hex);
+    std::ostringstream out2, err2;
+    code = RunCli({"verify", "--device", "24C256", "--port", byId, "--file", "-"}, out2, err2);
+    SetCliInput(nullptr);
+    EXPECT_EQ(code, 0) << err2.str();
+    EXPECT_EQ(out2.str(), "");
+    EXPECT_NE(err2.str().find("EEPROM: Verify Complete - 00:0"), std::string::npos) << err2.str();
 
     unsetenv("NORVOISP_REGISTRY");
     std::filesystem::remove_all(dir);

@@ -91,7 +91,7 @@ TEST(SerialConnection, ProbeRepliesAndSilence) {
     }
 }
 
-TEST(SerialConnection, WriteDelayDefaultsToTheDevicesAndIsSaved) {
+TEST(SerialConnection, WriteDelayDefaultsToTheDevicesAndIsNotFrozen) {
     for (const auto& [name, expected] :
          {std::pair<const char*, int>{"24C64", 5}, {"25C640", 5}, {"93C86", 2}}) {
         TSimRig rig(name);
@@ -99,11 +99,14 @@ TEST(SerialConnection, WriteDelayDefaultsToTheDevicesAndIsSaved) {
         rig.Driver->HardwareOpen();
         EXPECT_EQ(rig.Driver->EEPROMTime, expected) << name;
         rig.Driver->HardwareClose();
-        EXPECT_EQ(rig.Settings.GetInteger("NORVO ISP (SIM)", "EEPROMtime", -1), expected) << name;
+        // Not the operator's choice: stored as 0, "the device's".
+        EXPECT_EQ(rig.Settings.GetInteger("NORVO ISP (SIM)", "EEPROMtime", -1), 0) << name;
+        EXPECT_EQ(rig.Settings.GetInteger("NORVO ISP (SIM)", "EEPROMtimeChosen", -1), 0) << name;
     }
-    // A stored delay and clock speed reach the unit.
+    // A chosen delay and clock speed reach the unit.
     TSimRig rig("24C02");
     rig.Settings.SetSetting("NORVO ISP (SIM)", "EEPROMtime", ss_global, std::int32_t{7});
+    rig.Settings.SetSetting("NORVO ISP (SIM)", "EEPROMtimeChosen", ss_global, std::int32_t{1});
     rig.Settings.SetSetting("NORVO ISP (SIM)", "Clockspeed", ss_global, std::int32_t{32});
     rig.Driver->HardwareOpen();
     EXPECT_EQ(rig.Commands().back(), "E20");
@@ -111,6 +114,55 @@ TEST(SerialConnection, WriteDelayDefaultsToTheDevicesAndIsSaved) {
     rig.Driver->ProgramFlash(rig.Buffer);
     EXPECT_EQ(rig.Commands()[3], "D07");
     EXPECT_EQ(rig.Driver->Unit().WriteDelayMs(), 7);
+    rig.Driver->HardwareClose();
+    EXPECT_EQ(rig.Settings.GetInteger("NORVO ISP (SIM)", "EEPROMtime", -1), 7);
+}
+
+// One run with a 93C86 (2 ms) must not leave 2 ms for the 24C and 25C parts
+// after it: each open takes its device's delay unless the operator chose
+// one, and a chosen one holds for every device. The settings go from run to
+// run as the registry carries them.
+TEST(SerialConnection, OneDevicesWriteDelayIsNotCarriedToTheNext) {
+    TISPSettings registry;
+    auto carry = [](const TISPSettings& From, TISPSettings& To) {
+        for (const auto& s : From.Settings())
+            To.SetSetting(s.Module, s.Name, s.Scope, s.Value);
+    };
+    // A program run (the "D" command sent, if any), or an options dialog
+    // returning Chosen (the delay the dialog showed).
+    auto run = [&](const char* Device, int Chosen = -1) {
+        TSimRig rig(Device);
+        carry(registry, rig.Settings);
+        rig.Open();
+        int shown = -1;
+        std::string d;
+        if (Chosen >= 0) {
+            rig.Host.DialogSetup = [&shown, Chosen](TFakeDialog& Dialog) {
+                Dialog.EEPROM = static_cast<std::uint8_t>(Chosen);
+                Dialog.ShownEEPROM = &shown;
+            };
+            rig.Driver->AskOptions();
+            d = "shown " + std::to_string(shown);
+        } else {
+            rig.Driver->ProgramFlash(rig.Buffer);
+            for (const auto& c : rig.Commands())
+                if (c[0] == 'D') d = c;
+        }
+        rig.Driver->HardwareClose();
+        carry(rig.Settings, registry);
+        return d;
+    };
+    EXPECT_EQ(run("93C86"), "");     // Microwire sends no write delay
+    EXPECT_EQ(run("24C256"), "D05"); // not the 93C86's 2 ms
+    EXPECT_EQ(run("25C640"), "D05");
+    // The dialog shows 0 ("the device's") and the operator chooses 12 ms.
+    EXPECT_EQ(run("93C86", 12), "shown 0");
+    EXPECT_EQ(run("24C256"), "D0C");
+    EXPECT_EQ(run("25C640"), "D0C");
+    // The dialog shows the choice; 0 gives the delay back to each device.
+    EXPECT_EQ(run("24C02", 0), "shown 12");
+    EXPECT_EQ(run("25C640"), "D05");
+    EXPECT_EQ(registry.GetInteger("NORVO ISP (SIM)", "EEPROMtime", -1), 0);
 }
 
 TEST(SerialConnection, PortNamesFollowTheStoredIndex) {

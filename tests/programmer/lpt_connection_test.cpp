@@ -210,10 +210,10 @@ TEST(LptSimKind, TheEnvironmentChoosesTheSimulatedPort) {
     }
     TEnv bad("NORVOISP_LPT_SIM", "yes");
     EXPECT_EQ(MessageOf([] { TSimLptSetup::FromEnvironment(); }),
-              "NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp or 3bc (it is \"yes\")");
+              "NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp, 3bc or ppdev (it is \"yes\")");
     // The registered kind reports it when a driver is made.
     EXPECT_EQ(MessageOf([] { GetNewHardwareInstance(GetHardwareIndex("Norvo ISP (LPT)")); }),
-              "NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp or 3bc (it is \"yes\")");
+              "NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp, 3bc or ppdev (it is \"yes\")");
 }
 
 TEST(LptSimKind, TheRegisteredKindProgramsOnTheSimulatedPort) {

@@ -25,10 +25,13 @@ struct TCase {
     const char* Device;
     int Organisation;
     double MaxSeconds; // simulated time of program + read + verify
+    // Through the ppdev backend over the kernel's driver simulated, as an
+    // ordinary user reaches the computer's port.
+    bool Ppdev = false;
 };
 
 void PrintTo(const TCase& c, std::ostream* os) {
-    *os << c.Device;
+    *os << c.Device << (c.Ppdev ? " through ppdev" : "");
 }
 
 class LptEndToEnd : public ::testing::TestWithParam<TCase> {};
@@ -39,8 +42,14 @@ std::uint8_t Pattern(std::uint32_t i) {
 
 TEST_P(LptEndToEnd, ProgramReadVerifyAndADifference) {
     const TCase c = GetParam();
-    TLptRig rig(c.Device, {}, c.Organisation);
+    TSimLptSetup setup;
+    setup.Ppdev = c.Ppdev;
+    TLptRig rig(c.Device, setup, c.Organisation);
     rig.Open();
+    if (c.Ppdev) {
+        EXPECT_TRUE(rig.Port().PpdevCalls().Claimed("/dev/parport0"));
+        EXPECT_EQ(rig.Port().Lpt().MaxLptMode(), LPT_PS2_MODE); // what ppdev leaves reachable
+    }
     rig.FillBuffer(Pattern);
     rig.Driver.ProgramFlash(rig.Buffer);
     EXPECT_EQ(rig.Chip().Memory(), rig.Buffer.HexData);
@@ -56,13 +65,25 @@ TEST_P(LptEndToEnd, ProgramReadVerifyAndADifference) {
     EXPECT_THROW(rig.Driver.VerifyFlash(rig.Buffer), EVerifyError);
     EXPECT_EQ(rig.Buffer.GetStatus(5), TProgStatus(ps_failed));
     EXPECT_EQ(rig.Buffer.GetStatus(6), TProgStatus(ps_verified));
+    if (c.Ppdev) {
+        // Every access went through the requests, none around them.
+        EXPECT_EQ(rig.Port().Io().Accesses(), 0u);
+        EXPECT_GT(rig.Port().PpdevCalls().Calls(), 10000u);
+    }
     rig.Driver.HardwareClose();
+    if (c.Ppdev) {
+        EXPECT_FALSE(rig.Port().PpdevCalls().Claimed("/dev/parport0"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, LptEndToEnd,
                          ::testing::Values(TCase{"24C256", 16, 20.0}, TCase{"25C040", 16, 2.0},
-                                           TCase{"93C46", 16, 3.0}),
-                         [](const auto& Param) { return std::string(Param.param.Device); });
+                                           TCase{"93C46", 16, 3.0}, TCase{"24C16", 16, 5.0, true},
+                                           TCase{"93C46", 8, 3.0, true}),
+                         [](const auto& Param) {
+                             return std::string(Param.param.Device) + (Param.param.Ppdev ? "Ppdev" : "") +
+                                    (Param.param.Organisation == 8 ? "x8" : "");
+                         });
 
 // ---------------------------------------------------------------- the command line
 
@@ -158,7 +179,16 @@ TEST(LptCli, ProgramsReadsAndVerifiesOnTheSimulatedPort) {
     run = RunCli({"erase", "--device", "24C02", "--hardware", "Norvo ISP (LPT)"},
                  {"NORVOISP_LPT_SIM=yes", "NORVOISP_REGISTRY=" + dir + "/registry.reg"}, dir);
     EXPECT_EQ(run.Code, 1);
-    EXPECT_EQ(run.Err, "NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp or 3bc (it is \"yes\")\n");
+    EXPECT_EQ(run.Err, "NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp, 3bc or ppdev (it is \"yes\")\n");
+
+    // The same port reached through ppdev.
+    run = RunCli(
+        {"verify", "--device", "24C16", "--hardware", "Norvo ISP (LPT)", "--file", dir + "/sample.hex",
+         "--quiet"},
+        {"NORVOISP_LPT_SIM=ppdev", "NORVOISP_REGISTRY=" + dir + "/registry.reg", "NORVOISP_SIM_IMAGE=" + dir},
+        dir);
+    EXPECT_EQ(run.Code, 0) << run.Err;
+    EXPECT_NE(run.Out.find("EEPROM: Verify Complete - "), std::string::npos) << run.Out;
     std::filesystem::remove_all(dir);
 }
 

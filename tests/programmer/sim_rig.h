@@ -30,11 +30,13 @@ struct TFakeDialog : TPortOptionsDialog {
     std::uint8_t EEPROM = 0;
     std::uint8_t Flash = 0;
     int ExecutedWith = -99;
+    int* ShownEEPROM = nullptr; // where the write delay the dialog is shown goes
     void SetupPortsLpt(const std::string& PortName) override {
         if (Listed) Listed->push_back(PortName);
     }
-    bool Execute(int selected, int, std::uint8_t, std::uint8_t) override {
+    bool Execute(int selected, int, std::uint8_t, std::uint8_t AEEPROMTime) override {
         ExecutedWith = selected;
+        if (ShownEEPROM) *ShownEEPROM = AEEPROMTime;
         return Ok;
     }
     int GetPortLpt() override { return Port; }

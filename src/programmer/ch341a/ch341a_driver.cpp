@@ -164,7 +164,6 @@ void TCh341A::Open() {
 bool TCh341A::HardwareOpen() {
     LoadSettings();
     Guarded([&] { Open(); });
-    if (EEPROMTime == 0 && FDevice) EEPROMTime = static_cast<std::uint8_t>(FDevice->EEPROMTime());
     return true;
 }
 
@@ -251,15 +250,18 @@ std::string TCh341A::HardwareStatus() {
 }
 
 void TCh341A::LoadSettings() {
-    const int defaultTime = FDevice ? FDevice->EEPROMTime() : 0;
+    // A write time is kept only when the operator chose it; a stored value
+    // without the mark is the device default an older version saved, and
+    // would hold every later device to the first one's time.
+    EEPROMTime = 0;
     if (TISPSettings* s = SaveLocation()) {
         UsbPath = s->GetString(HardwareName(), "USBPATH", "");
         I2CSpeedKHz = s->GetInteger(HardwareName(), "I2CSpeed", 400);
-        EEPROMTime = static_cast<std::uint8_t>(s->GetInteger(HardwareName(), "EEPROMtime", defaultTime));
+        if (s->GetInteger(HardwareName(), "EEPROMtimeChosen", 0) != 0)
+            EEPROMTime = static_cast<std::uint8_t>(s->GetInteger(HardwareName(), "EEPROMtime", 0));
     } else {
         UsbPath.clear();
         I2CSpeedKHz = 400;
-        EEPROMTime = static_cast<std::uint8_t>(defaultTime);
     }
 }
 
@@ -269,6 +271,7 @@ void TCh341A::SaveSettings() {
     s->SetSetting(HardwareName(), "USBPATH", ss_global, UsbPath);
     s->SetSetting(HardwareName(), "I2CSpeed", ss_global, static_cast<std::int32_t>(I2CSpeedKHz));
     s->SetSetting(HardwareName(), "EEPROMtime", ss_global, static_cast<std::int32_t>(EEPROMTime));
+    s->SetSetting(HardwareName(), "EEPROMtimeChosen", ss_global, std::int32_t{EEPROMTime != 0 ? 1 : 0});
 }
 
 void TCh341A::AskOptions() {

@@ -7,8 +7,9 @@
 // Settings, in the section named after the kind:
 //   "USBPATH"     where the board is plugged in ("1-1.4"); empty = the first found
 //   "I2CSpeed"    I2C clock in kHz: 20, 100, 400 or 750 (default 400)
-//   "EEPROMtime"  the write time in ms the write-cycle polls are bounded by;
-//                 0 or absent = the device's
+//   "EEPROMtime"  the write time in ms the write-cycle polls are bounded by,
+//                 when "EEPROMtimeChosen" is 1 (the operator chose it);
+//                 otherwise each device's own
 //
 // NORVOISP_CH341_TRACE=FILE appends every bulk transfer to FILE as a line
 // ("OUT aa 74 80 a0 ...", "IN 00 ...").
@@ -76,7 +77,7 @@ class TCh341A : public TISPProgrammer {
 
     std::string UsbPath;
     int I2CSpeedKHz = 400;
-    std::uint8_t EEPROMTime = 0;
+    std::uint8_t EEPROMTime = 0; // the operator's choice in ms; 0 = each device's own
 
   private:
     TFamilyAlgorithms Algorithms();

@@ -1,10 +1,13 @@
 #include "programmer/simulated/sim_parallel_port.h"
 
 #include "errors/errors.h"
+#include "ports/ppdev_io.h"
 
 #include <cstdlib>
 
 namespace {
+
+constexpr char kPpdevDevice[] = "/dev/parport0";
 
 std::unique_ptr<TSimLptIo> MakeIo(const TSimLptSetup& Setup, TSimLptCable& Cable) {
     auto io = std::make_unique<TSimLptIo>();
@@ -35,6 +38,8 @@ std::optional<TSimLptSetup> TSimLptSetup::FromEnvironment() {
     TSimLptSetup setup;
     if (value == "1" || value == "ecp")
         setup.Kind = TSimLptKind::Ecp;
+    else if (value == "ppdev")
+        setup.Ppdev = true;
     else if (value == "epp")
         setup.Kind = TSimLptKind::Epp;
     else if (value == "ps2")
@@ -45,7 +50,7 @@ std::optional<TSimLptSetup> TSimLptSetup::FromEnvironment() {
         setup.Kind = TSimLptKind::ThreeRegisters;
         setup.Base = 0x3BC;
     } else
-        throw EISPException("NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp or 3bc (it is \"" +
+        throw EISPException("NORVOISP_LPT_SIM must be 1, ecp, epp, ps2, spp, 3bc or ppdev (it is \"" +
                                 std::string(raw) + "\")",
                             false, "");
     return setup;
@@ -53,10 +58,15 @@ std::optional<TSimLptSetup> TSimLptSetup::FromEnvironment() {
 
 TSimParallelPort::TSimParallelPort(TSimLptSetup Setup)
     : FSetup(std::move(Setup)), FUnit(FSetup.Unit), FPins(FUnit, FSetup.Pins), FCable(FPins, FSetup.IoTime),
-      FClock(FUnit.Clock()), FIo(nullptr), FPort([this] {
+      FClock(FUnit.Clock()), FIo(nullptr), FPort([this]() -> std::unique_ptr<TVicLPT> {
           auto io = MakeIo(FSetup, FCable);
           FIo = io.get();
-          return std::make_unique<TVicLPT>(std::move(io), FSetup.DiscoveryRoot);
+          if (!FSetup.Ppdev) return std::make_unique<TVicLPT>(std::move(io), FSetup.DiscoveryRoot);
+          FPpdev.AddDevice(kPpdevDevice, *io->PortAt(FSetup.Base));
+          FBus = std::move(io);
+          std::vector<TPpdevPort> ports{{0, kPpdevDevice, FSetup.Base}};
+          return std::make_unique<TVicLPT>(std::make_unique<TPpdevIo>(std::move(ports), FPpdev),
+                                           FSetup.DiscoveryRoot);
       }()) {}
 
 TSimParallelPort::~TSimParallelPort() = default;

@@ -9,13 +9,19 @@
 // unless a discovery root is given). Time runs on the unit's virtual clock:
 // one I/O access is one microsecond, pauses move the clock.
 //
+// The port object reaches the port either directly at its registers, or
+// through the ppdev backend over the kernel's ppdev driver simulated
+// (TSimPpdevCalls, device /dev/parport0), as a program without root does.
+//
 // NORVOISP_LPT_SIM selects it for "Norvo ISP (LPT)": "1" or "ecp" (an ECP
-// port at 0x378), "epp", "ps2", "spp" (at 0x378) or "3bc" (the three-register
-// port at 0x3BC); unset, empty or "0": the computer's own printer port.
+// port at 0x378), "epp", "ps2", "spp" (at 0x378), "3bc" (the three-register
+// port at 0x3BC) or "ppdev" (the ECP port at 0x378 through ppdev); unset,
+// empty or "0": the computer's own printer port.
 #pragma once
 
 #include "pin_link.h"
 #include "ports/sim_lpt_io.h"
+#include "ports/sim_ppdev_calls.h"
 #include "programmer/simulated/sim_lpt_cable.h"
 #include "programmer/unit/vic_lpt_port.h"
 #include "unit.h"
@@ -37,6 +43,9 @@ struct TSimLptSetup {
     TUnitConfig Unit;
     TPinLinkConfig Pins;
     TSimDuration IoTime = std::chrono::microseconds(1);
+    // Through the ppdev backend: the unit's port is /dev/parport0 (the
+    // other ports are not reachable that way).
+    bool Ppdev = false;
 
     // The setup NORVOISP_LPT_SIM asks for; nullopt when it asks for none.
     // Raises EISPException naming the variable for a value it does not know.
@@ -60,7 +69,10 @@ class TSimParallelPort : public TParallelPort {
     TProgrammerUnit& Unit() { return FUnit; }
     TPinLink& Pins() { return FPins; }
     TSimLptCable& Cable() { return FCable; }
+    // The simulated I/O bus the ports sit on (direct access goes through it).
     TSimLptIo& Io() { return *FIo; }
+    // The simulated ppdev driver (with Setup.Ppdev).
+    TSimPpdevCalls& PpdevCalls() { return FPpdev; }
     TVicLPT& Lpt() { return FPort.Lpt(); }
     // The unit's clock, as the driver's time base.
     TLinkClock& Clock() { return FClock; }
@@ -72,6 +84,8 @@ class TSimParallelPort : public TParallelPort {
     TPinLink FPins;
     TSimLptCable FCable;
     TSimUnitClock FClock;
-    TSimLptIo* FIo; // owned by FPort's TVicLPT
+    TSimPpdevCalls FPpdev;
+    std::unique_ptr<TSimLptIo> FBus; // the ports, when the port object reaches them through ppdev
+    TSimLptIo* FIo;                  // owned by FPort's TVicLPT, or FBus
     TVicLptPort FPort;
 };

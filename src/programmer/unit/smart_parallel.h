@@ -143,6 +143,20 @@ class TSmartParallel : public TISPProgrammer {
     std::uint8_t EEPROMTime = 0;
     bool DriverOpen = false;
 
+    // The write delay is the operator's choice (from the options dialog or
+    // the command line), kept in the settings; otherwise every open takes
+    // the selected device's default, so one device's delay is never carried
+    // over to another. "EEPROMtimeChosen" marks a chosen value; a stored
+    // "EEPROMtime" without it (as older versions wrote every device's
+    // default) stands for the device's default.
+    bool EEPROMTimeChosen() const { return FEEPROMTimeChosen; }
+    // The delay the options dialog shows: the chosen one, or 0 (the device's).
+    std::uint8_t OptionsEEPROMTime() const { return FEEPROMTimeChosen ? EEPROMTime : 0; }
+    // The delay the options dialog returned: 0 gives the choice back to the device.
+    void ChooseEEPROMTime(std::uint8_t Value);
+    static constexpr char kEEPROMTimeKey[] = "EEPROMtime";
+    static constexpr char kEEPROMTimeChosenKey[] = "EEPROMtimeChosen";
+
     // Pauses of the parallel open.
     static constexpr auto kPowerSettle = std::chrono::milliseconds(300);
     static constexpr auto kResetPulse = std::chrono::milliseconds(500);
@@ -164,6 +178,7 @@ class TSmartParallel : public TISPProgrammer {
     int FPARR = 0;
     int FRESET = 0;
     int FMaxReadTimeOut = 0;
+    bool FEEPROMTimeChosen = false;
     int FMaxWriteTimeOut = 0;
     std::uint8_t FBitSize = 0;
     std::uint8_t FSHiftLeft = 0;

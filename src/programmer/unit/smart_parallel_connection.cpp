@@ -181,14 +181,20 @@ void TSmartParallel::Run(std::uint8_t pol) {
 void TSmartParallel::LoadSettings() {
     TISPSettings* s = SaveLocation();
     const int defaultTime = FDevice ? FDevice->EEPROMTime() : 0;
+    ABasePort = 0;
+    EEPROMTime = static_cast<std::uint8_t>(defaultTime);
+    FEEPROMTimeChosen = false;
+    ClockSpeed = 1;
     if (s) {
         ABasePort = static_cast<std::uint16_t>(s->GetInteger(HardwareName(), "BASEPORT", 0));
-        EEPROMTime = static_cast<std::uint8_t>(s->GetInteger(HardwareName(), "EEPROMtime", defaultTime));
+        if (s->GetInteger(HardwareName(), kEEPROMTimeChosenKey, 0) != 0) {
+            const auto chosen = static_cast<std::uint8_t>(s->GetInteger(HardwareName(), kEEPROMTimeKey, 0));
+            if (chosen != 0) {
+                EEPROMTime = chosen;
+                FEEPROMTimeChosen = true;
+            }
+        }
         ClockSpeed = s->GetInteger(HardwareName(), "Clockspeed", 1);
-    } else {
-        ABasePort = 0;
-        EEPROMTime = static_cast<std::uint8_t>(defaultTime);
-        ClockSpeed = 1;
     }
     FMaxReadTimeOut = 50000;
     FMaxWriteTimeOut = 50000;
@@ -198,8 +204,16 @@ void TSmartParallel::SaveSettings() {
     TISPSettings* s = SaveLocation();
     if (!s) return;
     s->SetSetting(HardwareName(), "BASEPORT", ss_global, static_cast<std::int32_t>(ABasePort));
-    s->SetSetting(HardwareName(), "EEPROMtime", ss_global, static_cast<std::int32_t>(EEPROMTime));
+    // 0 stands for the device's default, also to older versions reading this.
+    s->SetSetting(HardwareName(), kEEPROMTimeKey, ss_global,
+                  static_cast<std::int32_t>(FEEPROMTimeChosen ? EEPROMTime : 0));
+    s->SetSetting(HardwareName(), kEEPROMTimeChosenKey, ss_global, std::int32_t{FEEPROMTimeChosen ? 1 : 0});
     s->SetSetting(HardwareName(), "Clockspeed", ss_global, static_cast<std::int32_t>(ClockSpeed));
+}
+
+void TSmartParallel::ChooseEEPROMTime(std::uint8_t Value) {
+    FEEPROMTimeChosen = Value != 0;
+    EEPROMTime = Value != 0 ? Value : static_cast<std::uint8_t>(FDevice ? FDevice->EEPROMTime() : 0);
 }
 
 void TSmartParallel::AskOptions() {
@@ -210,9 +224,9 @@ void TSmartParallel::AskOptions() {
     const int ports = Port ? Port->NumLPTs() : 0;
     for (int i = 1; i <= ports; ++i)
         dialog->SetupPortsLpt("LPT" + std::to_string(i));
-    if (!dialog->Execute(ABasePort, 0, FlashTime, EEPROMTime)) throw EAbort("Cancelled");
+    if (!dialog->Execute(ABasePort, 0, FlashTime, OptionsEEPROMTime())) throw EAbort("Cancelled");
     ABasePort = static_cast<std::uint16_t>(dialog->GetPortLpt());
-    EEPROMTime = dialog->GetEEPROMTime();
+    ChooseEEPROMTime(dialog->GetEEPROMTime());
     FlashTime = dialog->GetFlashTime();
     SaveSettings();
     HardwareClose();

@@ -209,10 +209,10 @@ void TSmartSerial::AskOptions() {
     FCommDriver->EnumComDevicesFromRegistry(names);
     for (const auto& name : names)
         dialog->SetupPortsLpt(name);
-    if (!dialog->Execute(ABasePort, 0, FlashTime, EEPROMTime)) return;
+    if (!dialog->Execute(ABasePort, 0, FlashTime, OptionsEEPROMTime())) return;
     const int chosen = dialog->GetPort();
     if (chosen >= 0) ABasePort = static_cast<std::uint16_t>(chosen);
-    EEPROMTime = dialog->GetEEPROMTime();
+    ChooseEEPROMTime(dialog->GetEEPROMTime());
     FlashTime = dialog->GetFlashTime();
     SaveSettings();
     HardwareClose();

@@ -1,7 +1,7 @@
 #include "programmer/unit/vic_lpt_port.h"
 
 #include "errors/errors.h"
-#include "ports/dev_port_io.h"
+#include "ports/system_lpt_io.h"
 
 void TVicLptPort::SetActive(int Value) {
     FLpt->SetActive(static_cast<std::uint8_t>(Value <= 0 ? 0 : Value > 255 ? 255 : Value));
@@ -14,6 +14,7 @@ void TVicLptPort::SetCurrentLPT(int Number) {
 }
 
 std::unique_ptr<TParallelPort> NewSystemParallelPort() {
+    const TSystemLptPaths paths = TSystemLptPaths::FromEnvironment();
     return std::make_unique<TVicLptPort>(
-        std::make_unique<TVicLPT>(std::make_unique<TDevPortIo>(TDevPortPaths::FromEnvironment()), "/"));
+        std::make_unique<TVicLPT>(std::make_unique<TSystemLptIo>(paths), paths.DiscoveryRoot));
 }

@@ -1,6 +1,6 @@
 // The printer port object (TVicLPT) as the parallel driver's port, and the
-// printer port of this computer: TVicLPT over /dev/port with discovery from
-// /proc.
+// printer port of this computer: TVicLPT over ppdev with /dev/port as the
+// fall-back (TSystemLptIo), with discovery from /proc.
 #pragma once
 
 #include "ports/vic_lpt.h"

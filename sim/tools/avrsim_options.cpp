@@ -1,9 +1,8 @@
 #include "tools/avrsim_options.h"
 
 #include "errors/errors.h"
-#include "tools/option_number.h"
+#include "tools/chip_options.h"
 
-#include <chrono>
 #include <sys/stat.h>
 
 TAvrSimOptions ParseAvrSimOptions(const std::vector<std::string>& Args) {
@@ -14,7 +13,9 @@ TAvrSimOptions ParseAvrSimOptions(const std::vector<std::string>& Args) {
             if (i + 1 >= Args.size()) throw Exception("Option " + opt + " needs a value");
             return Args[++i];
         };
-        if (opt == "--help" || opt == "-h") {
+        if (ParseChipOption(opt, value, o.ChipOptions)) {
+            // --org, --bus, --write-time, --status
+        } else if (opt == "--help" || opt == "-h") {
             o.Help = true;
         } else if (opt == "--chip") {
             o.Chip = value();
@@ -24,17 +25,6 @@ TAvrSimOptions ParseAvrSimOptions(const std::vector<std::string>& Args) {
             o.Image = value();
         } else if (opt == "--link") {
             o.Link = value();
-        } else if (opt == "--org") {
-            const auto org = OptionNumber(opt, value(), 16);
-            if (org != 8 && org != 16)
-                throw Exception("Invalid value \"" + Args[i] + "\" for --org (8 or 16)");
-            o.ChipOptions.Organisation = static_cast<int>(org);
-        } else if (opt == "--bus") {
-            o.ChipOptions.AddressPins = static_cast<std::uint8_t>(OptionNumber(opt, value(), 7));
-        } else if (opt == "--write-time") {
-            o.ChipOptions.WriteTime = std::chrono::milliseconds(OptionNumber(opt, value(), 60000));
-        } else if (opt == "--status") {
-            o.ChipOptions.Status = static_cast<std::uint8_t>(OptionNumber(opt, value(), 255, 16));
         } else {
             throw Exception("Unknown option \"" + opt + "\"");
         }

@@ -1,6 +1,7 @@
 #include "tools/unitsim_options.h"
 
 #include "errors/errors.h"
+#include "tools/chip_options.h"
 #include "tools/option_number.h"
 
 #include <chrono>
@@ -47,7 +48,9 @@ TUnitSimOptions ParseUnitSimOptions(const std::vector<std::string>& Args) {
             if (i + 1 >= Args.size()) throw Exception("Option " + opt + " needs a value");
             return Args[++i];
         };
-        if (opt == "--help" || opt == "-h") {
+        if (ParseChipOption(opt, value, o.ChipOptions)) {
+            // --org, --bus, --write-time, --status
+        } else if (opt == "--help" || opt == "-h") {
             o.Help = true;
         } else if (opt == "--chip") {
             o.Chip = value();
@@ -57,19 +60,8 @@ TUnitSimOptions ParseUnitSimOptions(const std::vector<std::string>& Args) {
             o.Link = value();
         } else if (opt == "--transcript") {
             o.Transcript = value();
-        } else if (opt == "--org") {
-            const auto org = OptionNumber(opt, value(), 16);
-            if (org != 8 && org != 16)
-                throw Exception("Invalid value \"" + Args[i] + "\" for --org (8 or 16)");
-            o.ChipOptions.Organisation = static_cast<int>(org);
-        } else if (opt == "--bus") {
-            o.ChipOptions.AddressPins = static_cast<std::uint8_t>(OptionNumber(opt, value(), 7));
-        } else if (opt == "--write-time") {
-            o.ChipOptions.WriteTime = std::chrono::milliseconds(OptionNumber(opt, value(), 60000));
         } else if (opt == "--page-size") {
             o.ChipOptions.PageSize = OptionNumber(opt, value(), 65536);
-        } else if (opt == "--status") {
-            o.ChipOptions.Status = static_cast<std::uint8_t>(OptionNumber(opt, value(), 255, 16));
         } else if (opt == "--id") {
             o.Unit.Identification = value();
         } else if (opt == "--firmware") {

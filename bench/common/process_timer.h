@@ -2,6 +2,8 @@
 // standard output and error going to /dev/null.
 #pragma once
 
+#include "tests/common/find_on_path.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -17,19 +19,7 @@ extern char** environ;
 
 namespace bench {
 
-// The path of an executable found on PATH; empty when there is none.
-inline std::string FindOnPath(const std::string& Name) {
-    const char* path = std::getenv("PATH");
-    const std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::string candidate = (end > start ? dirs.substr(start, end - start) : ".") + "/" + Name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return {};
-}
+using ::FindOnPath;
 
 // Seconds from spawning the program to its exit; negative when it cannot be
 // started or exits with a status other than 0.

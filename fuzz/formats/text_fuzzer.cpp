@@ -3,14 +3,9 @@
 // detection followed by the format's reader; and whatever was loaded is
 // written by every text format (or refused when the format cannot name its
 // addresses) and reads back to the same bytes.
-#include "errors/errors.h"
-#include "formats/atmel_generic.h"
 #include "formats/file_loader.h"
-#include "formats/intel_hex.h"
-#include "formats/srecord.h"
-#include "formats/tektronix.h"
-#include "formats/tektronix_ext.h"
 #include "fuzz_buffer_size.h"
+#include "read_as.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -22,22 +17,6 @@ bool SameFamily(int Code, int Detected) {
     if (Code <= 3) return Detected >= 1 && Detected <= 3;
     if (Code <= 6) return Detected >= 4 && Detected <= 6;
     return Detected == Code;
-}
-
-// The reader of Code alone on a cleared buffer: 0, or -1 when it stopped at
-// an address past the end.
-int ReadAs(int Code, const TTextLines& Lines, THexList& Data) {
-    Data.Clear();
-    try {
-        if (Code >= 1 && Code <= 3) LoadIntelFile(Lines, Data);
-        if (Code >= 4 && Code <= 6) LoadMotFile(Lines, Data);
-        if (Code == 7) LoadTekExtFile(Lines, Data);
-        if (Code == 8) LoadTekFile(Lines, Data);
-        if (Code == 9 || Code == 10) LoadAtmelGeneric(Lines, Data, Code);
-    } catch (const EISPException&) {
-        return -1;
-    }
-    return 0;
 }
 
 } // namespace

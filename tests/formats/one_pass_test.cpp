@@ -3,12 +3,8 @@
 // LoadBinary; the text read straight from a file's bytes agrees with its
 // lines.
 #include "format_test_util.h"
-#include "formats/atmel_generic.h"
 #include "formats/file_loader.h"
-#include "formats/intel_hex.h"
-#include "formats/srecord.h"
-#include "formats/tektronix.h"
-#include "formats/tektronix_ext.h"
+#include "read_as.h"
 
 #include <gtest/gtest.h>
 
@@ -51,22 +47,6 @@ const char* const kTexts[] = {
     "0A1b",
     "0A1b2C3d",
 };
-
-// The format's reader alone, as LoadFromString used to call it after
-// detection: 0, or -1 when it stopped at an address past the end.
-int ReadAs(int Code, const TTextLines& Lines, THexList& Data) {
-    Data.Clear();
-    try {
-        if (Code >= 1 && Code <= 3) LoadIntelFile(Lines, Data);
-        if (Code >= 4 && Code <= 6) LoadMotFile(Lines, Data);
-        if (Code == 7) LoadTekExtFile(Lines, Data);
-        if (Code == 8) LoadTekFile(Lines, Data);
-        if (Code == 9 || Code == 10) LoadAtmelGeneric(Lines, Data, Code);
-    } catch (const EISPException&) {
-        return -1;
-    }
-    return 0;
-}
 
 TEST(OnePass, LoadAgreesWithDetectionThenReader) {
     for (const char* t : kTexts) {

@@ -41,6 +41,7 @@
 //     throughout once any address is above 0xFFFF); we switch from S1 to S2
 //     at the first row above 0xFFFF.
 //   - srec_cat writes LF line ends, we CR LF; each reads the other's.
+#include "common/find_on_path.h"
 #include "format_test_util.h"
 #include "formats/file_loader.h"
 
@@ -55,19 +56,6 @@
 extern char** environ;
 
 namespace {
-
-std::string FindOnPath(const std::string& Name) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-        const std::string candidate = (end > start ? dirs.substr(start, end - start) : ".") + "/" + Name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return {};
-}
 
 const std::string& SrecCatPath() {
     static const std::string path = FindOnPath("srec_cat");

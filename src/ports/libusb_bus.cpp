@@ -162,7 +162,10 @@ class TLibUsbTransfer : public TUsbTransfer {
     }
 
     std::vector<std::uint8_t> Exchange(const std::vector<std::vector<std::uint8_t>>& Out,
-                                       std::size_t InCount) override {
+                                       std::span<const std::size_t> InPackets) override {
+        std::size_t InCount = 0;
+        for (std::size_t n : InPackets)
+            InCount += n;
         std::vector<std::uint8_t> in;
         in.reserve(InCount);
         // libusb writes from non-const buffers; they live until the exchange ends.
@@ -348,8 +351,3 @@ std::unique_ptr<TUsbBulkBus> NewLibUsbBus() {
     return std::make_unique<TLibUsbBus>();
 }
 
-std::string UsbPlaceName(const std::string& Path) {
-    const auto dash = Path.find('-');
-    if (dash == std::string::npos) return "USB " + Path;
-    return "USB bus " + Path.substr(0, dash) + ", port " + Path.substr(dash + 1);
-}

@@ -88,8 +88,7 @@ void TCh341BusMaster::ConfigureBus() {
 
 std::uint8_t TCh341BusMaster::ReadPort() {
     Reset();
-    FQueue.Append(S::Uio, {Ch341::UioIn});
-    FQueue.Expect({K::Keep});
+    FQueue.Append(S::Uio, {Ch341::UioIn}, {{K::Keep}});
     return Flush().at(0);
 }
 
@@ -152,8 +151,7 @@ void TCh341BusMaster::WriteByte(std::uint8_t Byte) {
     Room();
     switch (FFamily) {
     case FAMILY_25C:
-        FQueue.Append(S::Spi, {Ch341::ReverseBits(Byte)});
-        FQueue.Expect({K::Discard});
+        FQueue.Append(S::Spi, {Ch341::ReverseBits(Byte)}, {{K::Discard}});
         break;
     case FAMILY_93C:
         ShiftOut(8, static_cast<std::uint16_t>(Byte << 8));
@@ -163,8 +161,8 @@ void TCh341BusMaster::WriteByte(std::uint8_t Byte) {
         const bool select = FAfterStart;
         FAfterStart = false;
         if (select && (Byte & 1) == 0) FSelect = Byte;
-        FQueue.Append(S::I2C, {Ch341::I2COut, Byte});
-        FQueue.Expect({K::AckCheck, nullptr, static_cast<std::uint8_t>(select ? 1 : 0), Byte});
+        FQueue.Append(S::I2C, {Ch341::I2COut, Byte},
+                      {{K::AckCheck, nullptr, static_cast<std::uint8_t>(select ? 1 : 0), Byte}});
         break;
     }
     }
@@ -174,20 +172,19 @@ void TCh341BusMaster::ReadByte(std::uint8_t& Into) {
     Room();
     switch (FFamily) {
     case FAMILY_25C:
-        FQueue.Append(S::Spi, {0xFF});
-        FQueue.Expect({K::StoreSpi, &Into});
+        FQueue.Append(S::Spi, {0xFF}, {{K::StoreSpi, &Into}});
         break;
     case FAMILY_93C:
         for (int bit = 7; bit >= 0; --bit) {
             // DO changes after the rising edge; it is sampled there.
-            FQueue.Append(S::Uio, {Ch341::UioOut | Ch341::PinCS, Ch341::UioOut | Ch341::PinCS | Ch341::PinSCK,
-                                   Ch341::UioIn});
-            FQueue.Expect({K::PinBit, &Into, static_cast<std::uint8_t>(bit)});
+            FQueue.Append(
+                S::Uio,
+                {Ch341::UioOut | Ch341::PinCS, Ch341::UioOut | Ch341::PinCS | Ch341::PinSCK, Ch341::UioIn},
+                {{K::PinBit, &Into, static_cast<std::uint8_t>(bit)}});
         }
         break;
     default:
-        FQueue.Append(S::I2C, {Ch341::I2CIn}); // not acknowledged
-        FQueue.Expect({K::Store, &Into});
+        FQueue.Append(S::I2C, {Ch341::I2CIn}, {{K::Store, &Into}}); // not acknowledged
         break;
     }
 }
@@ -234,8 +231,7 @@ void TCh341BusMaster::WriteBits(std::uint8_t Count, std::uint16_t Word) {
     // After a read instruction (start bit, opcode 10) the chip answers with
     // a dummy 0 on DO; a 1 means that the lengths disagree or no chip answers.
     if (Count >= 3 && (Word >> 13) == 0b110) {
-        FQueue.Append(S::Uio, {Ch341::UioIn});
-        FQueue.Expect({K::DummyZero});
+        FQueue.Append(S::Uio, {Ch341::UioIn}, {{K::DummyZero}});
     }
 }
 
@@ -247,17 +243,23 @@ void TCh341BusMaster::ReadPage(std::span<std::uint8_t> Into) {
         return;
     }
     if (Into.empty()) return;
-    // All but the last byte acknowledged, in runs of at most 31.
+    // All but the last byte acknowledged, in runs of at most 32, each run as
+    // long as the reply budget of its packet allows (the select and address
+    // acknowledgements share the first).
     std::size_t at = 0;
+    std::vector<TCh341Reply> stores;
     while (at + 1 < Into.size()) {
-        const std::size_t n = std::min(Into.size() - 1 - at, Ch341::I2CMaxRun);
-        FQueue.Append(S::I2C, {static_cast<std::uint8_t>(Ch341::I2CIn | n)});
+        std::size_t budget = FQueue.ReplyRoom(S::I2C);
+        if (budget == 0) budget = Ch341::MaxReply; // a fresh packet
+        const std::size_t n = std::min({Into.size() - 1 - at, Ch341::I2CMaxRun, budget});
+        stores.clear();
         for (std::size_t k = 0; k < n; ++k)
-            FQueue.Expect({K::Store, &Into[at + k]});
+            stores.push_back({K::Store, &Into[at + k]});
+        const std::uint8_t run[] = {static_cast<std::uint8_t>(Ch341::I2CIn | n)};
+        FQueue.Append(S::I2C, run, stores);
         at += n;
     }
-    FQueue.Append(S::I2C, {Ch341::I2CIn});
-    FQueue.Expect({K::Store, &Into[at]});
+    FQueue.Append(S::I2C, {Ch341::I2CIn}, {{K::Store, &Into[at]}});
 }
 
 // ------------------------------------------------------------- write cycles
@@ -281,8 +283,7 @@ void TCh341BusMaster::PollI2C() {
     const TLinkTime limit = clock.Now() + FDriver.WriteCycleLimit();
     for (int i = 0; i < kMaxPolls; ++i) {
         // The chip acknowledges its select byte again once the cycle is over.
-        FQueue.Append(S::I2C, {Ch341::I2CStart, Ch341::I2COut, FSelect, Ch341::I2CStop});
-        FQueue.Expect({K::Keep});
+        FQueue.Append(S::I2C, {Ch341::I2CStart, Ch341::I2COut, FSelect, Ch341::I2CStop}, {{K::Keep}});
         if ((Flush().at(0) & Ch341::I2CNak) == 0) return;
         if (clock.Now() >= limit) break;
     }
@@ -295,9 +296,8 @@ void TCh341BusMaster::PollSpi() {
     const std::string device = FDriver.Device() ? FDriver.Device()->DeviceName() : "chip";
     for (int i = 0; i < kMaxPolls; ++i) {
         Uio(Ch341::SpiSelected);
-        FQueue.Append(S::Spi, {Ch341::ReverseBits(0x05), 0xFF}); // read status register
-        FQueue.Expect({K::Discard});
-        FQueue.Expect({K::Keep});
+        FQueue.Append(S::Spi, {Ch341::ReverseBits(0x05), 0xFF},
+                      {{K::Discard}, {K::Keep}}); // read status register
         Uio(Ch341::SpiIdle);
         const std::uint8_t status = Ch341::ReverseBits(Flush().at(0));
         // Bits 4 to 6 read as 0 on every 25C part: all ones is SO pulled up.
@@ -316,8 +316,7 @@ void TCh341BusMaster::PollMicrowire() {
     const TLinkTime limit = clock.Now() + FDriver.WriteCycleLimit();
     for (int i = 0; i < kMaxPolls; ++i) {
         // With CS high, DO shows busy (0) or ready (1).
-        FQueue.Append(S::Uio, {Ch341::UioOut | Ch341::PinCS, Ch341::UioIn});
-        FQueue.Expect({K::Keep});
+        FQueue.Append(S::Uio, {Ch341::UioOut | Ch341::PinCS, Ch341::UioIn}, {{K::Keep}});
         if (Flush().at(0) & Ch341::PinMISO) {
             Uio(0);
             return;

@@ -143,6 +143,7 @@ void TCh341A::Open() {
     request.Interface = Ch341::Interface;
     request.OutEndpoint = Ch341::OutEndpoint;
     request.InEndpoint = Ch341::InEndpoint;
+    request.PacketSize = Ch341::PacketSize;
     // A full queue of I2C bytes at 20 kHz keeps the board busy for about a
     // second before its last reply: the transfers may wait longer than that.
     request.Timeout = std::chrono::seconds(5);

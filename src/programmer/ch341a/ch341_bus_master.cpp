@@ -7,6 +7,7 @@
 #include "programmer/ch341a/ch341a_protocol.h"
 
 #include <algorithm>
+#include <optional>
 
 using K = TCh341Reply::TKind;
 using S = TCh341Stream;
@@ -37,6 +38,11 @@ std::vector<std::uint8_t> TCh341BusMaster::Flush() {
 
 void TCh341BusMaster::Failed(const TCh341Reply& Reply) const {
     const std::string device = FDriver.Device() ? FDriver.Device()->DeviceName() : "chip";
+    if (Reply.Kind == K::DummyZero && Reply.Bit == 1) // the probe before writing
+        Fail("The " + device +
+             " does not answer (DO stays high after a read command): check that it sits in its adapter the "
+             "right "
+             "way round and that its ORG pin matches the organisation chosen");
     if (Reply.Kind == K::DummyZero)
         Fail("Microwire exchange out of sync: the " + device +
              " sent no dummy 0 after the read command; check that it sits in its adapter and that its ORG "
@@ -103,7 +109,9 @@ void TCh341BusMaster::SelectBus(bool) {
     FDriver.CheckISPMode();
 }
 
-void TCh341BusMaster::BeginOperation(bool) {}
+void TCh341BusMaster::BeginOperation(bool) {
+    FMicrowireAnswered = false;
+}
 
 void TCh341BusMaster::EndOperation() {
     Sync();
@@ -227,12 +235,28 @@ void TCh341BusMaster::WriteBits(std::uint8_t Count, std::uint16_t Word) {
     Room();
     if (FFamily != FAMILY_93C) Fail("Microwire command on another bus");
     if (Count < 1 || Count > 16) Fail("Microwire command of " + std::to_string(Count) + " bits");
+    const bool read = Count >= 3 && (Word >> 13) == 0b110;
+    if (!read && !FMicrowireAnswered) ProbeMicrowire(Count);
     ShiftOut(Count, Word);
     // After a read instruction (start bit, opcode 10) the chip answers with
     // a dummy 0 on DO; a 1 means that the lengths disagree or no chip answers.
-    if (Count >= 3 && (Word >> 13) == 0b110) {
+    if (read) {
         FQueue.Append(S::Uio, {Ch341::UioIn}, {{K::DummyZero}});
     }
+}
+
+void TCh341BusMaster::ProbeMicrowire(std::uint8_t Count) {
+    // With no part in the adapter DO floats high, and every ready poll would
+    // pass: before the first write of an operation, a read of address 0
+    // (inside the select the caller began) must bring the dummy 0. Sent at
+    // once, so an empty socket stops the operation before anything is said
+    // to be written.
+    ShiftOut(Count, 0xC000);
+    FQueue.Append(S::Uio, {Ch341::UioIn}, {{K::DummyZero, nullptr, 1}});
+    Uio(0);            // the read ends with the select,
+    Uio(Ch341::PinCS); // and the caller's command begins a new one
+    Flush();
+    FMicrowireAnswered = true;
 }
 
 void TCh341BusMaster::ReadPage(std::span<std::uint8_t> Into) {
@@ -278,23 +302,40 @@ void TCh341BusMaster::WaitWriteCycle(TWriteCycle) {
     }
 }
 
-void TCh341BusMaster::PollI2C() {
+// Write cycles are polled until the chip is ready. The first exchange of a
+// poll loop carries what started the cycle (the page, the STOP or the
+// deselect that ends the command) together with the first poll, so the
+// cycle began before its answer came in: the write cycle limit counts from
+// then. Each later poll is judged by the time it was sent: the chip is
+// given up on only when a poll sent after the limit still finds it busy, so
+// a host that stalls between a poll and its answer (the scheduler, a hub)
+// never fails a write that has succeeded, and the limit, twice the write
+// time and 10 ms counted from the first answer, is never eaten into.
+void TCh341BusMaster::PollUntilReady(const std::function<bool()>& Ready) {
     TLinkClock& clock = FDriver.Transfer().Clock();
-    const TLinkTime limit = clock.Now() + FDriver.WriteCycleLimit();
+    std::optional<TLinkTime> limit;
     for (int i = 0; i < kMaxPolls; ++i) {
-        // The chip acknowledges its select byte again once the cycle is over.
-        FQueue.Append(S::I2C, {Ch341::I2CStart, Ch341::I2COut, FSelect, Ch341::I2CStop}, {{K::Keep}});
-        if ((Flush().at(0) & Ch341::I2CNak) == 0) return;
-        if (clock.Now() >= limit) break;
+        const TLinkTime sent = clock.Now();
+        if (Ready()) return;
+        if (!limit)
+            limit = clock.Now() + FDriver.WriteCycleLimit();
+        else if (sent >= *limit)
+            break;
     }
     StillBusy();
 }
 
+void TCh341BusMaster::PollI2C() {
+    PollUntilReady([this] {
+        // The chip acknowledges its select byte again once the cycle is over.
+        FQueue.Append(S::I2C, {Ch341::I2CStart, Ch341::I2COut, FSelect, Ch341::I2CStop}, {{K::Keep}});
+        return (Flush().at(0) & Ch341::I2CNak) == 0;
+    });
+}
+
 void TCh341BusMaster::PollSpi() {
-    TLinkClock& clock = FDriver.Transfer().Clock();
-    const TLinkTime limit = clock.Now() + FDriver.WriteCycleLimit();
     const std::string device = FDriver.Device() ? FDriver.Device()->DeviceName() : "chip";
-    for (int i = 0; i < kMaxPolls; ++i) {
+    PollUntilReady([&] {
         Uio(Ch341::SpiSelected);
         FQueue.Append(S::Spi, {Ch341::ReverseBits(0x05), 0xFF},
                       {{K::Discard}, {K::Keep}}); // read status register
@@ -305,24 +346,15 @@ void TCh341BusMaster::PollSpi() {
             Fail("The " + device +
                  " does not answer (its status register reads FFh): check that it sits in the socket the "
                  "right way round");
-        if ((status & 1) == 0) return; // WIP clear
-        if (clock.Now() >= limit) break;
-    }
-    StillBusy();
+        return (status & 1) == 0; // WIP clear
+    });
 }
 
 void TCh341BusMaster::PollMicrowire() {
-    TLinkClock& clock = FDriver.Transfer().Clock();
-    const TLinkTime limit = clock.Now() + FDriver.WriteCycleLimit();
-    for (int i = 0; i < kMaxPolls; ++i) {
+    PollUntilReady([this] {
         // With CS high, DO shows busy (0) or ready (1).
         FQueue.Append(S::Uio, {Ch341::UioOut | Ch341::PinCS, Ch341::UioIn}, {{K::Keep}});
-        if (Flush().at(0) & Ch341::PinMISO) {
-            Uio(0);
-            return;
-        }
-        if (clock.Now() >= limit) break;
-    }
+        return (Flush().at(0) & Ch341::PinMISO) != 0;
+    });
     Uio(0);
-    StillBusy();
 }

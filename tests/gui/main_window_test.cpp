@@ -244,7 +244,7 @@ class MainWindowTest : public QObject {
         std::sort(sorted.begin(), sorted.end(),
                   [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
         QCOMPARE(items, sorted);
-        QCOMPARE(items.size(), 21);
+        QCOMPARE(items.size(), 23);
         QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("24C00"));
     }
 

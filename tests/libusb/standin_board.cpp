@@ -12,6 +12,7 @@
 struct standin_board {
     TCh341Emulator Board;
     std::size_t ReasonsShown = 0;
+    std::uint64_t LastNs = 0; // the real time of the last catch-up
 
     // Writes the reasons of the packets counted as malformed since the last call.
     void ShowMalformed() {
@@ -46,7 +47,9 @@ void standin_board_delete(standin_board* Board) {
 }
 
 void standin_board_catch_up(standin_board* Board, uint64_t Ns) {
-    Board->Board.Clock().AdvanceTo(TSimTime(static_cast<std::int64_t>(Ns)));
+    if (Board->LastNs && Ns > Board->LastNs)
+        Board->Board.Clock().Advance(TSimDuration(static_cast<std::int64_t>(Ns - Board->LastNs)));
+    Board->LastNs = Ns;
 }
 
 void standin_board_out(standin_board* Board, const uint8_t* Data, size_t Size) {

@@ -20,9 +20,11 @@ struct standin_board* standin_board_new(const char* Chip, int Organisation, int 
                                         char* Error, size_t ErrorSize);
 void standin_board_delete(struct standin_board* Board);
 
-/* The board's clock is moved on to Ns (nanoseconds of real time since the
- * stand-in started) unless it is past it already: write cycles take at
- * least their real time. */
+/* The board's clock, which moves by the time the emulator models (the bus
+ * bits, the USB round trips), also moves by the real time that passed since
+ * the last call (Ns: nanoseconds since the stand-in started): a write cycle
+ * is over after its time has really passed, however far the modelled time
+ * ran ahead. */
 void standin_board_catch_up(struct standin_board* Board, uint64_t Ns);
 
 /* One bulk OUT transfer. */

@@ -17,6 +17,7 @@ namespace {
 struct TPart {
     const char* Device;
     int Organisation;
+    std::uint8_t AddressPins = 0; // the 24LC1025 works only with its A2 pin tied high
 };
 
 // A pattern that differs between pages and between the halves of a 128 KiB part.
@@ -25,11 +26,15 @@ std::uint8_t Pattern(int i) {
 }
 
 TEST(Ch341Memory, ProgramReadVerifyEraseEveryFamily) {
-    const TPart parts[] = {{"24C02", 16},  {"24C16", 16},   {"24C256", 16}, {"24C1024", 16}, {"25C040", 16},
-                           {"25C256", 16}, {"25HP512", 16}, {"93C46", 8},   {"93C46", 16},   {"93C86", 16}};
+    const TPart parts[] = {{"24C02", 16},   {"24C16", 16},       {"24C256", 16}, {"24C512", 16},
+                           {"24C1024", 16}, {"24LC1025", 16, 4}, {"24M01", 16},  {"25C040", 16},
+                           {"25C256", 16},  {"25HP512", 16},     {"93C46", 8},   {"93C46", 16},
+                           {"93C86", 16}};
     for (const auto& part : parts) {
         SCOPED_TRACE(std::string(part.Device) + " x" + std::to_string(part.Organisation));
-        TCh341Rig rig(part.Device, part.Organisation);
+        TSimOptions options;
+        options.AddressPins = part.AddressPins;
+        TCh341Rig rig(part.Device, part.Organisation, options);
         rig.Open();
         rig.FillBuffer(Pattern);
 

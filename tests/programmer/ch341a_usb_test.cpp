@@ -40,11 +40,18 @@ void ProgramReadVerify(TCh341Rig& Rig) {
 }
 
 TEST_F(Ch341Usb, EveryFamilyThroughLibUsb) {
-    const std::pair<const char*, int> parts[] = {{"24C02", 16},   {"24C256", 16}, {"24C512", 16},
-                                                 {"24C1024", 16}, {"25C256", 16}, {"25HP512", 16},
-                                                 {"93C46", 8},    {"93C86", 16}};
-    for (const auto& [device, organisation] : parts) {
+    struct TPart {
+        const char* Device;
+        int Organisation;
+        const char* AddressPins; // the 24LC1025 works only with its A2 pin tied high
+    };
+    const TPart parts[] = {{"24C02", 16, "0"},   {"24C256", 16, "0"},   {"24C512", 16, "0"},
+                           {"24C1024", 16, "0"}, {"24LC1025", 16, "4"}, {"24M01", 16, "0"},
+                           {"25C256", 16, "0"},  {"25HP512", 16, "0"},  {"93C46", 8, "0"},
+                           {"93C86", 16, "0"}};
+    for (const auto& [device, organisation, pins] : parts) {
         SCOPED_TRACE(device);
+        TScopedEnv wired("NORVOISP_LIBUSB_BUS", pins);
         TCh341Rig rig(TCh341Rig::TLibUsb{}, device, organisation);
         rig.Open();
         const standin_stats s0 = LibUsbStandInStats();

@@ -352,7 +352,7 @@ class TLibUsbTransfer : public TUsbTransfer {
             if (const std::size_t stray = CancelAll())
                 throw EUsbError(e.Kind(),
                                 e.Message() + " (" + std::to_string(stray) +
-                                    " more reply bytes came in while the transfers were cancelled)");
+                                    " reply bytes more came in while the transfers were cancelled)");
             throw;
         } catch (...) {
             CancelAll();

@@ -131,6 +131,13 @@ TEST_F(LibUsbBus, AReplyPacketOfAnotherLengthIsAnError) {
     // The board is in step again for the next exchange.
     const std::size_t one[] = {1};
     EXPECT_EQ(board->Exchange({kReadPort}, one).size(), 1u);
+    // A reply that came in after the one that failed is lost with the
+    // exchange, and the message says so.
+    const std::size_t two_then_one[] = {2, 1};
+    EXPECT_EQ(KindOf([&] { board->Exchange({PortReads(2)}, two_then_one); }, &message), TUsbErrorKind::Io);
+    EXPECT_EQ(message,
+              "USB read: a reply packet of 1 bytes where one of 2 was due (1 reply bytes more came in "
+              "while the transfers were cancelled)");
 }
 
 TEST_F(LibUsbBus, OpenFailsWithTheReasonTheStackGives) {

@@ -41,8 +41,7 @@ void TCh341BusMaster::Failed(const TCh341Reply& Reply) const {
     if (Reply.Kind == K::DummyZero && Reply.Bit == 1) // the probe before writing
         Fail("The " + device +
              " does not answer (DO stays high after a read command): check that it sits in its adapter the "
-             "right "
-             "way round and that its ORG pin matches the organisation chosen");
+             "right way round and that its ORG pin matches the organisation chosen");
     if (Reply.Kind == K::DummyZero)
         Fail("Microwire exchange out of sync: the " + device +
              " sent no dummy 0 after the read command; check that it sits in its adapter and that its ORG "

@@ -43,10 +43,8 @@ std::string Ch341PermissionFix(const std::vector<std::string>& RuleFolders) {
         // when the board is plugged in, for the user at the seat or the group.
         return std::string("the udev rule ") + kRule + " is installed (in " + folder +
                "): unplug and replug the programmer; it gives the board to the user logged in at the "
-               "machine's "
-               "seat (uaccess, not over ssh) and to the group plugdev (sudo usermod -aG plugdev $USER, then "
-               "log "
-               "in again)";
+               "machine's seat (uaccess, not over ssh) and to the group plugdev (sudo usermod -aG plugdev "
+               "$USER, then log in again)";
     }
     return std::string("no udev rule gives you the board: install ") + kRule +
            " from dist/udev of the source tree (sudo cp dist/udev/" + kRule +

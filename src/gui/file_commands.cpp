@@ -47,6 +47,7 @@ QString Tmain::DisplayName(const QString& FileName, int Width) const {
 }
 
 void Tmain::ShowLoadedFile(const QString& FileName, int Width) {
+    SetBufferOrigin(TBufferOrigin::File);
     ShowFlashPage();
     // After the page change, so the shortened name is the one shown.
     SetCurrentFileName(QStringLiteral("EEPROM: ") + DisplayName(FileName, Width));
@@ -123,6 +124,7 @@ void Tmain::ReloadFlashExecute() {
             }
         }
     }
+    SetBufferOrigin(TBufferOrigin::File);
     FlashViewer->ResetCursor();
     ShowFlashViewer();
     if (r != 0)
@@ -155,6 +157,7 @@ void Tmain::SaveFlashExecute() {
         return;
     }
     EndOp(QStringLiteral("EEPROM: File Saved (") + name + QLatin1Char(')'));
+    SetBufferOrigin(TBufferOrigin::File);
     SetCurrentFileName(QStringLiteral("EEPROM: ") + name);
 }
 
@@ -182,6 +185,7 @@ void Tmain::EEPROM5Click() {
         return;
     }
     EndOp(QStringLiteral("EEPROM: Binary File Saved (") + name + QLatin1Char(')'));
+    SetBufferOrigin(TBufferOrigin::File);
     SetCurrentFileName(QStringLiteral("EEPROM: ") + name);
 }
 
@@ -254,6 +258,7 @@ void Tmain::FileChecker1Click() {
     const std::string file = LocalPath(LoadTestDialog.FileName);
     FPrompts.ShowMessage(this, QStringLiteral("File Is: ") + FormatName(TFileLoader::GetFileType(file)));
     TFileLoader::LoadFile(file, FPrjct->FlashMemory, 0);
+    SetBufferOrigin(TBufferOrigin::File);
     FlashViewer->RecreateCanvas();
 }
 

@@ -82,6 +82,12 @@ void Tmain::CreateActions() {
     PopUpWarnings1 = NewAction(this, QStringLiteral("Pop Up Warnings"));
     PopUpWarnings1->setCheckable(true);
     PopUpWarnings1->setChecked(false);
+    ShowCodePage1 = NewAction(this, QStringLiteral("Show &Code Page Characters"));
+    ShowCodePage1->setCheckable(true);
+    ShowCodePage1->setChecked(false);
+    ShowCodePage1->setStatusTip(
+        QStringLiteral("The text column shows every byte as its character (control codes as symbols); "
+                       "otherwise \".\" stands for what is not printable"));
     // Serial numbers, patterns
     SerialNumbers1 = NewAction(this, QStringLiteral("Serial Numbers"));
     Fill1 = NewAction(this, QStringLiteral("Fill"));
@@ -153,6 +159,7 @@ void Tmain::CreateMenus() {
     ViewMenu->addAction(ViewStatus);
     ViewMenu->addSeparator();
     ViewMenu->addAction(PopUpWarnings1);
+    ViewMenu->addAction(ShowCodePage1);
     // F12 works from anywhere in the window; its menu entry is hidden.
     addAction(ViewFuses);
 
@@ -268,16 +275,18 @@ void Tmain::CreatePages() {
 void Tmain::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     StatusPanel = new TStatusPanel(bar);
+    // The narrow text panel holds the status message with its type prefix;
+    // that is an internal code, so the panel is kept but not shown.
     StatusTextPanel = new QLabel(bar);
-    StatusTextPanel->setFixedWidth(40);
+    StatusTextPanel->hide();
     ProgressBar = new QProgressBar(bar);
     ProgressBar->setFixedWidth(100);
     ProgressBar->setRange(0, 1);
     ProgressBar->setValue(0);
     ProgressBar->setTextVisible(true);
     ProgressBar->setFormat(QStringLiteral("Ready..."));
-    bar->addWidget(StatusPanel);
-    bar->addWidget(StatusTextPanel, 1);
+    // The message panel takes the room the permanent panels leave.
+    bar->addWidget(StatusPanel, 1);
     ChecksumPanel = new QLabel(bar);
     bar->addPermanentWidget(ChecksumPanel);
     bar->addPermanentWidget(ProgressBar);
@@ -349,6 +358,9 @@ void Tmain::ConnectCommands() {
     // Status list.
     // "Pop Up Warnings" toggles its own check mark; unchecked at every start.
     SetEnableRule(PopUpWarnings1, {});
+    // Unchecked at every start, not stored.
+    connect(ShowCodePage1, &QAction::toggled, FlashViewer, &THexWindow::SetShowCodePage);
+    SetEnableRule(ShowCodePage1, {});
     connect(ClearStatus1, &QAction::triggered, this, &Tmain::ClearStatus1Click);
     SetEnableRule(ClearStatus1, {});
     command(SaveStatusLog1, &Tmain::SaveStatusLog1Click);

@@ -225,8 +225,8 @@ class DeviceCommandsTest : public QObject {
         Tmain& w = f.Start();
         w.About1Click(false);
         QCOMPARE(f.Log.DialogTitles, QStringList{"About"});
-        QVERIFY(
-            w.AboutText().endsWith(QStringLiteral("Version: v") + QStringLiteral(NORVOISP_VERSION_STRING)));
+        QVERIFY(w.AboutText().startsWith(Tmain::AppTitle + QStringLiteral("\nVersion: v") +
+                                         QStringLiteral(NORVOISP_VERSION_STRING) + QLatin1Char('\n')));
         QVERIFY(!w.SupportMenu->menuAction()->isVisible());
         w.About1Click(true);
         QCOMPARE(f.Log.DialogTitles.size(), 1);

@@ -46,6 +46,42 @@ QString Tmain::DisplayName(const QString& FileName, int Width) const {
     return MinimizeName(FileName, fontMetrics(), Width);
 }
 
+QString Tmain::OverflowText(const std::string& File, bool Binary) const {
+    const TDevice* device = FPrjct ? FPrjct->Device() : nullptr;
+    if (!device) return {};
+    const auto size = static_cast<qint64>(FPrjct->FlashMemory.Size());
+    const QString holds = QStringLiteral(": the ") + QString::fromStdString(device->DeviceName()) +
+                          QStringLiteral(" holds %1 bytes").arg(size);
+    const auto hex = [](qint64 a) { return QString::number(a, 16).toUpper() + QLatin1Char('h'); };
+    if (Binary) {
+        const qint64 length = QFileInfo(FromLocalPath(File)).size();
+        return holds + QStringLiteral(", the file has %1 (%2 too many): nothing was loaded")
+                           .arg(length)
+                           .arg(length - size);
+    }
+    // Where the file's data ends, from a load into a buffer large enough
+    // for any file meant for a serial EEPROM.
+    constexpr std::uint32_t kProbe = 16u << 20;
+    THexList probe;
+    probe.SetSize(kProbe);
+    int r = 0;
+    try {
+        r = TFileLoader::LoadFile(File, probe, 0);
+    } catch (const std::exception&) {
+        return holds;
+    }
+    if (r != 0)
+        return holds + QStringLiteral(", the file's data goes on past 16 MiB: only those were loaded");
+    const qint64 end = probe.LastActualLocation();
+    if (end <= size)
+        return holds + QStringLiteral("; the file's bytes after them are FFh only and were not loaded");
+    const qint64 dropped = end - size;
+    return holds + QStringLiteral(" (0h-%1); the file's data from %2 to %3 (%4 %5) was not loaded")
+                       .arg(hex(size - 1), hex(size), hex(end - 1))
+                       .arg(dropped)
+                       .arg(dropped == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"));
+}
+
 void Tmain::ShowLoadedFile(const QString& FileName, int Width) {
     SetBufferOrigin(TBufferOrigin::File);
     ShowFlashPage();
@@ -72,7 +108,7 @@ void Tmain::LoadFromDialog(const QString& Folder, const QString& TextWarning) {
     const int type = TFileLoader::GetFileType(file);
     if (type > 0) {
         if (TFileLoader::LoadFile(file, buffer, 0) != 0) {
-            FailOp(TextWarning);
+            FailOp(TextWarning + OverflowText(file, false));
             buffer.InvalidateData();
         } else {
             EndOp(QStringLiteral("File Load: File loaded (") + FormatName(type) + QLatin1Char(')'));
@@ -81,7 +117,7 @@ void Tmain::LoadFromDialog(const QString& Folder, const QString& TextWarning) {
         return;
     }
     if (TFileLoader::LoadBinary(file, buffer) != 0) {
-        FailOp(QStringLiteral("File Load - Warning: file larger than device"));
+        FailOp(QStringLiteral("File Load - Warning: file larger than device") + OverflowText(file, true));
         buffer.InvalidateData();
         FlashViewer->viewport()->update();
         return;
@@ -116,7 +152,8 @@ void Tmain::ReloadFlashExecute() {
             // "File Reloaded".
             r = TFileLoader::LoadBinary(file, buffer);
             if (r != 0) {
-                FailOp(QStringLiteral("File Load - Warning: file larger than device"));
+                FailOp(QStringLiteral("File Load - Warning: file larger than device") +
+                       OverflowText(file, true));
                 buffer.InvalidateData();
             } else {
                 EndOp(QStringLiteral("File Load: File loaded (as a Binary file)"));
@@ -244,7 +281,8 @@ void Tmain::LMDMRUList1Click(const QString& FileName) {
         return;
     }
     if (TFileLoader::LoadFile(file, buffer, 0) != 0) {
-        FailOp(QStringLiteral("File Load - Warning: bad data or file larger than device"));
+        FailOp(QStringLiteral("File Load - Warning: bad data or file larger than device") +
+               OverflowText(file, false));
         buffer.InvalidateData();
     } else {
         EndOp(QStringLiteral("File Load: File loaded (") + FormatName(type) + QLatin1Char(')'));

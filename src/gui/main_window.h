@@ -437,6 +437,9 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     void UpdateRecentFileActions();
     void LoadFromDialog(const QString& Folder, const QString& TextWarning);
     void ShowLoadedFile(const QString& FileName, int Width);
+    // For the warning of a load that did not fit: the device's size and
+    // what of the file was not loaded (": the 25C256 holds 32768 bytes ...").
+    QString OverflowText(const std::string& File, bool Binary) const;
 
     TUserPrompts FPrompts;
     QStringList FArguments;

@@ -139,6 +139,8 @@ void Tmain::LoadPattern1Click() {
 void Tmain::ReloadFlashExecute() {
     if (!FPrjct || FPrjct->FlashMemory.FileName().empty()) return;
     THexList& buffer = FPrjct->FlashMemory;
+    // A buffer emptied or read since no longer showed the file's name.
+    const bool named = FBufferOrigin == TBufferOrigin::File;
     StartOp(QStringLiteral("Reloading: EEPROM Intel Hex File"));
     int r = 0;
     if (FCommandLine.LoadHex) {
@@ -162,6 +164,10 @@ void Tmain::ReloadFlashExecute() {
         }
     }
     SetBufferOrigin(TBufferOrigin::File);
+    if (!named)
+        SetCurrentFileName(
+            QStringLiteral("EEPROM: ") +
+            DisplayName(FromLocalPath(FCommandLine.LoadHex ? FCommandLine.HexFile : buffer.FileName())));
     FlashViewer->ResetCursor();
     ShowFlashViewer();
     if (r != 0)

@@ -12,6 +12,7 @@
 #include "gui/status_log.h"
 #include "gui/status_panel.h"
 #include "gui/version_info.h"
+#include "ports/serial_port_list.h"
 #include "programmer/hardware_registry.h"
 #include "programmer/isp_programmer.h"
 #include "settings/isp_reg_key.h"
@@ -19,7 +20,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCollator>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -265,20 +265,18 @@ void Tmain::FillDeviceSelector() {
     DeviceSelector->clear();
     if (!FHardwr) return;
     const TProgrammerSupport support = FHardwr->GetHardwareType();
-    QStringList names;
-    for (const std::string& n : DeviceList().GetDeviceList(support, ValidFamily(DeviceType->currentIndex())))
-        names.append(QString::fromStdString(n));
+    std::vector<std::string> names =
+        DeviceList().GetDeviceList(support, ValidFamily(DeviceType->currentIndex()));
     // Sorted alphabetically, regardless of letter case, with the numbers in
     // a name compared by value: 24C16 before 24C128 before 24C1024.
-    QCollator order;
-    order.setCaseSensitivity(Qt::CaseInsensitive);
-    order.setNumericMode(true);
-    std::stable_sort(names.begin(), names.end(),
-                     [&order](const QString& a, const QString& b) { return order.compare(a, b) < 0; });
-    for (const QString& n : names) {
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return NaturalLess(AsciiUpper(a), AsciiUpper(b));
+    });
+    for (const std::string& name : names) {
+        const QString n = QString::fromStdString(name);
         DeviceSelector->addItem(n);
         // The size, which the names of some families do not tell.
-        if (const TDevice* d = DeviceList().GetNewDeviceInstance(n.toStdString(), support))
+        if (const TDevice* d = DeviceList().GetNewDeviceInstance(name, support))
             DeviceSelector->setItemData(
                 DeviceSelector->count() - 1,
                 QStringLiteral("%1: %2 bytes, pages of %3").arg(n).arg(d->FlashSize()).arg(d->PageSize()),

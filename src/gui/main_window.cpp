@@ -30,6 +30,7 @@
 #include <QStackedLayout>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolBar>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -116,6 +117,7 @@ void Tmain::showEvent(QShowEvent* e) {
     const int around = width() - FlashViewer->viewport()->width();
     if (FlashViewer->viewport()->width() < FlashViewer->ImageWidth())
         resize(std::min(FlashViewer->ImageWidth() + around, maximumWidth()), height());
+
     // Start-up work begins once the window is on screen and painted.
     QMetaObject::invokeMethod(this, &Tmain::StartComms, Qt::QueuedConnection);
 }
@@ -142,6 +144,9 @@ void Tmain::Initialize() {
     FISPSettings->LoadSettings(kGlobalKey, sl_registry, ss_global);
     FSettingsLoaded = true;
 
+    // No programmer chosen before: a first start, where a programmer that
+    // is not found gets a word on how to go on without one.
+    FFirstStart = !FCommandLine.ModeSel && FISPSettings->GetString("ENVIRONMENT", "LASTHARDWARE", "").empty();
     std::string lastHardware = FCommandLine.ModeSel ? FCommandLine.Mode
                                                     : FISPSettings->GetString("ENVIRONMENT", "LASTHARDWARE",
                                                                               GetHardware(0).HardwareName);
@@ -155,6 +160,11 @@ void Tmain::Initialize() {
 
     DeviceType->setCurrentIndex(lastDeviceType);
     Switch(lastDevice, lastHardware);
+    // With the programmer list shown and filled, the tool bar needs its
+    // whole width.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (const QToolBar* tools = findChild<QToolBar*>(); tools && tools->sizeHint().width() > width())
+        resize(std::min(tools->sizeHint().width(), maximumWidth()), height());
 
     StartProgressOp(QStringLiteral("ISP Initializing"));
     FHardwr->LoadSettings();
@@ -164,6 +174,7 @@ void Tmain::Initialize() {
         FHardwr->HardwareClose();
         FHardwr->HardwareOpen();
     });
+    FFirstStart = false;
     HandOverOrganisation();
 
     if (FCommandLine.LoadHex) {

@@ -398,6 +398,8 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     // to try the program without hardware.
     void OpenProgrammer(const std::function<void()>& Open);
     bool FOpeningProgrammer = false;
+    // Initialize of a first start is opening the programmer.
+    bool FFirstStart = false;
     // FailureText without that advice.
     QString ReportText(const std::exception& E) const;
 

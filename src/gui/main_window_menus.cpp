@@ -2,6 +2,7 @@
 // that enable each action. Commands that are not part of this window yet are
 // present in the menus and stay disabled until their files connect them and
 // set their rules.
+#include "catalogue/device_list.h"
 #include "gui/hex_view.h"
 #include "gui/main_window.h"
 #include "gui/status_log.h"
@@ -215,7 +216,12 @@ void Tmain::CreateToolBar() {
     DeviceType->addItems({QStringLiteral("24C"), QStringLiteral("25C"), QStringLiteral("93C")});
     DeviceSelector = new QComboBox(strip);
     DeviceSelector->setToolTip(QStringLiteral("For A, AA or LC parts, slow down programmer in Options"));
-    DeviceSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // As wide as the longest name of the catalogue, whatever the family.
+    int longest = 0;
+    for (int i = 0; i < DeviceList().NumDevices(); ++i)
+        longest = std::max(longest, static_cast<int>(DeviceList().Device(i)->DeviceName().size()));
+    DeviceSelector->setMinimumContentsLength(longest);
+    DeviceSelector->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     DeviceLabel->setBuddy(DeviceSelector);
     HardwareLabel = new QLabel(QStringLiteral("Programmer: "), strip);
     HardwareSelector = new QComboBox(strip);

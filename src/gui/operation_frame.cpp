@@ -229,6 +229,10 @@ void Tmain::AppException(const std::exception& E) {
     SetInOperation(false);
     const QString text = FailureText(E);
     FOpeningProgrammer = false;
+    // On a first start the way to go on without a programmer is also said
+    // in a box: the status bar has room for the start of the line only.
+    const bool advise = FFirstStart && text != ReportText(E);
+    FFirstStart = false;
     const QString msg = QString::fromUtf8(E.what());
 
     if (dynamic_cast<const EFirmwareMisMatch*>(&E)) {
@@ -255,6 +259,12 @@ void Tmain::AppException(const std::exception& E) {
     } else if (dynamic_cast<const EComError*>(&E) || dynamic_cast<const EISPException*>(&E) ||
                dynamic_cast<const EAbortOp*>(&E) || dynamic_cast<const EVerifyError*>(&E)) {
         FailOp(text);
+        if (advise)
+            FPrompts.ShowMessage(this,
+                                 QStringLiteral("No programmer was found:\n") + ReportText(E) +
+                                     QStringLiteral("\n\nTo try the program without hardware, choose \"") +
+                                     QString::fromUtf8(SimHardwareCaption) +
+                                     QStringLiteral("\" under Programmer in the tool bar."));
     } else {
         FPrompts.ErrorBox(this, QString(), msg);
         FailOp(text);

@@ -77,8 +77,7 @@ class MainWindowTest : public QObject {
         // The kinds that drive hardware keep their places; the simulated unit
         // follows them under a caption that says what it is.
         QCOMPARE(Items(w.HardwareSelector).mid(0, 4),
-                 (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)",
-                              "Simulated unit (no hardware needed)"}));
+                 (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)", "Simulated unit"}));
         QCOMPARE(w.HardwareSelector->itemData(3).toString(), QStringLiteral("NORVO ISP (SIM)"));
         QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("NORVO ISP (LPT)"));
         // No printer port here: the warning says how to go on without one.
@@ -86,8 +85,15 @@ class MainWindowTest : public QObject {
             f.Lines(),
             (QStringList{"Attempting to switch to Device:24C00 Hardware:NORVO ISP (LPT)", "ISP Initializing",
                          "NORVO ISP (LPT): LPT port not found or in use by another program - to try the "
-                         "program without hardware, choose \"Simulated unit (no hardware needed)\" "
+                         "program without hardware, choose \"Simulated unit\" "
                          "under Programmer"}));
+        // On this first start a box says it too (the status bar shows the
+        // start of the line only).
+        QCOMPARE(
+            f.Log.Messages,
+            QStringList{"No programmer was found:\nNORVO ISP (LPT): LPT port not found or in use by another "
+                        "program\n\nTo try the program without hardware, choose \"Simulated unit\" under "
+                        "Programmer in the tool bar."});
         QVERIFY(!w.InOperation());
         QVERIFY(w.ProgramFlash->isEnabled());
         QCOMPARE(w.windowTitle(), Tmain::AppTitle);
@@ -169,9 +175,9 @@ class MainWindowTest : public QObject {
         Tmain& w = f.Start({"-M=Fake Hidden"});
         QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("FAKE HIDDEN"));
         // The hidden kind is named in the drop-down while it is in use.
-        QCOMPARE(Items(w.HardwareSelector), (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)",
-                                                         "Simulated unit (no hardware needed)", "FAKE ISP A",
-                                                         "FAKE ISP B", "FAKE HIDDEN"}));
+        QCOMPARE(Items(w.HardwareSelector),
+                 (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)", "Simulated unit",
+                              "FAKE ISP A", "FAKE ISP B", "FAKE HIDDEN"}));
         QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("FAKE HIDDEN"));
         // A device change keeps it.
         QVERIFY(Choose(w.DeviceSelector, QStringLiteral("24C02")));
@@ -369,6 +375,27 @@ class MainWindowTest : public QObject {
         QVERIFY(QGuiApplication::applicationDisplayName() != Tmain::AppTitle);
         QCOMPARE(ApplicationTitle(), Tmain::AppTitle);
         QGuiApplication::setApplicationName(before);
+    }
+
+    // At the size the window opens with, every entry of the tool bar has
+    // the width it needs, the programmer list with each of its entries.
+    void toolBarEntriesShowWhole() {
+        TWindowFixture f;
+        Tmain& w = f.StartWithoutSettings();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        for (QWidget* entry :
+             std::initializer_list<QWidget*>{w.DeviceLabel, w.DeviceType, w.DeviceSelector, w.HardwareLabel,
+                                             w.HardwareSelector, w.OptionsButton, w.ResetButton})
+            QVERIFY2(entry->width() >= entry->sizeHint().width(),
+                     qPrintable(QStringLiteral("%1: %2 of %3")
+                                    .arg(entry->metaObject()->className())
+                                    .arg(entry->width())
+                                    .arg(entry->sizeHint().width())));
+        const QFontMetrics fm(w.HardwareSelector->font());
+        for (int i = 0; i < w.HardwareSelector->count(); ++i)
+            QVERIFY(w.HardwareSelector->width() > fm.horizontalAdvance(w.HardwareSelector->itemText(i)));
+        QVERIFY(w.width() <= w.maximumWidth());
     }
 
     // Tab walks the tool bar from left to right: family, device, programmer,

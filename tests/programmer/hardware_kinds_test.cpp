@@ -27,7 +27,7 @@ TEST(HardwareKinds, RegisteredAtStartUp) {
     EXPECT_EQ(GetHardwareIndex("ch341a (usb)"), 2);
     EXPECT_EQ(GetHardwareIndex("Norvo ISP (SIM)"), 3);
     EXPECT_TRUE(GetHardware(3).Visible);
-    EXPECT_EQ(GetHardware(3).Caption, "Simulated unit (no hardware needed)");
+    EXPECT_EQ(GetHardware(3).Caption, "Simulated unit");
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(GetHardware(i).Caption, "") << i;
     for (int i : {0, 1, 3})

@@ -12,7 +12,7 @@ inline constexpr const char ComHardwareName[] = "Norvo ISP (COM)";
 // The serial driver talking to the simulated unit in-process: the program
 // can be tried without hardware. Lists show it by its caption.
 inline constexpr const char SimHardwareName[] = "Norvo ISP (SIM)";
-inline constexpr const char SimHardwareCaption[] = "Simulated unit (no hardware needed)";
+inline constexpr const char SimHardwareCaption[] = "Simulated unit";
 
 // TSmartParallel; TSmartLptSim when NORVOISP_LPT_SIM asks for the simulated
 // printer port (sim_parallel_port.h).

@@ -117,7 +117,6 @@ void Tmain::showEvent(QShowEvent* e) {
     const int around = width() - FlashViewer->viewport()->width();
     if (FlashViewer->viewport()->width() < FlashViewer->ImageWidth())
         resize(std::min(FlashViewer->ImageWidth() + around, maximumWidth()), height());
-
     // Start-up work begins once the window is on screen and painted.
     QMetaObject::invokeMethod(this, &Tmain::StartComms, Qt::QueuedConnection);
 }

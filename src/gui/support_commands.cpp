@@ -57,7 +57,7 @@ QString Tmain::AboutText() const {
     lines << QStringLiteral("Licence: ") +
                  (licence.isEmpty() ? QStringLiteral("none is named for this build") : licence);
     lines << QStringLiteral("Qt ") + QString::fromLatin1(qVersion()) + QStringLiteral(" (built with ") +
-                 QStringLiteral(QT_VERSION_STR) + QStringLiteral("), licensed under the LGPL");
+                 QStringLiteral(QT_VERSION_STR) + QStringLiteral("), available under the LGPL");
     lines << QStringLiteral("Libraries: ") + QString::fromStdString(SerialPortLibrary()) +
                  QStringLiteral(", ") + QString::fromStdString(ChecksumLibraries()) +
                  QStringLiteral("; libusb-1.0 is loaded when a CH341A is first looked for");

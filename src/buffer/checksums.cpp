@@ -2,6 +2,7 @@
 
 #include "errors/errors.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <zlib.h>
 
@@ -108,4 +109,8 @@ std::string FileSha256(const std::string& FileName) {
     if (std::ferror(f.get())) throw EISPException("SHA-256 of " + FileName + ": read error");
     const auto digest = sha.Final();
     return Hex(digest, "0123456789abcdef");
+}
+
+std::string ChecksumLibraries() {
+    return std::string(OpenSSL_version(OPENSSL_VERSION)) + ", zlib " + zlibVersion();
 }

@@ -35,3 +35,7 @@ TChecksums BufferChecksums(const THexList& Buffer);
 // SHA-256 of a whole file, 64 lower-case hex digits; raises EISPException
 // naming the file when it cannot be read.
 std::string FileSha256(const std::string& FileName);
+
+// The libraries the checksums come from, with the versions running:
+// "OpenSSL 3.0.11 19 Sep 2023, zlib 1.2.13".
+std::string ChecksumLibraries();

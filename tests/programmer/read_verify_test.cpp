@@ -58,6 +58,36 @@ TEST(Verify, TheMessagePerFamilyAndFullMatches) {
     }
 }
 
+// An image with gaps, as a data file leaves it, after an earlier load that
+// did not fit (every byte failed) or an earlier verify against a blank part
+// (data bytes failed, gaps verified): programming leaves the marks, the
+// verify that follows replaces every one of them.
+TEST(Verify, AfterProgramEveryByteIsVerifiedWhateverItsEarlierMark) {
+    for (const char* name : {"24C256", "25C256"}) {
+        for (const bool earlierVerify : {false, true}) {
+            TSimRig rig(name);
+            rig.Open();
+            rig.FillBuffer([](int i) {
+                return (i < 0x40 || i >= 0x100) && i < 0x2000 ? static_cast<std::uint8_t>(i * 7 + 1) : 0xFF;
+            });
+            if (earlierVerify) {
+                EXPECT_NE(VerifyFailure(rig), "") << name;
+                ASSERT_EQ(rig.Buffer.GetStatus(0x10), TProgStatus(ps_failed));
+                ASSERT_EQ(rig.Buffer.GetStatus(0x80), TProgStatus(ps_verified));
+            } else {
+                rig.Buffer.InvalidateData();
+            }
+            const std::vector<TProgStatus> before = rig.Buffer.StatusArray();
+            rig.Driver->ProgramFlash(rig.Buffer);
+            EXPECT_EQ(rig.Buffer.StatusArray(), before) << name;
+            EXPECT_EQ(rig.Chip().Memory(), rig.Buffer.HexData) << name;
+            EXPECT_EQ(VerifyFailure(rig), "") << name;
+            for (std::uint32_t i = 0; i < rig.Buffer.Size(); ++i)
+                ASSERT_EQ(rig.Buffer.GetStatus(i), TProgStatus(ps_verified)) << name << " " << i;
+        }
+    }
+}
+
 TEST(Verify, ALogThatRefusesLinesIsClearedAndTheVerifyGoesOn) {
     TSimRig rig("24C01");
     rig.Open();

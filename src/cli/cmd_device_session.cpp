@@ -324,10 +324,10 @@ void TDeviceSession::Fail(const std::exception_ptr& Error) {
     FOutput.Warning(text);
 }
 
-bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer) {
+bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer, std::string* Sha256) {
     Buffer.SetSizeof(static_cast<std::uint32_t>(FDevice->FlashSize()));
     std::ostringstream out, err;
-    const bool ok = LoadDataFile(FileName, Buffer, FQuiet ? nullptr : &out, err);
+    const bool ok = LoadDataFile(FileName, Buffer, FQuiet ? nullptr : &out, err, Sha256);
     FOutput.Lines(out.str(), "info");
     FOutput.Lines(err.str(), "warning");
     if (!ok) FLastFailure = err.str().substr(0, err.str().find('\n'));

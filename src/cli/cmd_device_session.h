@@ -89,8 +89,9 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     void Fail(const std::exception_ptr& Error);
 
     // Sizes Buffer to the device and loads a data file into it: a recognised
-    // text format, otherwise binary. False after reporting why not.
-    bool LoadFile(const std::string& FileName, THexList& Buffer);
+    // text format, otherwise binary. False after reporting why not. Sha256
+    // gets the SHA-256 of the bytes loaded, when given.
+    bool LoadFile(const std::string& FileName, THexList& Buffer, std::string* Sha256 = nullptr);
     // Saves Buffer in format Code (1-10, 11 binary); "-" writes it to Data.
     // False after reporting why not.
     bool SaveFile(const std::string& FileName, THexList& Buffer, int Code, std::ostream& Data);

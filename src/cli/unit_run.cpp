@@ -51,11 +51,16 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
     record.DataFile = AbsolutePath(file);
 
     THexList buffer;
-    if (!session.LoadFile(file, buffer)) return session.Finish("program", EXIT_USAGE);
-    try {
-        record.DataFileSha256 = FileSha256(file);
-    } catch (const EISPException&) {
-        // Loaded but not readable again: the record says so by its absence.
+    if (!session.LoadFile(file, buffer, &record.DataFileSha256)) return session.Finish("program", EXIT_USAGE);
+    // A log that cannot take the record stops the run before a part is
+    // programmed or a serial number taken.
+    if (options.LogFile) {
+        try {
+            TTraceLog(*options.LogFile).Check();
+        } catch (...) {
+            session.Fail(std::current_exception());
+            return session.Finish("program", EXIT_FAILED);
+        }
     }
     const auto end = [&](int Code) {
         record.Passed = Code == EXIT_OK;

@@ -5,6 +5,7 @@
 #include "cli/cli_command.h"
 #include "cli/data_file_load.h"
 #include "cli/data_file_write.h"
+#include "cli/stop_signals.h"
 #include "errors/errors.h"
 #include "formats/file_loader.h"
 #include "ports/com_port_table.h"
@@ -18,10 +19,8 @@
 #include "settings/registry_hive.h"
 #include "settings/settings_error.h"
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
@@ -31,29 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Ctrl+C during an operation: the next progress report cancels it, so the
-// driver stops between two commands and the simulated chip's image is saved.
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void OnInterrupt(int) {
-    gInterrupted = true;
-}
-
-class TInterruptGuard {
-  public:
-    TInterruptGuard() {
-        gInterrupted = false;
-        struct sigaction sa {};
-        sa.sa_handler = OnInterrupt;
-        sigemptyset(&sa.sa_mask);
-        ::sigaction(SIGINT, &sa, &FOld);
-    }
-    ~TInterruptGuard() { ::sigaction(SIGINT, &FOld, nullptr); }
-
-  private:
-    struct sigaction FOld {};
-};
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -216,7 +192,9 @@ bool TDeviceSession::Open() {
         SmartDongle::PageSize = FDevice->PageSize();
         SmartDongle::ClockSpeed = 1;
         FDriver->WriteTiming(static_cast<std::uint8_t>(FOrganisation));
-        TInterruptGuard interrupt;
+        // From here to the end of the session a stop signal cancels the
+        // operation in progress (or the next one) instead of the process.
+        if (!FStop) FStop.emplace();
         FDriver->HardwareOpen();
         FOpen = true;
         return true;
@@ -237,7 +215,6 @@ bool TDeviceSession::Operation(const std::string& Busy, const std::string& Compl
     FBarShown = -1;
     FBarMaximum = 0;
     try {
-        TInterruptGuard interrupt;
         Work();
     } catch (...) {
         EndProgress();
@@ -267,7 +244,7 @@ bool TDeviceSession::Close() {
 }
 
 void TDeviceSession::Progress(int Current, int Maximum) {
-    if (gInterrupted) throw EAbortOp();
+    if (FStop && TStopSignals::Received()) throw EAbortOp();
     if (!FBar || Current < 0 || Maximum <= 0) return;
     if (FBarMaximum == 0) FBarMaximum = Maximum; // the first report sets the maximum
     const int percent = static_cast<int>(100LL * std::min(Current, FBarMaximum) / FBarMaximum);

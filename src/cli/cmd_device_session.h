@@ -11,6 +11,7 @@
 #include "catalogue/device.h"
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
+#include "cli/stop_signals.h"
 #include "programmer/driver_host.h"
 #include "programmer/isp_programmer.h"
 #include "settings/settings_store.h"
@@ -19,6 +20,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -55,7 +57,10 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     double Seconds() const;
 
     // Creates the driver and opens the programmer. False after reporting the
-    // failure as the main window's exception handler would.
+    // failure as the main window's exception handler would. From then on to
+    // the end of the session a stop signal (Ctrl+C, SIGTERM, SIGHUP)
+    // cancels the operation in progress, or the next one, instead of ending
+    // the process (stop_signals.h).
     bool Open();
     // Hands over the organisation, as the main window does before program,
     // read and verify.
@@ -136,6 +141,7 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     int FBarShown = -1;
     int FBarMaximum = 0;
     TISPSettings FSettings;
+    std::optional<TStopSignals> FStop; // from Open on
     std::unique_ptr<TISPProgrammer> FDriver;
     bool FOpen = false;
     TDriverHost* FPreviousHost = nullptr;

@@ -45,10 +45,11 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     return RunGang(
         "program", units, a.Has("json"),
-        [&a](const TGangUnit& u, std::ostream& o, std::ostream& e,
-             const std::function<void(const nlohmann::ordered_json&)>& result) {
-            return RunProgramUnit(a, TUnitRun{u.Unit, u.Port, result}, o, e);
+        [&a](const TGangUnit& u, std::ostream& o, std::ostream& e, const TGangReport& report) {
+            return RunProgramUnit(a, TUnitRun{u.Unit, u.Port, report.Result, report.Pending}, o, e);
         },
+        [](const TGangUnit&, const nlohmann::ordered_json& pending, const std::string& ended,
+           double seconds) { return UnitLost(pending, ended, seconds); },
         out, err);
 }
 

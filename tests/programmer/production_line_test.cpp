@@ -19,11 +19,13 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <set>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -246,6 +248,126 @@ TEST(ProductionLine, ReadTwiceFailsOnANoisyLineAndSavesNothing) {
         }
     }
     ::unsetenv("NORVOISP_REGISTRY");
+}
+
+} // namespace
+
+namespace {
+
+// The processes whose parent is Pid.
+std::vector<pid_t> ChildrenOf(pid_t Pid) {
+    std::vector<pid_t> pids;
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = e.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(e.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        const auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        if (rest >> state >> parent && parent == Pid) pids.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return pids;
+}
+
+std::string Text(const std::string& File) {
+    std::ifstream in(File);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A run over two units stopped while they program: SIGTERM to the program
+// (as a service manager or kill sends it), SIGHUP to its whole process group
+// (the terminal closed), or SIGKILL to one unit's process. Every unit ends
+// with its part logged, its serial number in the record: the stopped ones
+// by themselves, between two commands; the killed one by the parent.
+TEST(ProductionLine, AStopSignalEndsEveryUnitWithItsPartAndSerialNumberLogged) {
+    enum TStop { st_TermToTheProgram, st_HangUpToTheGroup, st_KillOneUnit };
+    for (const TStop stop : {st_TermToTheProgram, st_HangUpToTheGroup, st_KillOneUnit}) {
+        SCOPED_TRACE(stop);
+        TTempDir dir("stop");
+        ::setenv("NORVOISP_REGISTRY", dir.File("registry.reg").c_str(), 1);
+        TUnitProcess unit1({"--chip", "24C256", "--delay", "0"});
+        TUnitProcess unit2({"--chip", "24C256", "--delay", "0"});
+        const std::string log = dir.File("line.jsonl"), state = dir.File("serial.state"),
+                          output = dir.File("output.txt");
+        const pid_t cli = StartCli({"program",
+                                    "--device",
+                                    "24C256",
+                                    "--delay",
+                                    "0",
+                                    "--file",
+                                    NORVOISP_SOURCE_DIR "/samples/demo_24c256.hex",
+                                    "--log",
+                                    log,
+                                    "--serial-at",
+                                    "0x40",
+                                    "--serial-bytes",
+                                    "3",
+                                    "--serial",
+                                    "5000",
+                                    "--serial-file",
+                                    state,
+                                    "--port",
+                                    unit1.Path(),
+                                    "--port",
+                                    unit2.Path()},
+                                   output);
+        // Once both units are programming.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        const auto programming = [&] {
+            const std::string text = Text(output);
+            return text.find("[1 " + unit1.Path() + "] EEPROM: Programming") != std::string::npos &&
+                   text.find("[2 " + unit2.Path() + "] EEPROM: Programming") != std::string::npos;
+        };
+        while (!programming() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(programming()) << Text(output);
+        switch (stop) {
+        case st_TermToTheProgram:
+            ::kill(cli, SIGTERM);
+            break;
+        case st_HangUpToTheGroup:
+            ::kill(-cli, SIGHUP);
+            break;
+        case st_KillOneUnit: {
+            const auto units = ChildrenOf(cli);
+            ASSERT_EQ(units.size(), 2u);
+            ::kill(units.front(), SIGKILL);
+            break;
+        }
+        }
+        EXPECT_EQ(Wait(cli), 1) << Text(output);
+        const std::string text = Text(output);
+        EXPECT_NE(text.find("of 2 units passed"), std::string::npos) << "no summary: " << text;
+
+        // Every number handed out is in exactly one record.
+        const auto next = ReadSerialState(state);
+        ASSERT_TRUE(next);
+        const auto records = ReadTraceLog(log);
+        std::multiset<std::uint64_t> logged;
+        int stopped = 0, lost = 0;
+        for (const auto& r : records) {
+            ASSERT_TRUE(r["serial"].is_object()) << r.dump();
+            logged.insert(r["serial"]["value"].get<std::uint64_t>());
+            const std::string failure = r["failure"].is_string() ? r["failure"].get<std::string>() : "";
+            stopped += failure == "Operation Cancelled by user";
+            lost += failure.find("ended by signal 9 before it logged its part") != std::string::npos;
+        }
+        std::multiset<std::uint64_t> handedOut;
+        for (std::uint64_t n = 5000; n < *next; ++n)
+            handedOut.insert(n);
+        EXPECT_EQ(logged, handedOut) << text;
+        EXPECT_EQ(records.size(), 2u) << text;
+        if (stop == st_KillOneUnit) {
+            EXPECT_EQ(lost, 1) << text;
+        } else {
+            EXPECT_GE(stopped, 1) << text;
+        }
+        ::unsetenv("NORVOISP_REGISTRY");
+    }
 }
 
 } // namespace

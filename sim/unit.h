@@ -128,4 +128,10 @@ class TProgrammerUnit final : private TInterpreterHost {
     bool FFailing = false;            // it is answered with an injected error
     std::uint32_t FReadLeft = 0;      // data bytes of the running "R" reply still to send
     bool FHung = false;
+    TSimTime FHoldUntil{0};   // no reply leaves before (a stall)
+    std::uint8_t FGarble = 0; // bits flipped in the next reply byte
+    std::uint64_t FNoise = 0; // state of the reply noise's generator
+    bool FNoiseSeeded = false;
+    std::uint64_t NextNoise();     // the next number of the reply noise
+    void Queue(std::uint8_t Byte); // onto the line, after any stall
 };

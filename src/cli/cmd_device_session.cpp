@@ -286,10 +286,14 @@ void TDeviceSession::Fail(const std::exception_ptr& Error) {
         text = "Operation Cancelled by user";
     } catch (const EVerifyError& e) {
         text = e.Message();
-    } catch (const EFirmwareMisMatch&) {
-        const std::string why = "Your ISP requires a firmware update to continue (the programmer reports "
-                                "another firmware than " +
-                                SmartDongle::Softver + ")";
+    } catch (const EFirmwareMisMatch& e) {
+        // What was read, when the driver says ("identification 'VORIZORUV'
+        // expected, 'VORIZORUX' read").
+        const auto open = e.Message().find(" (");
+        const std::string read = open != std::string::npos && e.Message().back() == ')'
+                                     ? e.Message().substr(open + 2, e.Message().size() - open - 3)
+                                     : "the programmer reports another firmware than " + SmartDongle::Softver;
+        const std::string why = "Your ISP requires a firmware update to continue (" + read + ")";
         FOutput.Warning("Firmware Update Required");
         FOutput.Warning(why);
         FLastFailure = "Firmware Update Required - " + why;

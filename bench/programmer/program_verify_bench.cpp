@@ -9,6 +9,11 @@
 //    115 200 baud with the catalogue write delays. Time is simulated time;
 //    counters: bound_s = wire bytes / 11 520 + the write delays the protocol
 //    must wait, wire_bytes, and sim/bound.
+//  Read/<device>/compared, Read/<device>/single:  a whole-device read on the
+//    same virtual clock, every block read twice and compared (the default)
+//    or once (--single-read). Time is simulated time of the read; counters:
+//    open_s (the open before it, as norvoisp-cli read does one) and
+//    command_s (open + read: the whole command).
 #include "catalogue/device_list.h"
 #include "programmer/simulated/smart_sim.h"
 #include "programmer/unit/smart_serial.h"
@@ -140,6 +145,35 @@ void Virtual(benchmark::State& State, TCase c) {
     State.counters["sim/bound"] = simulated / bound;
 }
 
+void Read(benchmark::State& State, TCase c, TReadCheck Check) {
+    TSimOptions options;
+    TSmartSim sim(options);
+    TISPSettings settings;
+    TDevice* device = Device(c.Device);
+    sim.SetSaveLocation(&settings);
+    sim.SetDevice(device);
+    sim.WriteTiming(static_cast<std::uint8_t>(c.Organisation));
+    sim.ReadCheck = Check;
+    SmartDongle::PageSize = device->PageSize();
+    const double opened = sim.Link().Clock().Seconds();
+    sim.HardwareOpen();
+    const double open = sim.Link().Clock().Seconds() - opened;
+    THexList buffer;
+    buffer.SetSizeof(static_cast<std::uint32_t>(device->FlashSize()));
+    double simulated = 0;
+    for (auto _ : State) {
+        const double t0 = sim.Link().Clock().Seconds();
+        sim.ReadFlash(buffer);
+        const double seconds = sim.Link().Clock().Seconds() - t0;
+        State.SetIterationTime(seconds);
+        simulated += seconds;
+    }
+    const double n = static_cast<double>(State.iterations());
+    State.counters["sim_s"] = simulated / n;
+    State.counters["open_s"] = open;
+    State.counters["command_s"] = open + simulated / n;
+}
+
 const bool kRegistered = [] {
     for (const auto& c : kCases) {
         benchmark::RegisterBenchmark((std::string("Pty/") + c.Device).c_str(), Pty, c)
@@ -150,6 +184,12 @@ const bool kRegistered = [] {
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->Iterations(1);
+        for (const auto& [name, check] : {std::pair{"compared", rc_Compared}, std::pair{"single", rc_Single}})
+            benchmark::RegisterBenchmark((std::string("Read/") + c.Device + "/" + name).c_str(), Read, c,
+                                         check)
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->Iterations(1);
     }
     return true;
 }();

@@ -189,6 +189,7 @@ bool TDeviceSession::Open() {
         FDriver->SetSaveLocation(&FSettings);
         FDriver->SetDevice(FDevice);
         FDriver->SetOnProgressUpdate([this](int i, int m) { Progress(i, m); });
+        FDriver->ReadCheck = FReadCheck;
         SmartDongle::PageSize = FDevice->PageSize();
         SmartDongle::ClockSpeed = 1;
         FDriver->WriteTiming(static_cast<std::uint8_t>(FOrganisation));
@@ -202,6 +203,13 @@ bool TDeviceSession::Open() {
         Fail(std::current_exception());
         return false;
     }
+}
+
+void TDeviceSession::ReadEachBlockOnce() {
+    FReadCheck = rc_Single;
+    FOutput.Warning(
+        "Warning: --single-read: every block is read once; a byte garbled on the way from the chip is "
+        "saved as read");
 }
 
 void TDeviceSession::HandOverOrganisation() {

@@ -62,6 +62,12 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     // cancels the operation in progress, or the next one, instead of ending
     // the process (stop_signals.h).
     bool Open();
+    // How the driver's whole-device reads check what they read (set before
+    // Open; every block twice by default).
+    void SetReadCheck(TReadCheck Check) { FReadCheck = Check; }
+    // --single-read: every block once, with a warning that a garbled byte
+    // then goes unnoticed.
+    void ReadEachBlockOnce();
     // Hands over the organisation, as the main window does before program,
     // read and verify.
     void HandOverOrganisation();
@@ -137,6 +143,7 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     int FDelay = -1;
     int FClock = 0;
     bool FQuiet = false;
+    TReadCheck FReadCheck = rc_Compared;
     bool FBar = false;
     int FBarShown = -1;
     int FBarMaximum = 0;

@@ -219,6 +219,47 @@ TEST(ProductionLine, FourUnitsSerialStateKilledRunAndRestart) {
 
 namespace {
 
+// A plain read over a noisy line (one bit of every 100th byte the unit sends
+// in page reads flipped): every block is read twice, so it fails and leaves
+// the file that was there alone; --single-read saves the garbled byte, with
+// a warning that it would.
+TEST(ProductionLine, APlainReadOverANoisyLineFailsAndTouchesNoFile) {
+    TTempDir dir("noisy");
+    ::setenv("NORVOISP_REGISTRY", dir.File("registry.reg").c_str(), 1);
+    for (const bool single : {false, true}) {
+        SCOPED_TRACE(single ? "--single-read" : "plain read");
+        TUnitProcess unit({"--chip", "24C02", "--delay", "0", "--noisy-read", "100"});
+        const std::string out = dir.File("out.txt"), file = dir.File("readback.bin");
+        WriteBytes(file, "the previous read");
+        std::vector<std::string> args{"read", "--device", "24C02", "--port", unit.Path(), "--file", file};
+        if (single) args.push_back("--single-read");
+        const int code = Wait(StartCli(args, out));
+        std::ifstream in(out);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!single) {
+            EXPECT_EQ(code, 1) << text;
+            // Byte 100 of the replies: the first read of the 13th block, at 33h;
+            // byte 200 the second read of the 25th, at 63h; and so on.
+            EXPECT_NE(text.find("Read Unstable at 0033h: Read FEh, then FFh\n"
+                                "Read Unstable at 0063h: Read FFh, then FEh\n"),
+                      std::string::npos)
+                << text;
+            EXPECT_NE(text.find("EEPROM: Read Unstable - 5 bytes differed between two reads"),
+                      std::string::npos)
+                << text;
+            EXPECT_EQ(ReadBytes(file), "the previous read");
+        } else {
+            EXPECT_EQ(code, 0) << text;
+            EXPECT_NE(text.find("Warning: --single-read: every block is read once"), std::string::npos)
+                << text;
+            const std::string saved = ReadBytes(file);
+            ASSERT_EQ(saved.size(), 256u);
+            EXPECT_EQ(static_cast<std::uint8_t>(saved[99]), 0xFE) << "the garbled byte is saved as read";
+        }
+    }
+    ::unsetenv("NORVOISP_REGISTRY");
+}
+
 // read --twice over a noisy line: the second read sees one byte differ.
 TEST(ProductionLine, ReadTwiceFailsOnANoisyLineAndSavesNothing) {
     TTempDir dir("twice");

@@ -78,6 +78,7 @@ TCommandOverride TProgrammerUnit::CommandStarted(std::uint8_t Letter) {
         answer.Byte = fault->Byte;
         if (fault->Kind == TCommandFault::TKind::Stall) {
             FHoldUntil = std::max(FHoldUntil, FClock.Now()) + fault->Delay;
+            FStallTime += fault->Delay;
             FTranscript.AddNote("fault: reply held up");
         } else if (fault->Kind == TCommandFault::TKind::Garble) {
             FGarble = fault->Byte;
@@ -170,6 +171,7 @@ void TProgrammerUnit::Send(std::uint8_t Byte) {
             noise->StallMin +
             TSimDuration(static_cast<TSimDuration::rep>(span ? NextNoise() % (span + 1) : 0));
         FHoldUntil = std::max(FHoldUntil, FClock.Now()) + stall;
+        FStallTime += stall;
         FTranscript.AddNote("noise: a stall");
         Queue(Byte);
         break;

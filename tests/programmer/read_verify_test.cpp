@@ -160,6 +160,32 @@ TEST(Read, EveryBlockIsReadTwiceAndAByteThatDiffersFailsTheRead) {
     EXPECT_EQ(UnstableByteLine(0x63, 0x5A, 0x5B), "Read Unstable at 0063h: Read 5Ah, then 5Bh");
 }
 
+// A program broken off in the middle of a page (its acknowledgement lost)
+// leaves the page in the chip, selected; the next run's family selection
+// ends it and its write cycle begins. The read after that waits the cycle
+// out: a 25C part ignores a read meanwhile, its output floating (FFh), and
+// both reads of the block would agree on that.
+TEST(Read, APageABrokenRunLeftInTheChipIsWrittenBeforeTheNextRead) {
+    for (const char* name : {"24C02", "25C040"}) {
+        SCOPED_TRACE(name);
+        TUnitConfig unit;
+        unit.Faults.CommandFaults.push_back({TCommandFault::TKind::Acknowledge, 'W', 6, 'x'});
+        TSimRig rig(name, unit);
+        rig.Open();
+        rig.FillBuffer([](int i) { return static_cast<std::uint8_t>(i * 5 + 1); });
+        EXPECT_NE(MessageOf([&] { rig.Driver->ProgramFlash(rig.Buffer); }), "(nothing raised)");
+        rig.Driver->HardwareClose();
+        rig.Driver->HardwareOpen();
+        THexList back;
+        back.SetSizeof(rig.Buffer.Size());
+        back.Clear();
+        EXPECT_EQ(MessageOf([&] { rig.Driver->ReadFlash(back); }), "(nothing raised)");
+        EXPECT_EQ(back.HexData, rig.Chip().Memory());
+        const std::size_t page = static_cast<std::size_t>(rig.Device->PageSize());
+        EXPECT_EQ(back.HexData[5 * page], rig.Buffer.HexData[5 * page]) << "the sixth page was written";
+    }
+}
+
 TEST(Read, APageSizeOutsideOneByteIsRefused) {
     for (int bad : {0, -4, 256}) {
         TSimRig rig("24C02");

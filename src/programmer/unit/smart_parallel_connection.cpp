@@ -8,6 +8,9 @@
 #include "programmer/unit/smart_parallel.h"
 #include "settings/settings_store.h"
 
+#include <algorithm>
+#include <chrono>
+
 using SmartDongle::ClockSpeed;
 using SmartDongle::Port;
 using SmartDongle::Softver;
@@ -197,6 +200,12 @@ void TSmartParallel::EnableProgramming() {
         i2c_reset();
     else
         Stop();
+    // A page that a run broken off in the middle left in the chip is
+    // written now that the stop condition (I2C) or the deselection (SPI)
+    // ends it; until its write cycle is over the chip ignores a read (a 25C
+    // part's output floats: the read would give FFh), so it is waited out.
+    if (family == FAMILY_24C || family == FAMILY_25C)
+        Clock().Sleep(std::chrono::milliseconds(std::max<int>(EEPROMTime, Dev().EEPROMTime())));
     GetBitSize();
     GetShiftLeft();
 }

@@ -48,17 +48,26 @@ class TNoPauseClock : public TLinkClock {
     void Sleep(TLinkDuration) override {}
 };
 
+// The simulated kind set up for a case, not yet open.
+struct TSimBench {
+    TSimBench(const TCase& c, const TSimOptions& Options) : Sim(Options), Dev(Device(c.Device)) {
+        Sim.SetSaveLocation(&Settings);
+        Sim.SetDevice(Dev);
+        Sim.WriteTiming(static_cast<std::uint8_t>(c.Organisation));
+        SmartDongle::PageSize = Dev->PageSize();
+    }
+    TISPSettings Settings;
+    TSmartSim Sim;
+    TDevice* Dev;
+};
+
 // Commands of one program + verify, counted on the in-process unit.
 std::uint64_t CommandsOf(const TCase& c) {
     TSimOptions options;
     options.BaudRate = 0;
-    TSmartSim sim(options);
-    TISPSettings settings;
-    TDevice* device = Device(c.Device);
-    sim.SetSaveLocation(&settings);
-    sim.SetDevice(device);
-    sim.WriteTiming(static_cast<std::uint8_t>(c.Organisation));
-    SmartDongle::PageSize = device->PageSize();
+    TSimBench bench(c, options);
+    TSmartSim& sim = bench.Sim;
+    TDevice* device = bench.Dev;
     sim.HardwareOpen();
     THexList buffer;
     buffer.SetSizeof(static_cast<std::uint32_t>(device->FlashSize()));
@@ -105,13 +114,9 @@ void Pty(benchmark::State& State, TCase c) {
 void Virtual(benchmark::State& State, TCase c) {
     TSimOptions options;
     options.KeepTranscript = true;
-    TSmartSim sim(options);
-    TISPSettings settings;
-    TDevice* device = Device(c.Device);
-    sim.SetSaveLocation(&settings);
-    sim.SetDevice(device);
-    sim.WriteTiming(static_cast<std::uint8_t>(c.Organisation));
-    SmartDongle::PageSize = device->PageSize();
+    TSimBench bench(c, options);
+    TSmartSim& sim = bench.Sim;
+    TDevice* device = bench.Dev;
     sim.HardwareOpen();
     THexList buffer;
     buffer.SetSizeof(static_cast<std::uint32_t>(device->FlashSize()));
@@ -146,15 +151,10 @@ void Virtual(benchmark::State& State, TCase c) {
 }
 
 void Read(benchmark::State& State, TCase c, TReadCheck Check) {
-    TSimOptions options;
-    TSmartSim sim(options);
-    TISPSettings settings;
-    TDevice* device = Device(c.Device);
-    sim.SetSaveLocation(&settings);
-    sim.SetDevice(device);
-    sim.WriteTiming(static_cast<std::uint8_t>(c.Organisation));
+    TSimBench bench(c, TSimOptions{});
+    TSmartSim& sim = bench.Sim;
+    TDevice* device = bench.Dev;
     sim.ReadCheck = Check;
-    SmartDongle::PageSize = device->PageSize();
     const double opened = sim.Link().Clock().Seconds();
     sim.HardwareOpen();
     const double open = sim.Link().Clock().Seconds() - opened;

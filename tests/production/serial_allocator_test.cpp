@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <stdexcept>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -62,6 +63,33 @@ TEST(SerialAllocator, AFileThatIsNotAStateFileIsRefusedAndLeftAlone) {
     EXPECT_EQ(TSerialAllocator(1, 1, 100, state).Next(), 42u);
 }
 
+// One process per path, each drawing Each numbers from the state file by
+// that path and writing them to the pipe Fds (whose ends it closes: the
+// parent keeps the reading end).
+std::vector<pid_t> StartDrawing(const std::vector<std::string>& Paths, int Each, int (&Fds)[2]) {
+    std::vector<pid_t> children;
+    for (const std::string& path : Paths) {
+        const pid_t pid = ::fork();
+        if (pid < 0) throw std::runtime_error("fork");
+        if (pid == 0) {
+            ::close(Fds[0]);
+            try {
+                TSerialAllocator a(1, 1, 0xFFFFFFFF, path);
+                for (int i = 0; i < Each; ++i) {
+                    const std::uint64_t n = a.Next();
+                    if (::write(Fds[1], &n, sizeof n) != sizeof n) ::_exit(2);
+                }
+            } catch (...) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    ::close(Fds[1]);
+    return children;
+}
+
 // Processes drawing numbers at once, some killed with SIGKILL at random
 // moments: every number a process reported was handed out once only, and
 // the state file is whole afterwards.
@@ -71,26 +99,7 @@ TEST(SerialAllocator, ProcessesDrawingAtOnceAndKilledMidWayNeverShareANumber) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     constexpr int kProcesses = 6, kEach = 40;
-    std::vector<pid_t> children;
-    for (int p = 0; p < kProcesses; ++p) {
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(fds[0]);
-            try {
-                TSerialAllocator a(1, 1, 0xFFFFFFFF, state);
-                for (int i = 0; i < kEach; ++i) {
-                    const std::uint64_t n = a.Next();
-                    if (::write(fds[1], &n, sizeof n) != sizeof n) ::_exit(2);
-                }
-            } catch (...) {
-                ::_exit(1);
-            }
-            ::_exit(0);
-        }
-        children.push_back(pid);
-    }
-    ::close(fds[1]);
+    const std::vector<pid_t> children = StartDrawing(std::vector<std::string>(kProcesses, state), kEach, fds);
     // Two of them die part way.
     ::usleep(3000);
     ::kill(children[0], SIGKILL);
@@ -122,25 +131,7 @@ TEST(SerialAllocator, ProcessesDrawingAtOnceAndKilledMidWayNeverShareANumber) {
 std::multiset<std::uint64_t> DrawTogether(const std::string& PathA, const std::string& PathB, int Each) {
     int fds[2];
     if (::pipe(fds) != 0) throw std::runtime_error("pipe");
-    std::vector<pid_t> children;
-    for (const std::string& path : {PathA, PathB}) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(fds[0]);
-            try {
-                TSerialAllocator a(1, 1, 0xFFFFFFFF, path);
-                for (int i = 0; i < Each; ++i) {
-                    const std::uint64_t n = a.Next();
-                    if (::write(fds[1], &n, sizeof n) != sizeof n) ::_exit(2);
-                }
-            } catch (...) {
-                ::_exit(1);
-            }
-            ::_exit(0);
-        }
-        children.push_back(pid);
-    }
-    ::close(fds[1]);
+    const std::vector<pid_t> children = StartDrawing({PathA, PathB}, Each, fds);
     std::multiset<std::uint64_t> seen;
     std::uint64_t n;
     while (::read(fds[0], &n, sizeof n) == sizeof n)

@@ -114,3 +114,10 @@ std::string FileSha256(const std::string& FileName) {
 std::string ChecksumLibraries() {
     return std::string(OpenSSL_version(OPENSSL_VERSION)) + ", zlib " + zlibVersion();
 }
+
+std::string Sha256Of(std::string_view Bytes) {
+    TSha256 sha;
+    sha.Update(reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size());
+    const auto digest = sha.Final();
+    return Hex(digest, "0123456789abcdef");
+}

@@ -24,6 +24,12 @@ int TFamilyAlgorithms::BlockSize() const {
     return SmartDongle::PageSize;
 }
 
+int TFamilyAlgorithms::ReadBlock() const {
+    const int page = BlockSize();
+    if (Dev().ProgrammerId() == FAMILY_93C) return page; // one word a command
+    return FBus.ReadBlockSize(page, Dev().FlashSize());
+}
+
 void TFamilyAlgorithms::CheckBuffer(const THexList& Afile) const {
     if (static_cast<std::int64_t>(Afile.Size()) < Dev().FlashSize())
         Fail("The buffer is smaller than the " + Dev().DeviceName());
@@ -111,7 +117,7 @@ void TFamilyAlgorithms::ReadFlash(THexList& Afile) {
     CheckBuffer(Afile);
     FDriver.DoUpdateProgress(0, size);
     if (Dev().ProgrammerId() == FAMILY_93C) SmartDongle::PageSize = Dev().PageSize();
-    const int block = BlockSize();
+    const int block = ReadBlock();
     FBus.BeginOperation(false);
     for (int a = 0; a <= size - 1; a += block) {
         FDriver.DoUpdateProgress(a, size);
@@ -142,7 +148,7 @@ void TFamilyAlgorithms::VerifyFlash(THexList& Afile) {
     CheckBuffer(Afile);
     FDriver.DoUpdateProgress(0, size);
     if (dev.ProgrammerId() == FAMILY_93C) SmartDongle::PageSize = dev.PageSize();
-    const int block = BlockSize();
+    const int block = ReadBlock();
 
     std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(size, 0)), 0);
     bool failed = false;

@@ -90,6 +90,9 @@ bool TSmartSerial::HardwareOpen() {
     std::string id;
     EndPipeline();
     FUnitBuffers = false;
+    FProbeCode = 0;
+    FUnitFastLink = false;
+    FUnitRing = 0;
     try {
         Probe();
         id = readstring('S', 9);
@@ -100,6 +103,7 @@ bool TSmartSerial::HardwareOpen() {
     CheckSoftwareVersion();
     if (EEPROMTime == 0) EEPROMTime = static_cast<std::uint8_t>(Dev().EEPROMTime());
     WriteString('E', Hex2(SmartDongle::ClockSpeed));
+    NegotiateLink();
     return true;
 }
 
@@ -123,11 +127,13 @@ void TSmartSerial::Probe() {
         Writedata('*');
         reply = ReadData(true);
     }
-    if (reply == '?') FUnitBuffers = ReadData(true) == kBuffersCode;
+    FProbeCode = reply == '?' ? ReadData(true) : 0;
+    FUnitBuffers = FProbeCode == kBuffersCode || FProbeCode == kFastLinkCode;
 }
 
 void TSmartSerial::HardwareClose() {
     EndPipeline();
+    ReturnToBaseRate();
     DeInitHardwareDriver();
     SaveSettings();
 }
@@ -177,6 +183,7 @@ bool TSmartSerial::WaitReady() {
 }
 
 void TSmartSerial::writepage(std::uint8_t Size, const std::string& stream) {
+    if (Pipelining()) MakeRoom(2 + stream.size());
     WriteStringNOACK('W', std::string(1, static_cast<char>(Size)));
     Opened(FCommDriver.get()).WriteString(stream);
     if (Pipelining()) {
@@ -188,6 +195,7 @@ void TSmartSerial::writepage(std::uint8_t Size, const std::string& stream) {
 
 std::string TSmartSerial::readpage(std::uint8_t Size) {
     TComPort& port = Opened(FCommDriver.get());
+    if (Pipelining()) MakeRoom(2);
     WriteStringNOACK('R', std::string(1, static_cast<char>(Size)));
     if (FPendingAcks) CollectAcknowledgements();
     port.Flush();

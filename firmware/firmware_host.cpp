@@ -32,6 +32,24 @@ uint8_t TFirmwareHost::I2CRead(bool Ack) {
     return BusPins::I2CRead(Ack);
 }
 
+uint16_t TFirmwareHost::I2CWritePageData(uint16_t Count, bool& Nacked) {
+    uint16_t taken = 0;
+    uint8_t byte;
+    while (taken < Count && Uart::TakePlain(byte)) {
+        ++taken;
+        if (!BusPins::I2CWrite(byte)) {
+            Nacked = true;
+            break;
+        }
+    }
+    return taken;
+}
+
+void TFirmwareHost::I2CReadBlock(uint16_t Count) {
+    for (uint16_t i = 0; i < Count; ++i)
+        Uart::SendNow(BusPins::I2CRead(i + 1u < Count));
+}
+
 void TFirmwareHost::SpiSelect(bool Active) {
     BusPins::SpiSelect(Active);
 }

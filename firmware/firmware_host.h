@@ -18,6 +18,8 @@ class TFirmwareHost final : public TInterpreterHost, public TLinkHost {
     bool I2CBusClear() override;
     bool I2CWrite(uint8_t Byte) override;
     uint8_t I2CRead(bool Ack) override;
+    uint16_t I2CWritePageData(uint16_t Count, bool& Nacked) override;
+    void I2CReadBlock(uint16_t Count) override;
     void SpiSelect(bool Active) override;
     uint8_t SpiTransfer(uint8_t Mosi) override;
     void SpiReadBlock(uint16_t Count) override;

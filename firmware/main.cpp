@@ -75,9 +75,11 @@ int main() {
     for (;;) {
         wdt_reset();
         const auto now = static_cast<uint16_t>(Ticks::Now());
-        const uint8_t events = Uart::TakeEvents();
-        if (events & Uart::kLost) link.Lost(now);
-        if (events & Uart::kFraming) link.Received(0, false, true, now);
+        if (Uart::EventsPending()) {
+            const uint8_t events = Uart::TakeEvents();
+            if (events & Uart::kLost) link.Lost(now);
+            if (events & Uart::kFraming) link.Received(0, false, true, now);
+        }
         uint8_t byte;
         bool gap;
         if (Uart::Take(byte, gap)) {

@@ -153,14 +153,29 @@ bool Take(uint8_t& Byte, bool& Gap) {
     if (tail == gUartRxHead) return false;
     Byte = gUartRx[tail];
     Gap = false;
-    ATOMIC_BLOCK(ATOMIC_RESTORESTATE) {
-        if (gGapMark && gGapSlot == tail) {
-            Gap = true;
-            gGapMark = false;
+    if (gGapMark) {
+        ATOMIC_BLOCK(ATOMIC_RESTORESTATE) {
+            if (gGapMark && gGapSlot == tail) {
+                Gap = true;
+                gGapMark = false;
+            }
         }
     }
     gUartRxTail = static_cast<uint8_t>(tail + 1);
     return true;
+}
+
+bool TakePlain(uint8_t& Byte) {
+    const uint8_t tail = gUartRxTail;
+    if (tail == gUartRxHead || gUartEvents) return false;
+    if (gGapMark && gGapSlot == tail) return false;
+    Byte = gUartRx[tail];
+    gUartRxTail = static_cast<uint8_t>(tail + 1);
+    return true;
+}
+
+bool EventsPending() {
+    return gUartEvents != 0;
 }
 
 uint8_t TakeEvents() {

@@ -25,8 +25,13 @@ void Init();
 // line had been idle for more than the gap time (link_control.h) before the
 // byte arrived.
 bool Take(uint8_t& Byte, bool& Gap);
+// The oldest received byte, unless it came after a gap or line events wait
+// to be taken (the link control must see those): for the bytes of a page.
+bool TakePlain(uint8_t& Byte);
 // True when received bytes wait to be taken.
 bool Pending();
+// True when line events wait to be taken.
+bool EventsPending();
 uint8_t TakeEvents();
 // Milliseconds since the last byte arrived (saturating at 65535), in the
 // tick's 1 ms steps.

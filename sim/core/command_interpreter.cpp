@@ -72,6 +72,7 @@ void TCommandInterpreter::ArgumentByte(uint8_t Byte) {
             if (!failing) PageByte(Byte);
             ++FPageBytes;
             --FPageDataLeft;
+            if (!failing) StreamPage();
         }
         if (!FHost.PageContinues(FPageBytes, FPageDataLeft)) return;
         if (FPageDataLeft == 0) Execute();
@@ -205,6 +206,8 @@ void TCommandInterpreter::Execute() {
         const uint16_t count = FArgs[0] == 0 && FIdentity.FastestRate ? 256 : FArgs[0];
         if (FBus == TUnitBus::SPI && FSpiSelected) {
             FHost.SpiReadBlock(count);
+        } else if (FBus == TUnitBus::I2C) {
+            FHost.I2CReadBlock(count);
         } else {
             for (uint16_t i = 0; i < count; ++i)
                 FHost.Send(BusRead(i + 1u == count, error));
@@ -509,6 +512,23 @@ void TCommandInterpreter::PageByte(uint8_t Byte) {
         FMwBitsLeft = static_cast<uint8_t>(FMwBitsLeft - bits);
         break;
     }
+    }
+}
+
+void TCommandInterpreter::StreamPage() {
+    // The rest of an I2C page that is already there, in one go (a host that
+    // takes it saves the work of a command byte for every data byte).
+    if (FBus != TUnitBus::I2C || FPendingError || !FPageDataLeft || !FI2CTransfer) return;
+    bool nacked = false;
+    const uint16_t taken = FHost.I2CWritePageData(FPageDataLeft, nacked);
+    FPageBytes = static_cast<uint16_t>(FPageBytes + taken);
+    FPageDataLeft = static_cast<uint16_t>(FPageDataLeft - taken);
+    if (taken && FI2CWriting) FI2CWroteData = true;
+    if (nacked) {
+        // As I2CWrite does for a byte not acknowledged.
+        FHost.I2CStop();
+        FI2CTransfer = FI2CWriting = FI2CWroteData = false;
+        FPendingError = 'T';
     }
 }
 

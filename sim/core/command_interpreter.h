@@ -149,6 +149,7 @@ class TCommandInterpreter {
     bool MicrowireReadyWait();
     void BeginPage(uint8_t Count);
     void PageByte(uint8_t Byte);
+    void StreamPage();
     uint8_t PageDone();
     void ReleaseBus();
 

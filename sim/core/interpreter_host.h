@@ -44,6 +44,19 @@ class TInterpreterHost {
     virtual void I2CStop() = 0;
     virtual bool I2CWrite(uint8_t Byte) = 0;
     virtual uint8_t I2CRead(bool Ack) = 0;
+    // The data bytes of a page command ("W") for I2C that have already
+    // arrived after the one just written, taken from the line and written
+    // by the host itself, at most Count: the number taken. It stops before
+    // a byte the line marked (a gap, lost bytes) and after one the target
+    // did not acknowledge (Nacked). A host that is fed byte by byte takes
+    // none.
+    virtual uint16_t I2CWritePageData(uint16_t, bool&) { return 0; }
+    // Count bytes read, all but the last acknowledged, each sent towards the
+    // PC as it comes.
+    virtual void I2CReadBlock(uint16_t Count) {
+        for (uint16_t i = 0; i < Count; ++i)
+            Send(I2CRead(i + 1u < Count));
+    }
     // Frees a bus a chip may hold (a read cut short leaves it driving SDA
     // low) and abandons a page a write cut short left loaded: true when both
     // lines read high afterwards. A master on the chip models, which have no

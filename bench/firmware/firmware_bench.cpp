@@ -13,8 +13,9 @@
 //     one after the other): the largest 25C part through the driver's read
 //     (blocks of 256 bytes), and 1 MiB of a plain SPI flash model read
 //     through the unit's SPI primitives as one sequential read ("X", READ
-//     and a 24-bit address, then "R" 256 bytes at a time), from which the
-//     16 MiB figure is the same per byte.
+//     and a 24-bit address, then "R" 256 bytes at a time, four ahead of
+//     the replies: TSmartSerial::ReadSequential), from which the 16 MiB
+//     figure is the same per byte.
 //  3. The firmware's flash and RAM (avr-size) and the deepest stack of the
 //     runs above.
 #include "avr/avr_link.h"
@@ -202,14 +203,12 @@ TReadFigures ReadFlashModel(TSimDuration Turnaround, std::size_t Size, unsigned&
     d.Serial.Start();
     for (const std::uint8_t b : {std::uint8_t{0x03}, std::uint8_t{0}, std::uint8_t{0}, std::uint8_t{0}})
         d.Serial.writebyte(b);
-    std::vector<std::uint8_t> block(256);
-    std::uint64_t wrong = 0;
-    for (std::size_t a = 0; a < Size; a += 256) {
-        d.Serial.ReadBlock(block);
-        for (std::size_t i = 0; i < 256; ++i)
-            wrong += block[i] != unit.Chip()->Memory()[a + i];
-    }
+    std::vector<std::uint8_t> data(Size);
+    d.Serial.ReadSequential(data);
     d.Serial.Stop();
+    std::uint64_t wrong = 0;
+    for (std::size_t i = 0; i < Size; ++i)
+        wrong += data[i] != unit.Chip()->Memory()[i];
     TReadFigures f;
     f.Seconds = Seconds(link.Now()) - t0;
     f.Bytes = Size;

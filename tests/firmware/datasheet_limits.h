@@ -1,6 +1,6 @@
 // The bus timing each clock-speed class of the firmware must keep: the
 // strictest figures of the families' datasheets that class is for
-// (firmware/bus_pins.h lists where they come from). Nanoseconds.
+// (firmware/bus_clocks.h lists what each class is for). Nanoseconds.
 #pragma once
 
 #include "pins/i2c_pins.h"

@@ -116,6 +116,24 @@ TEST(FirmwareFastLink, ReadsBlocksOf256Bytes) {
     EXPECT_EQ(rig.Buffer.HexData, rig.Chip().Memory());
 }
 
+TEST(FirmwareFastLink, ASequentialReadKeepsReadsAheadOfTheReplies) {
+    // A whole 25C256 as one READ: 128 blocks, four "R" on the line ahead
+    // of the reply being read.
+    TFirmwareRig rig("25C256");
+    for (std::size_t i = 0; i < rig.Chip().Size(); ++i)
+        rig.Chip().Memory()[i] = Pattern(static_cast<int>(i));
+    ASSERT_TRUE(rig.Driver.HardwareOpen());
+    rig.Driver.EnableProgramming();
+    rig.Driver.Start();
+    for (const std::uint8_t b : {0x03, 0x00, 0x00})
+        rig.Driver.writebyte(b);
+    std::vector<std::uint8_t> data(rig.Chip().Size());
+    rig.Driver.ReadSequential(data);
+    rig.Driver.Stop();
+    EXPECT_EQ(data, rig.Chip().Memory());
+    EXPECT_EQ(rig.Unit.Breaches(), std::vector<std::string>{});
+}
+
 TEST(FirmwareDriverMends, AnI2CBusWithoutPullUpsIsNamed) {
     TFirmwareRig rig("24C02");
     rig.Unit.SetI2CPullUps(false);

@@ -101,6 +101,13 @@ class TSmartSerial : public TSmartParallel {
     static constexpr auto kResyncQuiet = std::chrono::milliseconds(40);
 
     void ReadBlock(std::span<std::uint8_t> Into) override;
+    // A long sequential read from the bus (an SPI chip selected and its
+    // read instruction sent): Into.size() bytes. A fast-link unit gets
+    // "R" 256 kReadAhead blocks ahead of the replies, so that it reads and
+    // sends them back to back and the line, not the round trip, is the
+    // bound; any other unit one block (ReadBlock) at a time.
+    void ReadSequential(std::span<std::uint8_t> Into);
+    static constexpr std::size_t kReadAhead = 4;
     int ReadBlockSize(int PageSize, int DeviceSize) const override;
     // While a byte is awaited with Nice, the user interface is kept alive
     // at least this often.

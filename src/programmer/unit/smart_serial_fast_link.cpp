@@ -165,3 +165,31 @@ void TSmartSerial::ReadBlock(std::span<std::uint8_t> Into) {
     port.Read(Into.data(), 256, true);
     GetAcknowledge();
 }
+
+void TSmartSerial::ReadSequential(std::span<std::uint8_t> Into) {
+    constexpr std::size_t kBlock = 256;
+    if (!FUnitFastLink || !FCommDriver || Into.size() % kBlock != 0) {
+        for (std::size_t at = 0; at < Into.size(); at += kBlock)
+            ReadBlock(Into.subspan(at, std::min(kBlock, Into.size() - at)));
+        return;
+    }
+    TComPort& port = *FCommDriver;
+    if (FPendingAcks) CollectAcknowledgements();
+    port.SetReadTimeout(PageReadTimeout);
+    const std::size_t blocks = Into.size() / kBlock;
+    std::size_t sent = 0;
+    try {
+        for (std::size_t done = 0; done < blocks; ++done) {
+            // Each "R" is two bytes in the unit's ring; its reply waits in
+            // the port until it is read.
+            for (; sent < blocks && sent - done < kReadAhead; ++sent)
+                WriteStringNOACK('R', std::string(1, '\0'));
+            port.Read(Into.data() + done * kBlock, kBlock, true);
+            GetAcknowledge();
+        }
+    } catch (...) {
+        // The replies to the reads still under way are let go by.
+        Quiet(kResyncQuiet);
+        throw;
+    }
+}

@@ -395,14 +395,7 @@ void TAvrMcu::AfterWatchdogReset() {
     // libsimavr's reset cleared every register and cancelled every timer.
     ++FWatchdogResets;
     if (OnReset) OnReset();
-    FInputArmed = false;
-    for (int i = 0; i < 3; ++i) {
-        const bool changed = FDdr[i] || FPort[i];
-        FDdr[i] = FPort[i] = 0;
-        if (changed && OnPortChange) OnPortChange(kPortNames[i]);
-    }
-    if (FWakeAt.count() >= 0) WakeAt(FWakeAt);
-    ArmInput();
+    Restarted();
 }
 
 void TAvrMcu::Reset(TSimTime Release) {
@@ -426,6 +419,12 @@ void TAvrMcu::Reset(TSimTime Release) {
 void TAvrMcu::Restart() {
     avr_reset(FAvr);
     FInReset = false;
+    Restarted();
+}
+
+void TAvrMcu::Restarted() {
+    // Every pin released, the harness's timers (cancelled by the reset)
+    // registered again.
     FInputArmed = false;
     for (int i = 0; i < 3; ++i) {
         const bool changed = FDdr[i] || FPort[i];

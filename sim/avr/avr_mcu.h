@@ -121,6 +121,7 @@ class TAvrMcu {
     static std::uint8_t SpiRead(avr_t* Avr, std::uint16_t Addr, void* Param);
     static std::uint64_t OnSpiDone(avr_t* Avr, std::uint64_t When, void* Param);
     void AfterWatchdogReset();
+    void Restarted();
 
     struct TInput {
         std::uint8_t Byte;

@@ -59,17 +59,18 @@ void TSmartSerial::Quiet(TLinkDuration Time) {
 }
 
 bool TSmartSerial::ProbeAnswers(std::uint8_t Code, TLinkDuration Timeout) {
+    // "?" and Code; a carriage return from a unit whose probe answers so
+    // (Code 0).
     TComPort& port = *FCommDriver;
     TLinkClock& clock = port.Clock();
     Writedata('*');
     const TLinkTime limit = clock.Now() + Timeout;
-    std::uint8_t reply[2] = {0, 0};
-    for (std::uint8_t& b : reply) {
+    const std::uint8_t expected[2] = {Code ? std::uint8_t{'?'} : std::uint8_t{'\r'}, Code};
+    for (std::size_t i = 0; i < (Code ? 2u : 1u); ++i) {
         const TLinkDuration left = std::max(limit - clock.Now(), TLinkDuration::zero());
-        if (!port.WaitForInput(left)) return false;
-        b = port.ReadByte();
+        if (!port.WaitForInput(left) || port.ReadByte() != expected[i]) return false;
     }
-    return reply[0] == '?' && reply[1] == Code;
+    return true;
 }
 
 void TSmartSerial::NegotiateLink() {

@@ -11,7 +11,7 @@
 //     first write starts, one block's reply after the last read).
 //  2. Reads at 2 Mbaud against the line bound (every byte of the exchange
 //     one after the other): the largest 25C part through the driver's read
-//     (blocks of 256 bytes), and 1 MiB of a plain SPI flash model read
+//     (blocks of 256 bytes, each read once), and 1 MiB of a plain SPI flash model read
 //     through the unit's SPI primitives as one sequential read ("X", READ
 //     and a 24-bit address, then "R" 256 bytes at a time, four ahead of
 //     the replies: TSmartSerial::ReadSequential), from which the 16 MiB
@@ -177,6 +177,7 @@ TReadFigures Read25C(TSimDuration Turnaround, unsigned& Stack) {
     TDriver d("25HP512", link, true, 0);
     THexList buffer;
     buffer.SetSizeof(65536);
+    d.Serial.ReadCheck = rc_Single; // each block once: the line's figure
     const std::size_t sent0 = link.Sent().size();
     const std::uint64_t received0 = link.ReceivedCount();
     const double t0 = Seconds(link.Now());

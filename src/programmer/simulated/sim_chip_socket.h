@@ -21,6 +21,10 @@
 //   NORVOISP_SIM_BUS         the 24C chip's address pins A2..A0, 0..7 (default 0)
 //   NORVOISP_SIM_ORG         the 93C chip's ORG pin, 8 or 16; by default it
 //                            follows the organisation the driver is given
+//   NORVOISP_SIM_NOISE       SEED:RATE, a line that garbles the serial kind's
+//                            replies at random (unit_config.h TReplyNoise):
+//                            "7:0.01" garbles one reply byte in a hundred,
+//                            the same ones for the same seed
 #pragma once
 
 #include "programmer/isp_programmer.h"
@@ -29,6 +33,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct TSimOptions {
@@ -38,6 +43,7 @@ struct TSimOptions {
     std::uint8_t AddressPins = 0;
     int Organisation = 0;        // 8 or 16; 0 = follows the driver
     bool KeepTranscript = false; // keep the exchanges in memory (tests)
+    std::optional<TReplyNoise> Noise;
 
     // Raises EISPException naming the variable for a bad value.
     static TSimOptions FromEnvironment();

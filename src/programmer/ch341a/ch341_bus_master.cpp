@@ -15,7 +15,10 @@ using S = TCh341Stream;
 namespace {
 
 // A poll loop gives up after this many polls even if the clock stood still.
-constexpr int kMaxPolls = 10000;
+// It must never come before the write cycle limit: a board's round trip
+// takes about a millisecond, but a stand-in for it can answer in a few
+// microseconds, and ten thousand of those are over before 20 ms have passed.
+constexpr int kMaxPolls = 1000000;
 
 } // namespace
 

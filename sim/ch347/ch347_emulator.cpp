@@ -185,8 +185,8 @@ void TCh347Emulator::Packet(std::span<const std::uint8_t> P) {
     const std::uint8_t command = P[0];
     const std::size_t length = Word(P, 1);
     if (length != P.size() - HeaderSize) {
-        Malformed("frame " + Hex(command) + " says " + std::to_string(length) + " bytes but its packet holds " +
-                  std::to_string(P.size() - HeaderSize));
+        Malformed("frame " + Hex(command) + " says " + std::to_string(length) +
+                  " bytes but its packet holds " + std::to_string(P.size() - HeaderSize));
         return;
     }
     const auto payload = P.subspan(HeaderSize);
@@ -205,11 +205,12 @@ void TCh347Emulator::Packet(std::span<const std::uint8_t> P) {
             Malformed("read request of " + std::to_string(payload.size()) + " bytes, not 4");
             return;
         }
-        const std::uint32_t count = static_cast<std::uint32_t>(payload[0] | payload[1] << 8 |
-                                                               payload[2] << 16) |
-                                    static_cast<std::uint32_t>(payload[3]) << 24;
+        const std::uint32_t count =
+            static_cast<std::uint32_t>(payload[0] | payload[1] << 8 | payload[2] << 16) |
+            static_cast<std::uint32_t>(payload[3]) << 24;
         if (count < 1 || count > MaxTransfer) {
-            Malformed("read of " + std::to_string(count) + " bytes, outside 1-" + std::to_string(MaxTransfer));
+            Malformed("read of " + std::to_string(count) + " bytes, outside 1-" +
+                      std::to_string(MaxTransfer));
             return;
         }
         std::vector<std::uint8_t> data;

@@ -120,7 +120,8 @@ TEST(Ch347Emulator, FramesOutsideTheLimitsAreRejectedWithoutEffect) {
         {"length short of the packet", {0xC2, 0x01, 0x00, 0x06, 0x06}},
         {"unknown command", Frame(0xC7, {0x06})},
         {"configuration of the wrong size", Frame(0xC0, TBytes(25, 0))},
-        {"prescaler beyond 7", [] {
+        {"prescaler beyond 7",
+         [] {
              TBytes c = Config(0, 0);
              c[3 + 13] = 1;
              return c;

@@ -27,7 +27,7 @@ int RunDevices(const std::vector<std::string>& args, std::ostream& out, std::ost
     for (int i = 0; i < list.NumDevices(); ++i) {
         const TDevice* d = list.Device(i);
         if (family >= 0 && d->ProgrammerId() != family) continue;
-        out << std::left << std::setw(12) << d->DeviceName() << std::setw(8) << kFamilies[d->ProgrammerId()]
+        out << std::left << std::setw(12) << d->DeviceName() << std::setw(8) << FamilyName(d->ProgrammerId())
             << std::right << std::setw(8) << d->FlashSize() << std::setw(6) << d->PageSize() << std::setw(10)
             << d->EEPROMTime() << "\n";
     }

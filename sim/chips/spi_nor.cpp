@@ -391,6 +391,7 @@ std::uint8_t TSpiNorChip::Output() {
     case TState::RemsOut:
         return FPart.RemsId ? (*FPart.RemsId)[FIndex++ % 2] : 0xFF;
     case TState::SfdpOut:
+        if (FFaults.NoSfdp) return 0xFF;
         return FAddress < FSfdp.size() ? FSfdp[FAddress++] : 0xFF;
     case TState::BprOut:
         return FIndex < FBpr.size() ? FBpr[FIndex++] : 0xFF;

@@ -51,6 +51,8 @@ struct TSpiNorFaults {
     // A loose contact on SO: in every other selection the bytes shifted out
     // have bit 1 wrong.
     bool BadContact = false;
+    // An older part without an SFDP table: 5Ah is not answered (SO floats).
+    bool NoSfdp = false;
     // The clip comes off when write or erase number N (from 1) would begin:
     // it is not done and from then on SO floats (FFh) and nothing is taken.
     std::optional<std::uint64_t> RemovedAtWrite;
@@ -78,6 +80,8 @@ class TSpiNorChip : public TSimChip, public TSpiTarget {
     const std::vector<std::uint8_t>& Sfdp() const { return FSfdp; }
 
     TSpiNorFaults& Faults() { return FFaults; }
+    // The clip comes off now.
+    void Remove() { FRemoved = true; }
     bool Removed() const { return FRemoved; }
     // Writes and erases begun (those refused as protected not counted).
     std::uint64_t PagePrograms() const { return FPagePrograms; }

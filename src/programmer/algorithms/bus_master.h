@@ -10,6 +10,8 @@
 // unit) stores them at once. Either way, a read value is valid after Sync().
 #pragma once
 
+#include "ports/link_clock.h"
+
 #include <cstdint>
 #include <span>
 
@@ -57,4 +59,9 @@ class TBusMaster {
     virtual void WaitWriteCycle(TWriteCycle Cycle) = 0;
     // Every primitive issued so far is done and every read stored.
     virtual void Sync() = 0;
+
+    // The time base the programmer's traffic runs on: what a wait for the
+    // chip is bounded by and paused with (a simulated programmer's virtual
+    // clock). Valid while an operation runs.
+    virtual TLinkClock& Clock() { return SystemLinkClock(); }
 };

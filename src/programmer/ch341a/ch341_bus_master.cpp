@@ -23,7 +23,9 @@ void TCh341BusMaster::Fail(const std::string& Message) const {
 }
 
 std::uint8_t TCh341BusMaster::Family() const {
-    return FDriver.Device() ? FDriver.Device()->ProgrammerId() : static_cast<std::uint8_t>(FAMILY_24C);
+    // SPI flash parts sit on the 25C socket's SPI pins.
+    return FDriver.Device() ? FamilyBus(FDriver.Device()->ProgrammerId())
+                            : static_cast<std::uint8_t>(FAMILY_24C);
 }
 
 void TCh341BusMaster::Reset() {
@@ -112,6 +114,10 @@ void TCh341BusMaster::EndOperation() {
 
 void TCh341BusMaster::Sync() {
     if (!FQueue.Empty()) Flush();
+}
+
+TLinkClock& TCh341BusMaster::Clock() {
+    return FDriver.Transfer().Clock();
 }
 
 // ------------------------------------------------------------- the bus

@@ -47,6 +47,7 @@ class TCh341BusMaster final : public TBusMaster {
     void ReadPage(std::span<std::uint8_t> Into) override;
     void WaitWriteCycle(TWriteCycle Cycle) override;
     void Sync() override;
+    TLinkClock& Clock() override;
 
     const TCh341PacketQueue& Queue() const { return FQueue; }
 

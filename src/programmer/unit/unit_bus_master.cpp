@@ -63,3 +63,7 @@ void TUnitBusMaster::WaitWriteCycle(TWriteCycle Cycle) {
 void TUnitBusMaster::Sync() {
     FUnit.SyncCommands();
 }
+
+TLinkClock& TUnitBusMaster::Clock() {
+    return FUnit.Clock();
+}

@@ -245,6 +245,41 @@ TEST_P(SpiFlashFaultsTest, DetectionNamesWhatAnswers) {
               "FFFFFFFFh, not the signature \"SFDP\"); add the part to a parts file of your own");
 }
 
+TEST_P(SpiFlashFaultsTest, AnAbortLeavesTheFourByteModeAndSaysWhatIsDone) {
+    TFlashRig rig(GetParam(), "W25Q256JV");
+    TSpiNorChip& chip = *rig.Chip();
+    const std::uint32_t size = chip.Part().Size, bs = 65536, from = size - 4 * bs;
+    for (std::uint32_t a = from; a < size; ++a)
+        rig.Buffer.HexData[a] = Pattern(a);
+    TSpiFlashParameters p = rig.Parameters();
+    int reports = 0;
+    p.Progress = [&](std::int64_t Done, std::int64_t) {
+        // The operator presses Abort while the third block is under way.
+        if (Done >= from + 2 * bs && ++reports == 1) throw EAbortOp();
+    };
+    TSpiFlashAlgorithms flash(rig.Bus(), p);
+    EXPECT_THROW(flash.ProgramRange(rig.Buffer, from, size), EAbortOp);
+    EXPECT_FALSE(chip.FourByteMode()) << "left on the way out";
+    EXPECT_EQ(flash.LastReport().Blocks[size / bs - 3], TSpiBlockState::Programmed);
+    EXPECT_NE(rig.LogText().find("blocks 510-511 (1FE0000-1FFFFFF) untouched"), std::string::npos)
+        << rig.LogText();
+    // A read above the part's plain read clock uses 0Bh with its dummy byte.
+    p.BusClockHz = 80'000'000;
+    p.Progress = nullptr;
+    TSpiFlashAlgorithms fast(rig.Bus(), p);
+    THexList back;
+    back.SetSizeof(size);
+    if (rig.Unit()) rig.Unit()->Clear();
+    fast.ReadRange(back, from, from + 2 * bs);
+    EXPECT_TRUE(std::equal(back.HexData.begin() + from, back.HexData.begin() + from + 2 * bs,
+                           rig.Buffer.HexData.begin() + from));
+    if (rig.Unit()) {
+        const auto c = rig.Unit()->Commands();
+        EXPECT_NE(std::find(c.begin(), c.end(), "w 0B"), c.end());
+        EXPECT_EQ(std::find(c.begin(), c.end(), "w 03"), c.end());
+    }
+}
+
 TEST_P(SpiFlashFaultsTest, TheDriversRunTheFamilyWholePart) {
     TFlashRig rig(GetParam(), "MX25L512E"); // 64 KiB, the whole part
     TSpiNorChip& chip = *rig.Chip();

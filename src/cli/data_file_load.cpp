@@ -56,7 +56,7 @@ std::optional<std::string> ReadAll(std::istream& In, std::size_t Limit) {
 
 bool LoadStandardInput(THexList& Buffer, std::ostream* Out, std::ostream& Err) {
     const std::string name = "standard input";
-    const auto bytes = ReadAll(CliInput(), MaxDataTextSize);
+    const auto bytes = ReadAll(CliInput(), DataTextLimit(Buffer.Size()));
     if (!bytes) {
         Err << "File Load - Warning: file larger than device\n";
         return false;

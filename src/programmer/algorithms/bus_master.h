@@ -60,6 +60,15 @@ class TBusMaster {
     // Every primitive issued so far is done and every read stored.
     virtual void Sync() = 0;
 
+    // Nothing happens on the bus for Time before the next primitive (the
+    // chip finishes a write meanwhile). A master that batches its traffic
+    // may put the pause into the batch; by default what is queued goes out
+    // and the caller sleeps.
+    virtual void Pause(TLinkDuration Time) {
+        Sync();
+        Clock().Sleep(Time);
+    }
+
     // The time base the programmer's traffic runs on: what a wait for the
     // chip is bounded by and paused with (a simulated programmer's virtual
     // clock). Valid while an operation runs.

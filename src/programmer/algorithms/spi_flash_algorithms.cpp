@@ -97,6 +97,8 @@ void TSpiFlashAlgorithms::WaitReady(std::uint64_t TypicalUs, std::uint64_t MaxUs
     const TLinkTime deadline = clock.Now() + microseconds(MaxUs + MaxUs / 10 + 20'000);
     const TLinkDuration pause =
         std::min<TLinkDuration>(microseconds(TypicalUs / 4), std::chrono::milliseconds(50));
+    // The first look when the part is typically done.
+    FBus.Pause(microseconds(TypicalUs));
     std::uint8_t status = 0;
     for (int polls = 0; polls < 1'000'000; ++polls) {
         FBus.Start();

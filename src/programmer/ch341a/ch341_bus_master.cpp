@@ -116,6 +116,19 @@ void TCh341BusMaster::Sync() {
     if (!FQueue.Empty()) Flush();
 }
 
+void TCh341BusMaster::Pause(TLinkDuration Time) {
+    using std::chrono::microseconds;
+    constexpr auto kInBatch = std::chrono::milliseconds(2);
+    if (Time > kInBatch) return TBusMaster::Pause(Time);
+    auto left = std::chrono::duration_cast<microseconds>(Time).count();
+    while (left > 0) {
+        Room();
+        const auto step = std::min<long long>(left, 63);
+        FQueue.Append(S::Uio, {static_cast<std::uint8_t>(Ch341::UioMicroseconds | step)});
+        left -= step;
+    }
+}
+
 TLinkClock& TCh341BusMaster::Clock() {
     return FDriver.Transfer().Clock();
 }

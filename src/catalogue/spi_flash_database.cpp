@@ -356,6 +356,11 @@ std::string SpiIdText(const std::uint8_t* Bytes, std::size_t Count) {
     return s;
 }
 
+std::string SpiSizeText(std::uint64_t Bytes) {
+    if (Bytes >= kMiB && Bytes % kMiB == 0) return std::to_string(Bytes / kMiB) + " MiB";
+    return std::to_string(Bytes / 1024) + " KiB";
+}
+
 std::string TSpiFlashPart::IdText() const {
     if (JedecId) return SpiIdText(JedecId->data(), 3);
     if (RemsId) return "REMS " + SpiIdText(RemsId->data(), 2);
@@ -456,22 +461,22 @@ TSpiFlashDatabase::TPartPtr TSpiFlashDatabase::Find(const std::string& Name) con
     return nullptr;
 }
 
-TSpiFlashDatabase::TPartPtr TSpiFlashDatabase::FindByJedecId(const std::array<std::uint8_t, 3>& Id) const {
+template <class TTest> TSpiFlashDatabase::TPartPtr TSpiFlashDatabase::FindIf(TTest&& Test) const {
     for (const auto& p : FParts)
-        if (p->JedecId && *p->JedecId == Id) return p;
+        if (Test(*p)) return p;
     return nullptr;
+}
+
+TSpiFlashDatabase::TPartPtr TSpiFlashDatabase::FindByJedecId(const std::array<std::uint8_t, 3>& Id) const {
+    return FindIf([&](const TSpiFlashPart& p) { return p.JedecId && *p.JedecId == Id; });
 }
 
 TSpiFlashDatabase::TPartPtr TSpiFlashDatabase::FindByResId(std::uint8_t Id) const {
-    for (const auto& p : FParts)
-        if (!p->JedecId && p->ResId && *p->ResId == Id) return p;
-    return nullptr;
+    return FindIf([&](const TSpiFlashPart& p) { return !p.JedecId && p.ResId && *p.ResId == Id; });
 }
 
 TSpiFlashDatabase::TPartPtr TSpiFlashDatabase::FindByRemsId(const std::array<std::uint8_t, 2>& Id) const {
-    for (const auto& p : FParts)
-        if (!p->JedecId && p->RemsId && *p->RemsId == Id) return p;
-    return nullptr;
+    return FindIf([&](const TSpiFlashPart& p) { return !p.JedecId && p.RemsId && *p.RemsId == Id; });
 }
 
 std::string ShippedSpiFlashFile() {

@@ -90,6 +90,8 @@ class TSpiFlashDatabase {
     const std::vector<std::string>& Errors() const { return FErrors; }
 
   private:
+    template <class TTest> TPartPtr FindIf(TTest&& Test) const;
+
     std::vector<TPartPtr> FParts;
     std::vector<std::string> FErrors;
 };

@@ -106,3 +106,5 @@ struct TSpiFlashPart {
 
 // "EF 40 18" for the bytes.
 std::string SpiIdText(const std::uint8_t* Bytes, std::size_t Count);
+// "16 MiB", "64 KiB" (KiB unless a whole number of MiB).
+std::string SpiSizeText(std::uint64_t Bytes);

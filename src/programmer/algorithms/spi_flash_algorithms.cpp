@@ -89,6 +89,22 @@ void TSpiFlashAlgorithms::WriteEnable() {
     Simple(kWREN);
 }
 
+void TSpiFlashAlgorithms::WriteEnable(std::uint8_t& Wel) {
+    // The look at WEL goes out with the write and its first poll: one
+    // exchange on a programmer that batches.
+    Simple(kWREN);
+    FBus.Start();
+    FBus.WriteByte(kRDSR);
+    FBus.ReadByte(Wel);
+    FBus.Stop();
+}
+
+void TSpiFlashAlgorithms::CheckWriteEnabled(std::uint8_t Wel, const std::string& Undone) const {
+    if ((Wel & kWEL) == 0 || Wel == 0xFF)
+        Fail("The " + PartName() + " did not set its write enable latch (status " + IntToHex(Wel, 2) +
+             "h): " + Undone);
+}
+
 void TSpiFlashAlgorithms::WaitReady(std::uint64_t TypicalUs, std::uint64_t MaxUs, const std::string& What) {
     using std::chrono::microseconds;
     TLinkClock& clock = FBus.Clock();
@@ -222,41 +238,27 @@ void TSpiFlashAlgorithms::ProgramPage(std::uint32_t Address, std::span<const std
     if (Bytes.empty()) return;
     if (Address % p.PageSize + Bytes.size() > p.PageSize)
         Fail("Internal error: a page program across a page boundary at " + IntToHex(Address, 6) + "h");
-    // WREN and a look at WEL go out with the program and the first poll:
-    // one exchange per page on a programmer that batches.
     std::uint8_t wel = 0;
-    WriteEnable();
-    FBus.Start();
-    FBus.WriteByte(kRDSR);
-    FBus.ReadByte(wel);
-    FBus.Stop();
+    WriteEnable(wel);
     Command(kPP, p.Program4Opcode, Address);
     for (std::size_t at = 0; at < Bytes.size(); at += FParams.TransferSize)
         FBus.WritePage(Bytes.subspan(at, std::min(FParams.TransferSize, Bytes.size() - at)));
     FBus.Stop();
     WaitReady(p.PageProgramTypicalUs, p.PageProgramMaxUs, "page program at " + IntToHex(Address, 6) + "h");
-    if ((wel & kWEL) == 0 || wel == 0xFF)
-        Fail("The " + PartName() + " did not set its write enable latch (status " + IntToHex(wel, 2) +
-             "h) for the page at " + IntToHex(Address, 6) + "h: the page was not programmed");
+    CheckWriteEnabled(wel, "the page at " + IntToHex(Address, 6) + "h was not programmed");
 }
 
 void TSpiFlashAlgorithms::EraseBlock(const TSpiFlashErase& Erase, std::uint32_t Address) {
     if (Address % Erase.Size != 0)
         Fail("Internal error: an erase block not aligned at " + IntToHex(Address, 6) + "h");
     std::uint8_t wel = 0;
-    WriteEnable();
-    FBus.Start();
-    FBus.WriteByte(kRDSR);
-    FBus.ReadByte(wel);
-    FBus.Stop();
+    WriteEnable(wel);
     Command(Erase.Opcode, Erase.Opcode4, Address);
     FBus.Stop();
     const std::string what =
         std::to_string(Erase.Size / 1024) + " KiB erase at " + IntToHex(Address, 6) + "h";
     WaitReady(std::uint64_t{Erase.TypicalMs} * 1000, std::uint64_t{Erase.MaxMs} * 1000, what);
-    if ((wel & kWEL) == 0 || wel == 0xFF)
-        Fail("The " + PartName() + " did not set its write enable latch (status " + IntToHex(wel, 2) +
-             "h) for the " + what + ": the block was not erased");
+    CheckWriteEnabled(wel, "the block at " + IntToHex(Address, 6) + "h was not erased");
 }
 
 void TSpiFlashAlgorithms::EraseChip() {
@@ -266,17 +268,11 @@ void TSpiFlashAlgorithms::EraseChip() {
     CheckWritable(0, p.Size);
     Progress(0, p.Size);
     std::uint8_t wel = 0;
-    WriteEnable();
-    FBus.Start();
-    FBus.WriteByte(kRDSR);
-    FBus.ReadByte(wel);
-    FBus.Stop();
+    WriteEnable(wel);
     Simple(p.ChipEraseOpcodes.front());
     WaitReady(std::uint64_t{p.ChipEraseTypicalMs} * 1000, std::uint64_t{p.ChipEraseMaxMs} * 1000,
               "chip erase");
-    if ((wel & kWEL) == 0 || wel == 0xFF)
-        Fail("The " + PartName() + " did not set its write enable latch (status " + IntToHex(wel, 2) +
-             "h): the chip was not erased");
+    CheckWriteEnabled(wel, "the chip was not erased");
     Progress(p.Size, p.Size);
     op.End();
 }
@@ -326,20 +322,14 @@ void TSpiFlashAlgorithms::WriteStatus(std::span<const std::uint8_t> Values) {
         while (r + n < Values.size() && regs[r + n].Write == regs[r].Write)
             ++n;
         std::uint8_t wel = 0;
-        WriteEnable();
-        FBus.Start();
-        FBus.WriteByte(kRDSR);
-        FBus.ReadByte(wel);
-        FBus.Stop();
+        WriteEnable(wel);
         FBus.Start();
         FBus.WriteByte(regs[r].Write);
         for (std::size_t k = 0; k < n; ++k)
             FBus.WriteByte(Values[r + k]);
         FBus.Stop();
         WaitReady(kStatusWriteTypicalUs, kStatusWriteMaxUs, "status register write");
-        if ((wel & kWEL) == 0 || wel == 0xFF)
-            Fail("The " + PartName() + " did not set its write enable latch (status " + IntToHex(wel, 2) +
-                 "h): the status register was not written");
+        CheckWriteEnabled(wel, "the status register was not written");
         r += n;
     }
     op.End();

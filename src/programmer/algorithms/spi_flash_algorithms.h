@@ -153,6 +153,11 @@ class TSpiFlashAlgorithms {
     void Command(std::uint8_t Opcode3, std::uint8_t Opcode4, std::uint32_t Address);
     std::uint8_t ReadRegister(std::uint8_t Opcode);
     void WriteEnable();
+    // WREN, and the status register into Wel after it (read with the next Sync).
+    void WriteEnable(std::uint8_t& Wel);
+    // Raises unless Wel shows the write enable latch set; Undone says what
+    // did not happen then.
+    void CheckWriteEnabled(std::uint8_t Wel, const std::string& Undone) const;
     // Until WIP clears, within MaxUs (and a margin); raises naming What.
     void WaitReady(std::uint64_t TypicalUs, std::uint64_t MaxUs, const std::string& What);
     void EnterFourByteMode();

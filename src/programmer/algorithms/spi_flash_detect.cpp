@@ -46,44 +46,23 @@ const char* MakerOf(std::uint8_t Id) {
     }
 }
 
-std::string Size(std::uint32_t Bytes) {
-    return Bytes >= 1024 * 1024 ? std::to_string(Bytes / (1024 * 1024)) + " MiB"
-                                : std::to_string(Bytes / 1024) + " KiB";
-}
-
 class TProbe {
   public:
     explicit TProbe(TBusMaster& Bus) : FBus(Bus) {}
 
     std::array<std::uint8_t, 3> Jedec() {
         std::array<std::uint8_t, 3> id{};
-        FBus.Start();
-        FBus.WriteByte(kRDID);
-        for (auto& b : id)
-            FBus.ReadByte(b);
-        FBus.Stop();
-        FBus.Sync();
+        Ask(kRDID, 0, id);
         return id;
     }
     std::array<std::uint8_t, 2> Rems() {
         std::array<std::uint8_t, 2> id{};
-        FBus.Start();
-        for (std::uint8_t b : {kREMS, std::uint8_t{0}, std::uint8_t{0}, std::uint8_t{0}})
-            FBus.WriteByte(b);
-        for (auto& b : id)
-            FBus.ReadByte(b);
-        FBus.Stop();
-        FBus.Sync();
+        Ask(kREMS, 3, id); // address 0: the manufacturer first
         return id;
     }
     std::uint8_t Res() {
         std::uint8_t id = 0;
-        FBus.Start();
-        for (std::uint8_t b : {kRES, std::uint8_t{0}, std::uint8_t{0}, std::uint8_t{0}})
-            FBus.WriteByte(b);
-        FBus.ReadByte(id);
-        FBus.Stop();
-        FBus.Sync();
+        Ask(kRES, 3, std::span<std::uint8_t>(&id, 1)); // three dummy bytes
         return id;
     }
     void Sfdp(std::uint32_t Address, std::span<std::uint8_t> Into, std::size_t Transfer) {
@@ -99,6 +78,18 @@ class TProbe {
     }
 
   private:
+    // The instruction, Zeros zero bytes after it, then Into.size() bytes in.
+    void Ask(std::uint8_t Opcode, int Zeros, std::span<std::uint8_t> Into) {
+        FBus.Start();
+        FBus.WriteByte(Opcode);
+        for (int i = 0; i < Zeros; ++i)
+            FBus.WriteByte(0x00);
+        for (auto& b : Into)
+            FBus.ReadByte(b);
+        FBus.Stop();
+        FBus.Sync();
+    }
+
     TBusMaster& FBus;
 };
 
@@ -108,7 +99,7 @@ std::string TSpiFlashDetection::Text() const {
     std::string id = "JEDEC id " + SpiIdText(JedecId.data(), 3);
     if (RemsId) id += ", REMS id " + SpiIdText(RemsId->data(), 2);
     if (!Part) return id + ": " + Cause;
-    return id + ": " + Part->Name + " (" + Part->Maker + ", " + Size(Part->Size) + ")" +
+    return id + ": " + Part->Name + " (" + Part->Maker + ", " + SpiSizeText(Part->Size) + ")" +
            (Warning.empty() ? "" : " - " + Warning);
 }
 

@@ -22,12 +22,6 @@ std::string Range(const TSpiProtectedRange& r) {
     return IntToHex(r.From, 6) + "-" + IntToHex(r.To - 1, 6);
 }
 
-std::string Size(std::uint64_t Bytes) {
-    if (Bytes >= 1024 * 1024 && Bytes % (1024 * 1024) == 0)
-        return std::to_string(Bytes / (1024 * 1024)) + " MiB";
-    return std::to_string(Bytes / 1024) + " KiB";
-}
-
 // SST26: the block a bit of the protection register guards, [From, To).
 // Bits 0 up: the 64 KiB blocks from 10000h, then the 32 KiB blocks at the
 // bottom and the top, then the 8 KiB blocks from the bottom, two bits each
@@ -134,7 +128,7 @@ std::string SpiProtectionText(const TSpiFlashPart& Part, const TSpiProtectionSta
     for (std::size_t i = 0; i < State.Ranges.size(); ++i) {
         const auto& r = State.Ranges[i];
         text += (i ? ", " : "") + Range(r) +
-                (r.To - r.From == Part.Size ? " (all)" : " (" + Size(r.To - r.From) + ")");
+                (r.To - r.From == Part.Size ? " (all)" : " (" + SpiSizeText(r.To - r.From) + ")");
     }
     return text + " protected";
 }

@@ -12,15 +12,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-std::string SizeText(std::uint32_t Bytes) {
-    if (Bytes >= 1024 * 1024) return std::to_string(Bytes / (1024 * 1024)) + " MiB";
-    return std::to_string(Bytes / 1024) + " KiB";
-}
-
-} // namespace
-
 const char* SpiBlockStateName(TSpiBlockState State) {
     switch (State) {
     case TSpiBlockState::Untouched:
@@ -42,7 +33,7 @@ const char* SpiBlockStateName(TSpiBlockState State) {
 std::string TSpiFlashReport::Summary() const {
     return "erased " + std::to_string(Erased) + ", programmed " + std::to_string(Programmed) + ", skipped " +
            std::to_string(Skipped) + " of " + std::to_string(Blocks.size()) + " blocks of " +
-           SizeText(BlockSize);
+           SpiSizeText(BlockSize);
 }
 
 std::string TSpiFlashReport::States() const {

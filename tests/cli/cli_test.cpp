@@ -28,7 +28,7 @@ TEST(CliDevices, FamilyFilterKeepsCatalogueOrder) {
     r = Cli({"devices"});
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(FirstColumn(r.out).size(), static_cast<std::size_t>(DeviceList().NumDevices()));
-    EXPECT_NE(r.out.find("W25Q128JV   SPI Flash16777216"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("W25Q128JV   SPI Flash 16777216   256         0"), std::string::npos) << r.out;
     EXPECT_EQ(FirstColumn(Cli({"devices", "--family=25C"}).out).size(), 23u);
 }
 

@@ -302,6 +302,10 @@ TEST_P(SpiFlashFaultsTest, TheDriversRunTheFamilyWholePart) {
     EXPECT_EQ(chip.PagePrograms(), programs);
     rig.Driver().EraseDevice();
     EXPECT_EQ(std::count(chip.Memory().begin(), chip.Memory().end(), 0xFF), 65536);
+    TSpiFlashAlgorithms flash(rig.Bus(), rig.Parameters());
+    EXPECT_EQ(flash.BlankCheck(), -1);
+    chip.Memory()[0xABCD] = 0xFE;
+    EXPECT_EQ(flash.BlankCheck(), 0xABCD);
     EXPECT_EQ(MessageOf([&] { rig.Driver().VerifyFlash(rig.Buffer); }).substr(0, 40),
               "EVerifyError: EEPROM: Verification Faile");
     if (rig.Unit()) {

@@ -63,8 +63,8 @@ class TEntry {
     void OnlyKeys(const json& Object, const std::string& Path,
                   std::initializer_list<const char*> Keys) const {
         if (!Object.is_object()) Fail(Path, "must be an object");
-        for (const auto& [key, value] : Object.items()) {
-            (void)value;
+        for (const auto& item : Object.items()) {
+            const std::string& key = item.key();
             if (std::none_of(Keys.begin(), Keys.end(), [&](const char* k) { return key == k; }))
                 Fail(Join(Path, key.c_str()), "unknown field");
         }

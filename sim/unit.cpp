@@ -76,7 +76,14 @@ TCommandOverride TProgrammerUnit::CommandStarted(std::uint8_t Letter) {
     TCommandOverride answer;
     if (const auto fault = MatchFault(Letter)) {
         answer.Byte = fault->Byte;
-        if (fault->Kind == TCommandFault::TKind::Error) {
+        if (fault->Kind == TCommandFault::TKind::Stall) {
+            FHoldUntil = std::max(FHoldUntil, FClock.Now()) + fault->Delay;
+            FStallTime += fault->Delay;
+            FTranscript.AddNote("fault: reply held up");
+        } else if (fault->Kind == TCommandFault::TKind::Garble) {
+            FGarble = fault->Byte;
+            FTranscript.AddNote("fault: reply garbled");
+        } else if (fault->Kind == TCommandFault::TKind::Error) {
             answer.Kind = TCommandOverride::TKind::Error;
             FFailing = true;
             FTranscript.AddNote("fault: error code " + HexByte(fault->Byte));
@@ -129,8 +136,68 @@ void TProgrammerUnit::Send(std::uint8_t Byte) {
         const auto& noisy = FConfig.Faults.NoisyReadEvery;
         if (noisy && *noisy && ++FReadBytesSent % *noisy == 0) Byte ^= 1;
     }
-    FOutput.push_back({Byte, FClock.Now()});
     FTranscript.AddReceived(Byte);
+    Byte ^= FGarble;
+    FGarble = 0;
+    const auto& noise = FConfig.Faults.ReplyNoise;
+    // 53 random bits as a fraction of one.
+    if (!noise || static_cast<double>(NextNoise() >> 11) * 0x1.0p-53 >= noise->Rate) {
+        Queue(Byte);
+        return;
+    }
+    // The unit's error codes, and one it never sends.
+    static constexpr std::uint8_t kCodes[] = {0x21, 0x23, 0x25, 0x4D, 0x54, 0x56, 0x6D, 0x7E};
+    switch (NextNoise() % 6) {
+    case 0:
+        FTranscript.AddNote("noise: a bit flipped");
+        Queue(static_cast<std::uint8_t>(Byte ^ (1u << (NextNoise() % 8))));
+        break;
+    case 1:
+        FTranscript.AddNote("noise: a byte dropped");
+        break;
+    case 2:
+        FTranscript.AddNote("noise: a byte doubled");
+        Queue(Byte);
+        Queue(Byte);
+        break;
+    case 3:
+        FTranscript.AddNote("noise: a byte inserted");
+        Queue(static_cast<std::uint8_t>(NextNoise()));
+        Queue(Byte);
+        break;
+    case 4: {
+        const auto span = static_cast<std::uint64_t>((noise->StallMax - noise->StallMin).count());
+        const TSimDuration stall =
+            noise->StallMin +
+            TSimDuration(static_cast<TSimDuration::rep>(span ? NextNoise() % (span + 1) : 0));
+        FHoldUntil = std::max(FHoldUntil, FClock.Now()) + stall;
+        FStallTime += stall;
+        FTranscript.AddNote("noise: a stall");
+        Queue(Byte);
+        break;
+    }
+    default:
+        FTranscript.AddNote("noise: an error code");
+        Queue('?');
+        Queue(kCodes[NextNoise() % std::size(kCodes)]);
+        break;
+    }
+}
+
+void TProgrammerUnit::Queue(std::uint8_t Byte) {
+    FOutput.push_back({Byte, std::max(FClock.Now(), FHoldUntil)});
+}
+
+std::uint64_t TProgrammerUnit::NextNoise() {
+    // splitmix64: the same sequence on every platform and compiler.
+    if (!FNoiseSeeded) {
+        FNoise = FConfig.Faults.ReplyNoise ? FConfig.Faults.ReplyNoise->Seed : 0;
+        FNoiseSeeded = true;
+    }
+    std::uint64_t z = (FNoise += 0x9E3779B97F4A7C15u);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
 }
 
 void TProgrammerUnit::AbandonCommand(const std::string& Why) {
@@ -144,6 +211,8 @@ void TProgrammerUnit::Reset() {
     if (FCore.CommandPending()) AbandonCommand("abandoned by reset");
     FCore.Reset();
     FOutput.clear();
+    FHoldUntil = TSimTime{0};
+    FGarble = 0;
     FTranscript.AddEvent(FClock.Now(), "reset");
     // A frozen unit or a cut cable sends nothing, not even after a reset.
     if (FConfig.IdentifyOnReset && !FConfig.Identification.empty() && !FHung && !FCut) {

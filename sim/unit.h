@@ -73,6 +73,8 @@ class TProgrammerUnit final : private TInterpreterHost {
     // A command has started and still waits for argument bytes.
     bool CommandPending() const { return FCore.CommandPending(); }
     std::uint64_t CommandCount() const { return FCommandCount; }
+    // How long stalls (faults, noise) have held the unit's replies up so far.
+    TSimDuration StallTime() const { return FStallTime; }
     std::uint64_t BytesReceived() const { return FBytesReceived; }
     const TUnitConfig& Config() const { return FConfig; }
 
@@ -128,4 +130,11 @@ class TProgrammerUnit final : private TInterpreterHost {
     bool FFailing = false;            // it is answered with an injected error
     std::uint32_t FReadLeft = 0;      // data bytes of the running "R" reply still to send
     bool FHung = false;
+    TSimTime FHoldUntil{0};     // no reply leaves before (a stall)
+    TSimDuration FStallTime{0}; // what stalls have held the replies up, in all
+    std::uint8_t FGarble = 0;   // bits flipped in the next reply byte
+    std::uint64_t FNoise = 0;   // state of the reply noise's generator
+    bool FNoiseSeeded = false;
+    std::uint64_t NextNoise();     // the next number of the reply noise
+    void Queue(std::uint8_t Byte); // onto the line, after any stall
 };

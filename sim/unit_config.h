@@ -19,12 +19,34 @@ struct TCommandFault {
         // The command is carried out; Byte is sent where the carriage return
         // would be (0x0A for a line feed, or any garbage byte). Error replies
         // ("?" + code) are left as they are.
-        Acknowledge
+        Acknowledge,
+        // The command is carried out, but its reply (and everything after
+        // it) leaves the unit Delay later: a unit busy elsewhere, a USB
+        // adapter holding its buffer.
+        Stall,
+        // The command is carried out; the first byte of its reply arrives
+        // with the bits of Byte flipped (a noisy line).
+        Garble
     };
     TKind Kind = TKind::Error;
     char Letter = '\0';      // only commands with this letter; '\0' = any command
     std::uint64_t Nth = 1;   // the Nth matching command (1-based); 0 = every one
-    std::uint8_t Byte = '!'; // error code, or the byte sent instead of CR
+    std::uint8_t Byte = '!'; // error code, the byte sent instead of CR, or the bits garbled
+    TSimDuration Delay{0};   // Stall: how long the reply is held up
+};
+
+// A line that garbles the unit's replies at random (a long cable, a bad
+// ground, a USB adapter losing bytes): every byte the unit sends is, with
+// probability Rate, hit by one fault chosen at random: a flipped bit,
+// dropped, sent twice, preceded by a random byte, held up for a stall of
+// StallMin to StallMax (the bytes after it wait too), or replaced by "?" and
+// a random error code. The same seed gives the same faults at the same
+// bytes, so a failing run can be repeated. The chip itself is never touched.
+struct TReplyNoise {
+    std::uint64_t Seed = 1;
+    double Rate = 0.01;
+    TSimDuration StallMin = std::chrono::milliseconds(500);
+    TSimDuration StallMax = std::chrono::seconds(3);
 };
 
 // The cable is pulled while a page goes across: after AfterBytes data bytes
@@ -46,6 +68,7 @@ struct TUnitFaults {
     // sends in reply to "R" (counted since the unit was made) arrives with
     // its lowest bit inverted; the chip's contents are not touched.
     std::optional<std::uint64_t> NoisyReadEvery;
+    std::optional<TReplyNoise> ReplyNoise;
 };
 
 struct TUnitConfig {

@@ -9,6 +9,11 @@
 //    115 200 baud with the catalogue write delays. Time is simulated time;
 //    counters: bound_s = wire bytes / 11 520 + the write delays the protocol
 //    must wait, wire_bytes, and sim/bound.
+//  Read/<device>/compared, Read/<device>/single:  a whole-device read on the
+//    same virtual clock, every block read twice and compared (the default)
+//    or once (--single-read). Time is simulated time of the read; counters:
+//    open_s (the open before it, as norvoisp-cli read does one) and
+//    command_s (open + read: the whole command).
 #include "catalogue/device_list.h"
 #include "programmer/simulated/smart_sim.h"
 #include "programmer/unit/smart_serial.h"
@@ -43,17 +48,26 @@ class TNoPauseClock : public TLinkClock {
     void Sleep(TLinkDuration) override {}
 };
 
+// The simulated kind set up for a case, not yet open.
+struct TSimBench {
+    TSimBench(const TCase& c, const TSimOptions& Options) : Sim(Options), Dev(Device(c.Device)) {
+        Sim.SetSaveLocation(&Settings);
+        Sim.SetDevice(Dev);
+        Sim.WriteTiming(static_cast<std::uint8_t>(c.Organisation));
+        SmartDongle::PageSize = Dev->PageSize();
+    }
+    TISPSettings Settings;
+    TSmartSim Sim;
+    TDevice* Dev;
+};
+
 // Commands of one program + verify, counted on the in-process unit.
 std::uint64_t CommandsOf(const TCase& c) {
     TSimOptions options;
     options.BaudRate = 0;
-    TSmartSim sim(options);
-    TISPSettings settings;
-    TDevice* device = Device(c.Device);
-    sim.SetSaveLocation(&settings);
-    sim.SetDevice(device);
-    sim.WriteTiming(static_cast<std::uint8_t>(c.Organisation));
-    SmartDongle::PageSize = device->PageSize();
+    TSimBench bench(c, options);
+    TSmartSim& sim = bench.Sim;
+    TDevice* device = bench.Dev;
     sim.HardwareOpen();
     THexList buffer;
     buffer.SetSizeof(static_cast<std::uint32_t>(device->FlashSize()));
@@ -100,13 +114,9 @@ void Pty(benchmark::State& State, TCase c) {
 void Virtual(benchmark::State& State, TCase c) {
     TSimOptions options;
     options.KeepTranscript = true;
-    TSmartSim sim(options);
-    TISPSettings settings;
-    TDevice* device = Device(c.Device);
-    sim.SetSaveLocation(&settings);
-    sim.SetDevice(device);
-    sim.WriteTiming(static_cast<std::uint8_t>(c.Organisation));
-    SmartDongle::PageSize = device->PageSize();
+    TSimBench bench(c, options);
+    TSmartSim& sim = bench.Sim;
+    TDevice* device = bench.Dev;
     sim.HardwareOpen();
     THexList buffer;
     buffer.SetSizeof(static_cast<std::uint32_t>(device->FlashSize()));
@@ -140,6 +150,30 @@ void Virtual(benchmark::State& State, TCase c) {
     State.counters["sim/bound"] = simulated / bound;
 }
 
+void Read(benchmark::State& State, TCase c, TReadCheck Check) {
+    TSimBench bench(c, TSimOptions{});
+    TSmartSim& sim = bench.Sim;
+    TDevice* device = bench.Dev;
+    sim.ReadCheck = Check;
+    const double opened = sim.Link().Clock().Seconds();
+    sim.HardwareOpen();
+    const double open = sim.Link().Clock().Seconds() - opened;
+    THexList buffer;
+    buffer.SetSizeof(static_cast<std::uint32_t>(device->FlashSize()));
+    double simulated = 0;
+    for (auto _ : State) {
+        const double t0 = sim.Link().Clock().Seconds();
+        sim.ReadFlash(buffer);
+        const double seconds = sim.Link().Clock().Seconds() - t0;
+        State.SetIterationTime(seconds);
+        simulated += seconds;
+    }
+    const double n = static_cast<double>(State.iterations());
+    State.counters["sim_s"] = simulated / n;
+    State.counters["open_s"] = open;
+    State.counters["command_s"] = open + simulated / n;
+}
+
 const bool kRegistered = [] {
     for (const auto& c : kCases) {
         benchmark::RegisterBenchmark((std::string("Pty/") + c.Device).c_str(), Pty, c)
@@ -150,6 +184,12 @@ const bool kRegistered = [] {
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->Iterations(1);
+        for (const auto& [name, check] : {std::pair{"compared", rc_Compared}, std::pair{"single", rc_Single}})
+            benchmark::RegisterBenchmark((std::string("Read/") + c.Device + "/" + name).c_str(), Read, c,
+                                         check)
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->Iterations(1);
     }
     return true;
 }();

@@ -1,17 +1,22 @@
 #include "tools/pty_server.h"
 
 #include "errors/errors.h"
+#include "ports/port_holders.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
+
+// How often an idle server looks for an exclusive mode left behind.
+constexpr std::chrono::milliseconds kIdleCheck{100};
 
 std::string SystemError(const std::string& What) {
     return What + ": " + std::strerror(errno);
@@ -78,6 +83,13 @@ TPty::~TPty() {
     if (FMaster >= 0) ::close(FMaster);
 }
 
+bool TPty::EndAbandonedExclusiveMode() {
+    int exclusive = 0;
+    if (::ioctl(FSlave, TIOCGEXCL, &exclusive) != 0 || !exclusive) return false;
+    if (!LockHolders(FPath).empty()) return false; // a client has the line
+    return ::ioctl(FSlave, TIOCNXCL) == 0;
+}
+
 TPtyServer::TPtyServer(TProgrammerUnit& Unit, std::string LinkPath)
     : FUnit(Unit), FPty(std::move(LinkPath)), FStart(std::chrono::steady_clock::now()) {}
 
@@ -99,10 +111,14 @@ void TPtyServer::Run(int StopFd) {
             FPending.push_back(static_cast<char>(FUnit.TakeOutput().Byte));
         pollfd fds[2] = {{FPty.Master(), static_cast<short>(POLLIN | (FPending.empty() ? 0 : POLLOUT)), 0},
                          {StopFd, POLLIN, 0}};
-        const int n = ::poll(fds, 2, -1);
+        const int n = ::poll(fds, 2, static_cast<int>(kIdleCheck.count()));
         if (n < 0) {
             if (errno == EINTR) continue;
             throw Exception(SystemError("poll"));
+        }
+        if (n == 0) {
+            FPty.EndAbandonedExclusiveMode();
+            continue;
         }
         if (fds[1].revents) return;
         if (fds[0].revents & POLLIN) {

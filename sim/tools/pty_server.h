@@ -25,6 +25,12 @@ class TPty {
     const std::string& Path() const { return FPath; }
     // The master end, non-blocking.
     int Master() const { return FMaster; }
+    // Ends the exclusive mode (TIOCEXCL) a client set and left behind, when
+    // no process holds the line's lock any more (a client killed before it
+    // could end it): a device's last close ends it, but this pty stays open
+    // on the tool's side, so the next client (an ordinary user) would be
+    // refused. True when it was ended.
+    bool EndAbandonedExclusiveMode();
 
   private:
     std::string FLink;

@@ -2,6 +2,7 @@
 
 #include "errors/errors.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <zlib.h>
 
@@ -106,6 +107,17 @@ std::string FileSha256(const std::string& FileName) {
     while ((n = std::fread(block, 1, sizeof block, f.get())) > 0)
         sha.Update(block, n);
     if (std::ferror(f.get())) throw EISPException("SHA-256 of " + FileName + ": read error");
+    const auto digest = sha.Final();
+    return Hex(digest, "0123456789abcdef");
+}
+
+std::string ChecksumLibraries() {
+    return std::string(OpenSSL_version(OPENSSL_VERSION)) + ", zlib " + zlibVersion();
+}
+
+std::string Sha256Of(std::string_view Bytes) {
+    TSha256 sha;
+    sha.Update(reinterpret_cast<const std::uint8_t*>(Bytes.data()), Bytes.size());
     const auto digest = sha.Final();
     return Hex(digest, "0123456789abcdef");
 }

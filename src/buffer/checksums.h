@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 struct TChecksums {
     std::uint32_t Crc32 = 0;
@@ -35,3 +36,10 @@ TChecksums BufferChecksums(const THexList& Buffer);
 // SHA-256 of a whole file, 64 lower-case hex digits; raises EISPException
 // naming the file when it cannot be read.
 std::string FileSha256(const std::string& FileName);
+
+// The libraries the checksums come from, with the versions running:
+// "OpenSSL 3.0.11 19 Sep 2023, zlib 1.2.13".
+std::string ChecksumLibraries();
+
+// SHA-256 of bytes already read (a file's), 64 lower-case hex digits.
+std::string Sha256Of(std::string_view Bytes);

@@ -7,9 +7,10 @@
 namespace {
 
 int RunBlankCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    CliArgs a(args, DeviceValueOptions(), DeviceFlags());
+    CliArgs a(args, DeviceValueOptions(), DeviceFlags({"single-read"}));
     a.NoPositional();
     TDeviceSession session(a, out, err);
+    if (a.Has("single-read")) session.ReadEachBlockOnce();
     if (!session.Open()) return session.Finish("blank-check", EXIT_FAILED);
     const auto size = static_cast<std::uint32_t>(session.Device().FlashSize());
     THexList buffer;
@@ -34,8 +35,10 @@ int RunBlankCheck(const std::vector<std::string>& args, std::ostream& out, std::
     return session.Finish("blank-check", ok ? EXIT_OK : EXIT_FAILED);
 }
 
-const CliRegistrar kBlankCheck({"blank-check", NORVOISP_DEVICE_OPTIONS,
-                                "Check that every byte of the device is FFh; every other byte is listed.",
+const CliRegistrar kBlankCheck({"blank-check", "[--single-read] " NORVOISP_DEVICE_OPTIONS,
+                                "Check that every byte of the device is FFh; every other byte is listed. "
+                                "Every block is read twice and compared, as read does; --single-read reads "
+                                "each once.",
                                 RunBlankCheck});
 
 } // namespace

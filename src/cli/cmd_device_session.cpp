@@ -5,6 +5,7 @@
 #include "cli/cli_command.h"
 #include "cli/data_file_load.h"
 #include "cli/data_file_write.h"
+#include "cli/stop_signals.h"
 #include "errors/errors.h"
 #include "formats/file_loader.h"
 #include "ports/com_port_table.h"
@@ -18,10 +19,8 @@
 #include "settings/registry_hive.h"
 #include "settings/settings_error.h"
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
@@ -31,29 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Ctrl+C during an operation: the next progress report cancels it, so the
-// driver stops between two commands and the simulated chip's image is saved.
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void OnInterrupt(int) {
-    gInterrupted = true;
-}
-
-class TInterruptGuard {
-  public:
-    TInterruptGuard() {
-        gInterrupted = false;
-        struct sigaction sa {};
-        sa.sa_handler = OnInterrupt;
-        sigemptyset(&sa.sa_mask);
-        ::sigaction(SIGINT, &sa, &FOld);
-    }
-    ~TInterruptGuard() { ::sigaction(SIGINT, &FOld, nullptr); }
-
-  private:
-    struct sigaction FOld {};
-};
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -213,10 +189,13 @@ bool TDeviceSession::Open() {
         FDriver->SetSaveLocation(&FSettings);
         FDriver->SetDevice(FDevice);
         FDriver->SetOnProgressUpdate([this](int i, int m) { Progress(i, m); });
+        FDriver->ReadCheck = FReadCheck;
         SmartDongle::PageSize = FDevice->PageSize();
         SmartDongle::ClockSpeed = 1;
         FDriver->WriteTiming(static_cast<std::uint8_t>(FOrganisation));
-        TInterruptGuard interrupt;
+        // From here to the end of the session a stop signal cancels the
+        // operation in progress (or the next one) instead of the process.
+        if (!FStop) FStop.emplace();
         FDriver->HardwareOpen();
         FOpen = true;
         return true;
@@ -224,6 +203,13 @@ bool TDeviceSession::Open() {
         Fail(std::current_exception());
         return false;
     }
+}
+
+void TDeviceSession::ReadEachBlockOnce() {
+    FReadCheck = rc_Single;
+    FOutput.Warning(
+        "Warning: --single-read: every block is read once; a byte garbled on the way from the chip is "
+        "saved as read");
 }
 
 void TDeviceSession::HandOverOrganisation() {
@@ -237,7 +223,6 @@ bool TDeviceSession::Operation(const std::string& Busy, const std::string& Compl
     FBarShown = -1;
     FBarMaximum = 0;
     try {
-        TInterruptGuard interrupt;
         Work();
     } catch (...) {
         EndProgress();
@@ -267,7 +252,7 @@ bool TDeviceSession::Close() {
 }
 
 void TDeviceSession::Progress(int Current, int Maximum) {
-    if (gInterrupted) throw EAbortOp();
+    if (FStop && TStopSignals::Received()) throw EAbortOp();
     if (!FBar || Current < 0 || Maximum <= 0) return;
     if (FBarMaximum == 0) FBarMaximum = Maximum; // the first report sets the maximum
     const int percent = static_cast<int>(100LL * std::min(Current, FBarMaximum) / FBarMaximum);
@@ -309,10 +294,14 @@ void TDeviceSession::Fail(const std::exception_ptr& Error) {
         text = "Operation Cancelled by user";
     } catch (const EVerifyError& e) {
         text = e.Message();
-    } catch (const EFirmwareMisMatch&) {
-        const std::string why = "Your ISP requires a firmware update to continue (the programmer reports "
-                                "another firmware than " +
-                                SmartDongle::Softver + ")";
+    } catch (const EFirmwareMisMatch& e) {
+        // What was read, when the driver says ("identification 'VORIZORUV'
+        // expected, 'VORIZORUX' read").
+        const auto open = e.Message().find(" (");
+        const std::string read = open != std::string::npos && e.Message().back() == ')'
+                                     ? e.Message().substr(open + 2, e.Message().size() - open - 3)
+                                     : "the programmer reports another firmware than " + SmartDongle::Softver;
+        const std::string why = "Your ISP requires a firmware update to continue (" + read + ")";
         FOutput.Warning("Firmware Update Required");
         FOutput.Warning(why);
         FLastFailure = "Firmware Update Required - " + why;
@@ -324,10 +313,10 @@ void TDeviceSession::Fail(const std::exception_ptr& Error) {
     FOutput.Warning(text);
 }
 
-bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer) {
+bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer, std::string* Sha256) {
     Buffer.SetSizeof(static_cast<std::uint32_t>(FDevice->FlashSize()));
     std::ostringstream out, err;
-    const bool ok = LoadDataFile(FileName, Buffer, FQuiet ? nullptr : &out, err);
+    const bool ok = LoadDataFile(FileName, Buffer, FQuiet ? nullptr : &out, err, Sha256);
     FOutput.Lines(out.str(), "info");
     FOutput.Lines(err.str(), "warning");
     if (!ok) FLastFailure = err.str().substr(0, err.str().find('\n'));

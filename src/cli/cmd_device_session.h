@@ -11,6 +11,7 @@
 #include "catalogue/device.h"
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
+#include "cli/stop_signals.h"
 #include "programmer/driver_host.h"
 #include "programmer/isp_programmer.h"
 #include "settings/settings_store.h"
@@ -19,6 +20,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -55,8 +57,17 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     double Seconds() const;
 
     // Creates the driver and opens the programmer. False after reporting the
-    // failure as the main window's exception handler would.
+    // failure as the main window's exception handler would. From then on to
+    // the end of the session a stop signal (Ctrl+C, SIGTERM, SIGHUP)
+    // cancels the operation in progress, or the next one, instead of ending
+    // the process (stop_signals.h).
     bool Open();
+    // How the driver's whole-device reads check what they read (set before
+    // Open; every block twice by default).
+    void SetReadCheck(TReadCheck Check) { FReadCheck = Check; }
+    // --single-read: every block once, with a warning that a garbled byte
+    // then goes unnoticed.
+    void ReadEachBlockOnce();
     // Hands over the organisation, as the main window does before program,
     // read and verify.
     void HandOverOrganisation();
@@ -89,8 +100,9 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     void Fail(const std::exception_ptr& Error);
 
     // Sizes Buffer to the device and loads a data file into it: a recognised
-    // text format, otherwise binary. False after reporting why not.
-    bool LoadFile(const std::string& FileName, THexList& Buffer);
+    // text format, otherwise binary. False after reporting why not. Sha256
+    // gets the SHA-256 of the bytes loaded, when given.
+    bool LoadFile(const std::string& FileName, THexList& Buffer, std::string* Sha256 = nullptr);
     // Saves Buffer in format Code (1-10, 11 binary); "-" writes it to Data.
     // False after reporting why not.
     bool SaveFile(const std::string& FileName, THexList& Buffer, int Code, std::ostream& Data);
@@ -131,10 +143,12 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     int FDelay = -1;
     int FClock = 0;
     bool FQuiet = false;
+    TReadCheck FReadCheck = rc_Compared;
     bool FBar = false;
     int FBarShown = -1;
     int FBarMaximum = 0;
     TISPSettings FSettings;
+    std::optional<TStopSignals> FStop; // from Open on
     std::unique_ptr<TISPProgrammer> FDriver;
     bool FOpen = false;
     TDriverHost* FPreviousHost = nullptr;

@@ -8,6 +8,7 @@
 #include "cli/gang_run.h"
 #include "cli/production_options.h"
 #include "cli/unit_run.h"
+#include "formats/data_file_io.h"
 
 #include <sstream>
 
@@ -24,6 +25,9 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     // found before any unit starts.
     if (IsStandardStream(a.Required("file")))
         throw CliUsageError("standard input (\"-\") can feed one unit only: give the data in a file");
+    if (!IsRegularFile(a.Required("file")) && DataFileExists(a.Required("file")))
+        throw CliUsageError(a.Required("file") + " is no regular file (a pipe can feed one unit only): give "
+                                                 "the data in a file");
     {
         // Only a failure is reported here; the units load the file again.
         std::ostringstream none;
@@ -41,10 +45,11 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     return RunGang(
         "program", units, a.Has("json"),
-        [&a](const TGangUnit& u, std::ostream& o, std::ostream& e,
-             const std::function<void(const nlohmann::ordered_json&)>& result) {
-            return RunProgramUnit(a, TUnitRun{u.Unit, u.Port, result}, o, e);
+        [&a](const TGangUnit& u, std::ostream& o, std::ostream& e, const TGangReport& report) {
+            return RunProgramUnit(a, TUnitRun{u.Unit, u.Port, report.Result, report.Pending}, o, e);
         },
+        [](const TGangUnit&, const nlohmann::ordered_json& pending, const std::string& ended,
+           double seconds) { return UnitLost(pending, ended, seconds); },
         out, err);
 }
 

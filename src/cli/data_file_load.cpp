@@ -1,5 +1,6 @@
 #include "cli/data_file_load.h"
 
+#include "buffer/checksums.h"
 #include "formats/binary_image.h"
 #include "formats/data_file_io.h"
 #include "formats/file_loader.h"
@@ -11,6 +12,7 @@
 #include <optional>
 #include <ostream>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace {
 
@@ -54,33 +56,32 @@ std::optional<std::string> ReadAll(std::istream& In, std::size_t Limit) {
     return bytes;
 }
 
-bool LoadStandardInput(THexList& Buffer, std::ostream* Out, std::ostream& Err) {
-    const std::string name = "standard input";
-    const auto bytes = ReadAll(CliInput(), DataTextLimit(Buffer.Size()));
-    if (!bytes) {
-        Err << "File Load - Warning: file larger than device\n";
+// Nothing to program: no byte at all, or only line ends and blanks (which
+// every detector passes over: they would load as an image of FFh).
+bool HoldsNoData(std::string_view Bytes) {
+    return Bytes.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// Loads bytes already read (the whole file, once): detection and reading in
+// one pass, as LoadAnyFile does with a file's bytes.
+bool LoadBytes(const std::string& Name, const std::string& Shown, std::string_view Bytes, THexList& Buffer,
+               std::ostream* Out, std::ostream& Err) {
+    if (HoldsNoData(Bytes)) {
+        Err << "EEPROM File Load: File load failed (" << Shown
+            << " holds no data: " << (Bytes.empty() ? "it is empty" : "only line ends") << ")\n";
         return false;
     }
-    const TTextLines lines = SplitLines(*bytes);
-    const int type = lines.empty() ? ft_EmptyOrBinary : TFileLoader::GetFileType(lines);
-    Buffer.SetFileName("-");
-    if (type > 0) {
-        if (TFileLoader::LoadFromString(Buffer, lines, 0) != 0) {
-            Err << "File Load - Warning: File larger than device\n";
-            return false;
-        }
-        if (Out) *Out << "File Load: File loaded (" << TFileLoader::WhatIs(type) << ")\n";
-        return true;
-    }
-    // As the binary loader: a file longer than the buffer is refused.
-    if (bytes->size() > Buffer.Size()) {
-        Err << "File Load - Warning: file larger than device\n";
+    int type = 0;
+    const int result = TFileLoader::LoadAnyBytes(Bytes, Name, Buffer, type);
+    if (result != 0) {
+        Err << (type > 0 ? "File Load - Warning: File larger than device\n"
+                         : "File Load - Warning: file larger than device\n");
         return false;
     }
-    WarnPlainText(name, *bytes, Err);
-    Buffer.Clear();
-    StoreBinaryImage(*bytes, Buffer);
-    if (Out) *Out << "File Load: File loaded (as a Binary file)\n";
+    if (type <= 0) WarnPlainText(Shown, Bytes, Err);
+    if (Out)
+        *Out << "File Load: File loaded ("
+             << (type > 0 ? TFileLoader::WhatIs(type) : std::string("as a Binary file")) << ")\n";
     return true;
 }
 
@@ -94,33 +95,56 @@ void SetCliInput(std::istream* In) {
     gInput = In;
 }
 
-bool LoadDataFile(const std::string& FileName, THexList& Buffer, std::ostream* Out, std::ostream& Err) {
+bool LoadDataFile(const std::string& FileName, THexList& Buffer, std::ostream* Out, std::ostream& Err,
+                  std::string* Sha256) {
     try {
-        if (IsStandardStream(FileName)) return LoadStandardInput(Buffer, Out, Err);
+        if (IsStandardStream(FileName)) {
+            // Read once into one string (never split into lines first).
+            const auto bytes = ReadAll(CliInput(), DataTextLimit(Buffer.Size()));
+            if (!bytes) {
+                Err << "File Load - Warning: file larger than device\n";
+                return false;
+            }
+            if (!LoadBytes("-", "standard input", *bytes, Buffer, Out, Err)) return false;
+            if (Sha256) *Sha256 = Sha256Of(*bytes);
+            return true;
+        }
         if (!DataFileExists(FileName)) {
             Err << "EEPROM File Load: File load failed (" << FileName << ": no such file)\n";
             return false;
         }
-        int type = 0;
-        const int result = TFileLoader::LoadAnyFile(FileName, Buffer, type);
-        if (type > 0) {
-            if (result != 0) {
-                Err << "File Load - Warning: File larger than device\n";
-                return false;
-            }
-            if (Out) *Out << "File Load: File loaded (" << TFileLoader::WhatIs(type) << ")\n";
-        } else {
-            if (result != 0) {
-                Err << "File Load - Warning: file larger than device\n";
-                return false;
-            }
-            if (const auto bytes = ReadDataBytes(FileName, Buffer.Size()))
-                WarnPlainText(FileName, *bytes, Err);
-            if (Out) *Out << "File Load: File loaded (as a Binary file)\n";
+        // Every byte is read once: a pipe (<(...), a FIFO) cannot be read
+        // again, and the checksum is of what was loaded.
+        if (const auto bytes = ReadDataBytes(FileName, DataTextLimit(Buffer.Size()))) {
+            if (!LoadBytes(FileName, FileName, *bytes, Buffer, Out, Err)) return false;
+            if (Sha256) *Sha256 = Sha256Of(*bytes);
+            return true;
         }
+        // Larger than any text format: a regular file may still hold a
+        // format before a zero byte, read in two steps; anything else is
+        // too long to be an image.
+        if (!IsRegularFile(FileName)) {
+            Err << "File Load - Warning: file larger than device\n";
+            return false;
+        }
+        int type = 0;
+        if (TFileLoader::LoadAnyFile(FileName, Buffer, type) != 0) {
+            Err << (type > 0 ? "File Load - Warning: File larger than device\n"
+                             : "File Load - Warning: file larger than device\n");
+            return false;
+        }
+        if (Out)
+            *Out << "File Load: File loaded ("
+                 << (type > 0 ? TFileLoader::WhatIs(type) : std::string("as a Binary file")) << ")\n";
+        if (Sha256) *Sha256 = FileSha256(FileName);
         return true;
     } catch (const std::exception& e) {
         Err << "EEPROM File Load: File load failed (" << e.what() << ")\n";
         return false;
     }
+}
+
+bool IsRegularFile(const std::string& FileName) {
+    struct stat st {};
+    return ::stat(FileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }

@@ -3,6 +3,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_output.h"
 #include "cli/fd_stream.h"
+#include "cli/stop_signals.h"
 
 #include <cerrno>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iomanip>
+#include <optional>
 #include <ostream>
 #include <poll.h>
 #include <sstream>
@@ -24,9 +26,11 @@ namespace {
 struct TChild {
     TGangUnit Unit;
     pid_t Pid = -1;
-    int Fd[3] = {-1, -1, -1}; // standard output, standard error, result
-    std::string Pending[3];   // an incomplete last line per stream
-    std::string ResultText;
+    int Fd[3] = {-1, -1, -1}; // standard output, standard error, reports
+    std::string Partial[3];   // an incomplete last line per stream
+    // The reports: {"result": ...} and {"pending": ...} lines.
+    nlohmann::ordered_json Result;
+    nlohmann::ordered_json Pending;
     int Code = EXIT_FAILED;
     std::string Ended; // how the process ended, when not by exit
 };
@@ -36,25 +40,27 @@ void CloseFd(int& Fd) {
     Fd = -1;
 }
 
-[[noreturn]] void
-ChildMain(const TGangUnit& Unit, int OutFd, int ErrFd, int ResultFd, pid_t Parent,
-          const std::function<int(const TGangUnit&, std::ostream&, std::ostream&,
-                                  const std::function<void(const nlohmann::ordered_json&)>&)>& Work) {
+[[noreturn]] void ChildMain(const TGangUnit& Unit, int OutFd, int ErrFd, int ReportFd, pid_t Parent,
+                            const TGangWork& Work) {
     // A unit never outlives the run: when the parent dies, it dies too.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != Parent) ::_exit(EXIT_FAILED);
     int code = EXIT_FAILED;
     {
-        TFdStream out(OutFd), err(ErrFd), result(ResultFd);
+        TFdStream out(OutFd), err(ErrFd), reports(ReportFd);
+        const auto report = [&reports](const char* Kind, const nlohmann::ordered_json& Value) {
+            reports << JsonLine({{Kind, Value}}) << "\n" << std::flush;
+        };
+        const TGangReport channel{[&](const nlohmann::ordered_json& r) { report("result", r); },
+                                  [&](const nlohmann::ordered_json& p) { report("pending", p); }};
         try {
-            code = Work(Unit, out, err,
-                        [&result](const nlohmann::ordered_json& r) { result << JsonLine(r) << "\n"; });
+            code = Work(Unit, out, err, channel);
         } catch (const std::exception& e) {
             err << "Error: " << e.what() << "\n";
         }
         out.flush();
         err.flush();
-        result.flush();
+        reports.flush();
     }
     ::_exit(code);
 }
@@ -65,10 +71,8 @@ std::string Prefix(const TGangUnit& u) {
 
 } // namespace
 
-int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, bool Json,
-            const std::function<int(const TGangUnit& Unit, std::ostream& Out, std::ostream& Err,
-                                    const std::function<void(const nlohmann::ordered_json&)>& Result)>& Work,
-            std::ostream& Out, std::ostream& Err) {
+int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, bool Json, const TGangWork& Work,
+            const TGangLost& Lost, std::ostream& Out, std::ostream& Err) {
     const auto start = std::chrono::steady_clock::now();
     Out.flush();
     Err.flush();
@@ -97,19 +101,22 @@ int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, boo
         }
     }
 
-    // Ctrl+C reaches every unit (one process group), which stops between
-    // two commands and reports; the parent stays to print the summary.
-    struct sigaction ignore {
-    }, previous{};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGINT, &ignore, &previous);
+    // A stop signal reaches every unit (Ctrl+C reaches them anyway: one
+    // process group), which stops between two commands and reports; the
+    // parent stays to collect the results and print the summary.
+    std::vector<pid_t> pids;
+    for (const auto& c : children)
+        pids.push_back(c.Pid);
+    std::optional<TForwardedSignals> forward(std::in_place, pids);
 
     // Every line of every unit as it comes; no unit waits for another.
     const auto emit = [&](TChild& c, int k, const std::string& line) {
-        if (k == 2)
-            c.ResultText += line + "\n";
-        else if (Json)
+        if (k == 2) {
+            const auto report = nlohmann::ordered_json::parse(line, nullptr, false);
+            if (!report.is_object()) return;
+            if (report.contains("result")) c.Result = report["result"];
+            if (report.contains("pending")) c.Pending = report["pending"];
+        } else if (Json)
             Out << line << std::endl; // already tagged with the unit
         else
             (k == 0 ? Out : Err) << Prefix(c.Unit) << line << std::endl;
@@ -135,22 +142,20 @@ int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, boo
             const ssize_t n = ::read(c->Fd[k], block, sizeof block);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
-                if (!c->Pending[k].empty()) emit(*c, k, c->Pending[k]);
-                c->Pending[k].clear();
+                if (!c->Partial[k].empty()) emit(*c, k, c->Partial[k]);
+                c->Partial[k].clear();
                 CloseFd(c->Fd[k]);
                 continue;
             }
-            std::string& pending = c->Pending[k];
-            pending.append(block, static_cast<std::size_t>(n));
+            std::string& partial = c->Partial[k];
+            partial.append(block, static_cast<std::size_t>(n));
             std::size_t nl;
-            while ((nl = pending.find('\n')) != std::string::npos) {
-                emit(*c, k, pending.substr(0, nl));
-                pending.erase(0, nl + 1);
+            while ((nl = partial.find('\n')) != std::string::npos) {
+                emit(*c, k, partial.substr(0, nl));
+                partial.erase(0, nl + 1);
             }
         }
     }
-
-    ::sigaction(SIGINT, &previous, nullptr);
 
     bool allPassed = true;
     nlohmann::ordered_json results = nlohmann::ordered_json::array();
@@ -165,17 +170,20 @@ int RunGang(const std::string& Command, const std::vector<TGangUnit>& Units, boo
             c.Ended = WIFSIGNALED(status) ? std::string("ended by signal ") + std::to_string(WTERMSIG(status))
                                           : std::string("ended");
         }
-        auto r = nlohmann::ordered_json::parse(c.ResultText, nullptr, false);
-        if (!r.is_object())
-            r = {{"result", "failed"},
-                 {"exit_code", c.Code},
-                 {"failure", "the unit's process " + (c.Ended.empty() ? std::string("ended") : c.Ended) +
-                                 " without a result"}};
+        nlohmann::ordered_json r = c.Result;
+        if (!r.is_object()) {
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            r = Lost(c.Unit, c.Pending, c.Ended.empty() ? std::string("ended") : c.Ended, seconds);
+            r["exit_code"] = EXIT_FAILED;
+            c.Code = EXIT_FAILED;
+        }
         r["unit"] = c.Unit.Unit;
         r["port"] = c.Unit.Port;
         if (c.Code != EXIT_OK) allPassed = false;
         results.push_back(r);
     }
+    forward.reset();
     const int code = allPassed ? EXIT_OK : EXIT_FAILED;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

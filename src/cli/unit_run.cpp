@@ -11,6 +11,7 @@
 #include "production/trace_record.h"
 
 #include <chrono>
+#include <cmath>
 #include <exception>
 
 namespace {
@@ -51,20 +52,35 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
     record.DataFile = AbsolutePath(file);
 
     THexList buffer;
-    if (!session.LoadFile(file, buffer)) return session.Finish("program", EXIT_USAGE);
-    try {
-        record.DataFileSha256 = FileSha256(file);
-    } catch (const EISPException&) {
-        // Loaded but not readable again: the record says so by its absence.
+    if (!session.LoadFile(file, buffer, &record.DataFileSha256)) return session.Finish("program", EXIT_USAGE);
+    // A log that cannot take the record stops the run before a part is
+    // programmed or a serial number taken.
+    if (options.LogFile) {
+        try {
+            TTraceLog(*options.LogFile).Check();
+        } catch (...) {
+            session.Fail(std::current_exception());
+            return session.Finish("program", EXIT_FAILED);
+        }
     }
+    // The record as it stands, for the parent of a run over several units.
+    const auto pending = [&] {
+        if (!Run.PendingSink) return;
+        TTraceRecord now = record;
+        now.DurationSeconds = session.Seconds();
+        Run.PendingSink({{"log", options.LogFile ? nlohmann::ordered_json(*options.LogFile) : nullptr},
+                         {"record", TraceRecordJson(now)}});
+    };
     const auto end = [&](int Code) {
         record.Passed = Code == EXIT_OK;
         if (!LogRecord(session, options, record)) Code = EXIT_FAILED;
+        if (Run.PendingSink) Run.PendingSink(nullptr);
         session.AddResult("counts", {{"bytes", buffer.Size()}, {"failed_bytes", record.FailedBytes}});
         return session.Finish("program", Code);
     };
 
     record.Steps.push_back("open");
+    pending();
     if (!session.Open()) return end(EXIT_FAILED);
 
     if (options.Serial) {
@@ -77,6 +93,7 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
             for (int k = 0; k < s.Bytes; ++k)
                 serial.Bytes.push_back(buffer.HexData[s.Address + static_cast<std::uint32_t>(k)]);
             record.Serial = serial;
+            pending();
             session.Output().Info("Serial Number: " + std::to_string(value) + " at " +
                                   IntToHex(s.Address, 4) + "h");
             session.AddResult("serial", TraceRecordJson(record)["serial"]);
@@ -90,14 +107,39 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
 
     session.HandOverOrganisation();
     record.Steps.push_back("program");
+    pending();
     bool ok = session.Operation("EEPROM: Programming", "EEPROM: Programming Complete",
                                 [&] { session.Driver().ProgramFlash(buffer); });
     if (ok && !a.Has("no-verify")) {
         record.Steps.push_back("verify");
+        pending();
         ok = session.Verify(buffer);
         CountFailedBytes(buffer, record);
     }
     ok = session.Close() && ok;
     session.ShowChecksums(buffer);
     return end(ok ? EXIT_OK : EXIT_FAILED);
+}
+
+nlohmann::ordered_json UnitLost(const nlohmann::ordered_json& Pending, const std::string& Ended,
+                                double Seconds) {
+    std::string failure = "the unit's process " + Ended + " before it logged its part";
+    nlohmann::ordered_json result = {{"result", "failed"}, {"exit_code", EXIT_FAILED}, {"failure", failure}};
+    if (!Pending.is_object() || !Pending.contains("record")) {
+        result["failure"] = "the unit's process " + Ended + " without a result";
+        return result;
+    }
+    nlohmann::ordered_json record = Pending["record"];
+    record["result"] = "failed";
+    record["failure"] = failure;
+    record["duration_s"] = std::round(Seconds * 1000) / 1000;
+    result["serial"] = record.value("serial", nlohmann::ordered_json());
+    if (Pending.contains("log") && Pending["log"].is_string()) {
+        try {
+            TTraceLog(Pending["log"].get<std::string>()).Append(record);
+        } catch (const Exception& e) {
+            result["failure"] = failure + "; its record could not be written either (" + e.Message() + ")";
+        }
+    }
+    return result;
 }

@@ -19,7 +19,19 @@ struct TUnitRun {
     // Receives the result object instead of standard output (a unit of a
     // run over several reports to its parent).
     std::function<void(const nlohmann::ordered_json&)> ResultSink;
+    // Receives the part's record as it stands whenever it changes, as
+    // {"log": FILE or null, "record": {...}}, and null once the record is
+    // logged: should this process end before that, the parent completes and
+    // logs it (UnitLost).
+    std::function<void(const nlohmann::ordered_json&)> PendingSink;
 };
 
 // Returns the exit code.
 int RunProgramUnit(const CliArgs& Args, const TUnitRun& Run, std::ostream& Out, std::ostream& Err);
+
+// The result of a unit whose process ended (Ended: "ended by signal 9")
+// without one, after Seconds: its pending record, when it sent one, is
+// completed as failed and appended to its log, so that no part (and no
+// serial number) goes unrecorded.
+nlohmann::ordered_json UnitLost(const nlohmann::ordered_json& Pending, const std::string& Ended,
+                                double Seconds);

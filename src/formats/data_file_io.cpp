@@ -127,6 +127,8 @@ std::optional<std::string> ReadDataBytes(const std::string& FileName, std::size_
 
 void WriteDataFileAtomic(const std::string& FileName, std::string_view Data) {
     if (const auto failure = ReplaceFileAtomic(FileName, Data))
-        Fail(failure->Step == TReplaceFailure::rs_create ? "Cannot create file" : "Cannot write file",
-             FileName, failure->Error);
+        throw EDataFileError(std::string(failure->Step == TReplaceFailure::rs_write ? "Cannot write file"
+                                                                                    : "Cannot create file") +
+                                 " \"" + FileName + "\": " + failure->Text(),
+                             FileName);
 }

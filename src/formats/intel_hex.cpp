@@ -59,8 +59,9 @@ bool TIntelRecords::Load(std::string_view Line, THexList& Data) {
     const std::string_view data = rec.size() > 8 ? rec.substr(8) : std::string_view();
     switch (type) {
     case 0x00: {
-        const std::uint32_t address =
-            static_cast<std::uint32_t>(Linear) * 65536u + static_cast<std::uint32_t>(Segment) * 16u + offset;
+        // Linear and segment addresses together can pass 4 GiB; such an
+        // address lies past every buffer rather than wrapping to a low one.
+        const std::uint64_t address = std::uint64_t{Linear} * 65536u + std::uint64_t{Segment} * 16u + offset;
         // The detector guarantees the data; never read into the checksum.
         const std::size_t present = data.size() / 2 > 0 ? data.size() / 2 - 1 : 0;
         const std::size_t n = length < present ? length : present;

@@ -85,13 +85,21 @@ void Tmain::AutoProgramExecute() {
 
     try {
         dialog->LoadOptions(ISPSettings());
-        // Counted before any step runs: a failed run counts too.
-        ++AutoCount;
         if (!dialog->AnyChecked()) {
             const TDevice* device = FPrjct ? FPrjct->Device() : nullptr;
             dialog->Execute(device && device->EEPROMSize() != 0, device && device->PageSize() == 0,
                             ISPSettings());
         }
+        if (!dialog->AnyChecked()) {
+            // Nothing to run: no part is programmed, none is counted.
+            dialog.reset();
+            InAutoProgram = false;
+            FailOp(QStringLiteral("Auto Program: No step is chosen - tick the steps to run in Device > "
+                                  "Auto Program Options"));
+            return;
+        }
+        // Counted before any step runs: a failed run counts too.
+        ++AutoCount;
         if (!dialog->LogFile().isEmpty()) {
             log.emplace(QFile::encodeName(dialog->LogFile()).toStdString());
             record.Time = Iso8601LocalTime(std::chrono::system_clock::now());

@@ -50,8 +50,9 @@ class TAutoProgramDialog : public QDialog {
     QPushButton* Button1; // OK
 
   public slots:
-    // The dialog has no Cancel: Esc and the like leave it open.
-    void reject() override {}
+    // The dialog has no Cancel: OK is its only way out, so Esc (and a
+    // window manager's close) leave it as OK does.
+    void reject() override { accept(); }
 
   private:
     std::function<int(QDialog&)> FExec;

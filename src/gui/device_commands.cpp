@@ -33,7 +33,12 @@ void Tmain::ReadFlashExecute() {
     if (!FHardwr || !FPrjct) return;
     FlashOperation(QStringLiteral("EEPROM: Reading"), QStringLiteral("EEPROM: Read Complete"), [this] {
         FPrjct->FlashMemory.Clear();
+        // From here on the buffer holds the chip's bytes, also when the read
+        // stops part way; the caption says so.
+        SetBufferOrigin(TBufferOrigin::Chip);
+        FlashTabShow();
         FHardwr->ReadFlash(FPrjct->FlashMemory);
+        SetBufferOrigin(TBufferOrigin::Chip);
     });
 }
 
@@ -72,6 +77,7 @@ void Tmain::ReadFusesExecute() {
 void Tmain::ProgrammerOptionsExecute() {
     if (!FHardwr || !FHardwr->HasOptions()) return;
     StartOp(QStringLiteral("Changing ISP Options"));
+    FOptionsCancelled = false;
     try {
         FHardwr->AskOptions();
     } catch (const EAbort&) {
@@ -79,7 +85,9 @@ void Tmain::ProgrammerOptionsExecute() {
         EndOp(QStringLiteral("Options Cancelled"));
         return;
     }
-    EndOp(QStringLiteral("Options Set; Programmer Detected "));
+    // Also a driver that takes the cancel silently has set nothing.
+    EndOp(FOptionsCancelled ? QStringLiteral("Options Cancelled")
+                            : QStringLiteral("Options Set; Programmer Detected "));
 }
 
 void Tmain::ProgrammerStatusExecute() {

@@ -46,7 +46,44 @@ QString Tmain::DisplayName(const QString& FileName, int Width) const {
     return MinimizeName(FileName, fontMetrics(), Width);
 }
 
+QString Tmain::OverflowText(const std::string& File, bool Binary) const {
+    const TDevice* device = FPrjct ? FPrjct->Device() : nullptr;
+    if (!device) return {};
+    const auto size = static_cast<qint64>(FPrjct->FlashMemory.Size());
+    const QString holds = QStringLiteral(": the ") + QString::fromStdString(device->DeviceName()) +
+                          QStringLiteral(" holds %1 bytes").arg(size);
+    const auto hex = [](qint64 a) { return QString::number(a, 16).toUpper() + QLatin1Char('h'); };
+    if (Binary) {
+        const qint64 length = QFileInfo(FromLocalPath(File)).size();
+        return holds + QStringLiteral(", the file has %1 (%2 too many): nothing was loaded")
+                           .arg(length)
+                           .arg(length - size);
+    }
+    // Where the file's data ends, from a load into a buffer large enough
+    // for any file meant for a serial EEPROM.
+    constexpr std::uint32_t kProbe = 16u << 20;
+    THexList probe;
+    probe.SetSize(kProbe);
+    int r = 0;
+    try {
+        r = TFileLoader::LoadFile(File, probe, 0);
+    } catch (const std::exception&) {
+        return holds;
+    }
+    if (r != 0)
+        return holds + QStringLiteral(", the file's data goes on past 16 MiB: only those were loaded");
+    const qint64 end = probe.LastActualLocation();
+    if (end <= size)
+        return holds + QStringLiteral("; the file's bytes after them are FFh only and were not loaded");
+    const qint64 dropped = end - size;
+    return holds + QStringLiteral(" (0h-%1); the file's data from %2 to %3 (%4 %5) was not loaded")
+                       .arg(hex(size - 1), hex(size), hex(end - 1))
+                       .arg(dropped)
+                       .arg(dropped == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"));
+}
+
 void Tmain::ShowLoadedFile(const QString& FileName, int Width) {
+    SetBufferOrigin(TBufferOrigin::File);
     ShowFlashPage();
     // After the page change, so the shortened name is the one shown.
     SetCurrentFileName(QStringLiteral("EEPROM: ") + DisplayName(FileName, Width));
@@ -71,7 +108,7 @@ void Tmain::LoadFromDialog(const QString& Folder, const QString& TextWarning) {
     const int type = TFileLoader::GetFileType(file);
     if (type > 0) {
         if (TFileLoader::LoadFile(file, buffer, 0) != 0) {
-            FailOp(TextWarning);
+            FailOp(TextWarning + OverflowText(file, false));
             buffer.InvalidateData();
         } else {
             EndOp(QStringLiteral("File Load: File loaded (") + FormatName(type) + QLatin1Char(')'));
@@ -80,7 +117,7 @@ void Tmain::LoadFromDialog(const QString& Folder, const QString& TextWarning) {
         return;
     }
     if (TFileLoader::LoadBinary(file, buffer) != 0) {
-        FailOp(QStringLiteral("File Load - Warning: file larger than device"));
+        FailOp(QStringLiteral("File Load - Warning: file larger than device") + OverflowText(file, true));
         buffer.InvalidateData();
         FlashViewer->viewport()->update();
         return;
@@ -102,6 +139,8 @@ void Tmain::LoadPattern1Click() {
 void Tmain::ReloadFlashExecute() {
     if (!FPrjct || FPrjct->FlashMemory.FileName().empty()) return;
     THexList& buffer = FPrjct->FlashMemory;
+    // A buffer emptied or read since no longer showed the file's name.
+    const bool named = FBufferOrigin == TBufferOrigin::File;
     StartOp(QStringLiteral("Reloading: EEPROM Intel Hex File"));
     int r = 0;
     if (FCommandLine.LoadHex) {
@@ -115,7 +154,8 @@ void Tmain::ReloadFlashExecute() {
             // "File Reloaded".
             r = TFileLoader::LoadBinary(file, buffer);
             if (r != 0) {
-                FailOp(QStringLiteral("File Load - Warning: file larger than device"));
+                FailOp(QStringLiteral("File Load - Warning: file larger than device") +
+                       OverflowText(file, true));
                 buffer.InvalidateData();
             } else {
                 EndOp(QStringLiteral("File Load: File loaded (as a Binary file)"));
@@ -123,6 +163,11 @@ void Tmain::ReloadFlashExecute() {
             }
         }
     }
+    SetBufferOrigin(TBufferOrigin::File);
+    if (!named)
+        SetCurrentFileName(
+            QStringLiteral("EEPROM: ") +
+            DisplayName(FromLocalPath(FCommandLine.LoadHex ? FCommandLine.HexFile : buffer.FileName())));
     FlashViewer->ResetCursor();
     ShowFlashViewer();
     if (r != 0)
@@ -155,6 +200,7 @@ void Tmain::SaveFlashExecute() {
         return;
     }
     EndOp(QStringLiteral("EEPROM: File Saved (") + name + QLatin1Char(')'));
+    SetBufferOrigin(TBufferOrigin::File);
     SetCurrentFileName(QStringLiteral("EEPROM: ") + name);
 }
 
@@ -182,6 +228,7 @@ void Tmain::EEPROM5Click() {
         return;
     }
     EndOp(QStringLiteral("EEPROM: Binary File Saved (") + name + QLatin1Char(')'));
+    SetBufferOrigin(TBufferOrigin::File);
     SetCurrentFileName(QStringLiteral("EEPROM: ") + name);
 }
 
@@ -240,7 +287,8 @@ void Tmain::LMDMRUList1Click(const QString& FileName) {
         return;
     }
     if (TFileLoader::LoadFile(file, buffer, 0) != 0) {
-        FailOp(QStringLiteral("File Load - Warning: bad data or file larger than device"));
+        FailOp(QStringLiteral("File Load - Warning: bad data or file larger than device") +
+               OverflowText(file, false));
         buffer.InvalidateData();
     } else {
         EndOp(QStringLiteral("File Load: File loaded (") + FormatName(type) + QLatin1Char(')'));
@@ -254,6 +302,7 @@ void Tmain::FileChecker1Click() {
     const std::string file = LocalPath(LoadTestDialog.FileName);
     FPrompts.ShowMessage(this, QStringLiteral("File Is: ") + FormatName(TFileLoader::GetFileType(file)));
     TFileLoader::LoadFile(file, FPrjct->FlashMemory, 0);
+    SetBufferOrigin(TBufferOrigin::File);
     FlashViewer->RecreateCanvas();
 }
 

@@ -44,7 +44,7 @@ void Tmain::FirmwareUpdate1Click() {
     ISPClose();
     const QString failure = RunFirmwareUpdater();
     ISPStartUp();
-    Switch(DeviceSelector->currentText().toStdString(), HardwareSelector->currentText().toStdString());
+    Switch(DeviceSelector->currentText().toStdString(), SelectedHardware());
     if (failure.isEmpty())
         EndOp(QStringLiteral("Firmware Update: Complete"));
     else

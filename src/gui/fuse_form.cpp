@@ -35,8 +35,10 @@ TBaseFuseForm::TBaseFuseForm(TFuseFormOwner* AOwner)
                                        "the Write Protection Enable Pin."),
                         Group25C);
     Label1->setWordWrap(true);
+    // Red while it applies; a disabled warning takes the dimmed text colour.
     QPalette red = Label1->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
+    red.setColor(QPalette::Active, QPalette::WindowText, Qt::red);
+    red.setColor(QPalette::Inactive, QPalette::WindowText, Qt::red);
     Label1->setPalette(red);
     WPEN = new TRadioGroup(QStringLiteral("Write Protection Enable Pin"),
                            {QStringLiteral("Enabled"), QStringLiteral("Disabled")}, Group25C, 2);
@@ -169,9 +171,15 @@ void TBaseFuseForm::SetFamily(int Family, int FlashSize) {
     WriteAllValue->setEnabled(microwire);
     WriteAllLabel->setEnabled(microwire);
     WPEN->setEnabled(spi && FlashSize >= 1024);
+    // The warning is about that choice.
+    Label1->setEnabled(WPEN->isEnabled());
     BP->setEnabled(spi);
     StatusReg->setEnabled(spi);
+    Label2->setEnabled(spi);
     DevicePageSize->setEnabled(!microwire);
+    // The bus number is the I2C chip's address pins; SPI and Microwire
+    // chips have none.
+    GroupBox1->setEnabled(Family == FAMILY_24C);
 }
 
 int TBaseFuseForm::ResetPolarityIndex() const {

@@ -163,6 +163,16 @@ void THexWindow::Setreadonly(bool value) {
     }
 }
 
+void THexWindow::SetShowCodePage(bool value) {
+    FShowCodePage = value;
+    viewport()->update();
+}
+
+std::uint8_t THexWindow::TextColumnByte(std::uint8_t b) const {
+    if (FShowCodePage || (b >= 0x20 && b <= 0x7E)) return b;
+    return '.';
+}
+
 void THexWindow::SetData(THexList* buffer) {
     FData = buffer;
     if (FData) {
@@ -468,7 +478,7 @@ void THexWindow::DrawLabels(QPainter& p) {
             const int x = hexX + 3 * cw * i;
             AddGlyph(cells, x, baseline, static_cast<std::uint8_t>(kHexDigits[v >> 4]));
             AddGlyph(cells, x + cw, baseline, static_cast<std::uint8_t>(kHexDigits[v & 0xF]));
-            AddGlyph(text, textX + i * cw, baseline, v);
+            AddGlyph(text, textX + i * cw, baseline, TextColumnByte(v));
         }
     }
     FlushBatch(p, labels, FLabelColor);
@@ -501,8 +511,8 @@ void THexWindow::DrawEdit(QPainter& p, int index) {
     const int x = Xoffset + rectdist + 9 * cw + 3 * cw * (index % 16);
     const int y = (index / 16 - FDrawFrom) * lh;
     if (FEditAscii) {
-        DrawCells(p, Xoffset + rectdist + 57 * cw + (index % 16) * cw, y, QByteArray(1, static_cast<char>(v)),
-                  Qt::white, Qt::black);
+        DrawCells(p, Xoffset + rectdist + 57 * cw + (index % 16) * cw, y,
+                  QByteArray(1, static_cast<char>(TextColumnByte(v))), Qt::white, Qt::black);
     } else if (!Fisediting) {
         DrawCells(p, x, y, Hex(v, 2).toLatin1(), Qt::white, Qt::black);
     } else {

@@ -132,11 +132,17 @@ class THexWindow : public QAbstractScrollArea {
     // Width of the drawn image: address, hex cells, text column and a margin.
     int ImageWidth() const { return 9 * cw + 48 * cw + 16 * cw + 8; }
 
-    // The character a byte shows as in the text column and the hint (the
-    // ANSI code page, with the classic terminal symbols for control codes),
-    // and the byte a typed character stands for (-1 when none).
+    // The character a byte stands for (the ANSI code page, with the classic
+    // terminal symbols for control codes), shown in the hint, and the byte a
+    // typed character stands for (-1 when none).
     static QChar ByteChar(std::uint8_t b);
     static int CharByte(QChar c);
+    // The text column shows printable ASCII (20h to 7Eh) as itself and every
+    // other byte as "."; with ShowCodePage every byte as its ByteChar.
+    bool ShowCodePage() const { return FShowCodePage; }
+    void SetShowCodePage(bool value);
+    // The byte drawn for b in the text column.
+    std::uint8_t TextColumnByte(std::uint8_t b) const;
 
   signals:
     // A byte was changed by the operator (value written, status normal).
@@ -205,6 +211,7 @@ class THexWindow : public QAbstractScrollArea {
     QColor FErrorColor;
     QColor FPassColor;
     bool Freadonly = false;
+    bool FShowCodePage = false;
     QPointer<QMenu> FPopUpMenu;
 
     // Font metrics and glyph tables, rebuilt when the font changes.

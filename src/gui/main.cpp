@@ -1,4 +1,5 @@
 // Program entry of the norvoisp desktop programmer.
+#include "gui/app_identity.h"
 #include "gui/main_window.h"
 #include "gui/single_instance.h"
 
@@ -6,8 +7,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("norvoisp"));
-    QApplication::setApplicationDisplayName(Tmain::AppTitle);
+    SetApplicationIdentity();
 
     // A second start brings the running window to the front and ends.
     TSingleInstance instance;

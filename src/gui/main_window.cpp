@@ -5,12 +5,14 @@
 #include "catalogue/device_list.h"
 #include "errors/errors.h"
 #include "formats/file_loader.h"
+#include "gui/app_identity.h"
 #include "gui/hex_edit.h"
 #include "gui/hex_view.h"
 #include "gui/program_folder.h"
 #include "gui/status_log.h"
 #include "gui/status_panel.h"
 #include "gui/version_info.h"
+#include "ports/serial_port_list.h"
 #include "programmer/hardware_registry.h"
 #include "programmer/isp_programmer.h"
 #include "settings/isp_reg_key.h"
@@ -28,11 +30,12 @@
 #include <QStackedLayout>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolBar>
 #include <QWheelEvent>
 
 #include <algorithm>
 
-const QString Tmain::AppTitle = QStringLiteral("Dezuvu RODOVU DAZ");
+const QString Tmain::AppTitle = ApplicationTitle();
 
 namespace {
 
@@ -140,6 +143,9 @@ void Tmain::Initialize() {
     FISPSettings->LoadSettings(kGlobalKey, sl_registry, ss_global);
     FSettingsLoaded = true;
 
+    // No programmer chosen before: a first start, where a programmer that
+    // is not found gets a word on how to go on without one.
+    FFirstStart = !FCommandLine.ModeSel && FISPSettings->GetString("ENVIRONMENT", "LASTHARDWARE", "").empty();
     std::string lastHardware = FCommandLine.ModeSel ? FCommandLine.Mode
                                                     : FISPSettings->GetString("ENVIRONMENT", "LASTHARDWARE",
                                                                               GetHardware(0).HardwareName);
@@ -153,17 +159,26 @@ void Tmain::Initialize() {
 
     DeviceType->setCurrentIndex(lastDeviceType);
     Switch(lastDevice, lastHardware);
+    // With the programmer list shown and filled, the tool bar needs its
+    // whole width.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (const QToolBar* tools = findChild<QToolBar*>(); tools && tools->sizeHint().width() > width())
+        resize(std::min(tools->sizeHint().width(), maximumWidth()), height());
 
     StartProgressOp(QStringLiteral("ISP Initializing"));
     FHardwr->LoadSettings();
     UpdateActions();
-    FHardwr->HardwareOpen();
-    FHardwr->HardwareClose();
-    FHardwr->HardwareOpen();
+    OpenProgrammer([this] {
+        FHardwr->HardwareOpen();
+        FHardwr->HardwareClose();
+        FHardwr->HardwareOpen();
+    });
+    FFirstStart = false;
     HandOverOrganisation();
 
     if (FCommandLine.LoadHex) {
         TFileLoader::LoadFile(FCommandLine.HexFile, FPrjct->FlashMemory, 0);
+        SetBufferOrigin(TBufferOrigin::File);
         ShowFlashViewer();
     }
     if (FCommandLine.AutoProg)
@@ -206,6 +221,7 @@ void Tmain::Switch(const std::string& Anewdevice, const std::string& ANewHardwar
 
     FlashViewer->SetData(nullptr);
     FPrjct->SetDevice(device);
+    SetBufferOrigin(TBufferOrigin::Cleared);
     FHardwr->SetDevice(device);
 
     ReleaseFuseForm();
@@ -231,13 +247,13 @@ void Tmain::Switch(const std::string& Anewdevice, const std::string& ANewHardwar
 
     // The hardware entry of the driver, and the device entry by its exact
     // name (the first entry when none matches).
-    const int hwEntry =
-        HardwareSelector->findText(QString::fromStdString(FHardwr->HardwareName()), Qt::MatchFixedString);
-    HardwareSelector->setCurrentIndex(hwEntry);
+    HardwareSelector->setCurrentIndex(HardwareEntry(FHardwr->HardwareName()));
     const int devEntry = DeviceSelector->findText(QString::fromStdString(device->DeviceName()),
                                                   Qt::MatchExactly | Qt::MatchCaseSensitive);
     DeviceSelector->setCurrentIndex(devEntry >= 0 ? devEntry : (DeviceSelector->count() > 0 ? 0 : -1));
     PageControl->setCurrentIndex(0);
+    // The emptied buffer no longer holds the file the caption named.
+    if (PageControl->currentWidget() == FlashTab) FlashTabShow();
 
     AdaptToFamily(*device);
 
@@ -247,29 +263,65 @@ void Tmain::Switch(const std::string& Anewdevice, const std::string& ANewHardwar
     UpdateActions();
 }
 
+void Tmain::OpenProgrammer(const std::function<void()>& Open) {
+    // A programmer that is not found gets the warning line with the way to
+    // try the program without one (FailureText).
+    FOpeningProgrammer = true;
+    Open();
+    FOpeningProgrammer = false;
+}
+
 void Tmain::FillDeviceSelector() {
     DeviceSelector->clear();
     if (!FHardwr) return;
-    QStringList names;
-    for (const std::string& n :
-         DeviceList().GetDeviceList(FHardwr->GetHardwareType(), ValidFamily(DeviceType->currentIndex())))
-        names.append(QString::fromStdString(n));
-    // The list is sorted alphabetically, regardless of letter case.
-    std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-    DeviceSelector->addItems(names);
+    const TProgrammerSupport support = FHardwr->GetHardwareType();
+    std::vector<std::string> names =
+        DeviceList().GetDeviceList(support, ValidFamily(DeviceType->currentIndex()));
+    // Sorted alphabetically, regardless of letter case, with the numbers in
+    // a name compared by value: 24C16 before 24C128 before 24C1024.
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return NaturalLess(AsciiUpper(a), AsciiUpper(b));
+    });
+    for (const std::string& name : names) {
+        const QString n = QString::fromStdString(name);
+        DeviceSelector->addItem(n);
+        // The size, which the names of some families do not tell.
+        if (const TDevice* d = DeviceList().GetNewDeviceInstance(name, support))
+            DeviceSelector->setItemData(
+                DeviceSelector->count() - 1,
+                QStringLiteral("%1: %2 bytes, pages of %3").arg(n).arg(d->FlashSize()).arg(d->PageSize()),
+                Qt::ToolTipRole);
+    }
 }
 
 void Tmain::FillHardwareSelector() {
     HardwareSelector->clear();
+    // Each entry carries the kind's name; it shows the kind's caption where
+    // the name alone does not say what the kind is.
+    const auto add = [this](const std::string& name) {
+        const std::string caption = GetHardware(name).Caption;
+        const QString shown = QString::fromStdString(caption.empty() ? name : caption);
+        HardwareSelector->addItem(shown, QString::fromStdString(name));
+        if (!caption.empty())
+            HardwareSelector->setItemData(HardwareSelector->count() - 1, QString::fromStdString(name),
+                                          Qt::ToolTipRole);
+    };
     for (const std::string& n : GetAllHardwareAsList())
-        HardwareSelector->addItem(QString::fromStdString(n));
+        add(n);
     // A kind that is not offered in the list (chosen on the command line)
     // is shown while it is in use, so that the drop-down names it.
-    if (FHardwr) {
-        const QString current = QString::fromStdString(AsciiUpper(FHardwr->HardwareName()));
-        if (HardwareSelector->findText(current, Qt::MatchFixedString) < 0) HardwareSelector->addItem(current);
-    }
+    if (FHardwr && HardwareEntry(FHardwr->HardwareName()) < 0) add(AsciiUpper(FHardwr->HardwareName()));
+}
+
+int Tmain::HardwareEntry(const std::string& Name) const {
+    const QString wanted = QString::fromStdString(AsciiUpper(Name));
+    for (int i = 0; i < HardwareSelector->count(); ++i)
+        if (HardwareSelector->itemData(i).toString().compare(wanted, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+std::string Tmain::SelectedHardware() const {
+    return HardwareSelector->currentData().toString().toStdString();
 }
 
 void Tmain::AdaptToFamily(const TDevice& Device) {
@@ -305,21 +357,27 @@ std::uint8_t Tmain::PanelResetPolarity() const {
 }
 
 void Tmain::HardwareSelectorChange() {
-    const std::string hardware = HardwareSelector->currentText().toStdString();
+    const std::string hardware = SelectedHardware();
     const std::string device = DeviceSelector->currentText().toStdString();
     const int family = DeviceType->currentIndex();
     const TDevice* current = FHardwr ? FHardwr->Device() : nullptr;
     if (current && hardware == FHardwr->HardwareName() && device == current->DeviceName() &&
         family == current->ProgrammerId())
         return;
+    // Every change rebuilds the buffer for the device: changes not in a
+    // file are let go only when the operator says so.
+    if (!MayClearBuffer()) {
+        ShowCurrentChoices();
+        return;
+    }
     if (current && family != current->ProgrammerId()) {
         FillDeviceSelector();
         DeviceSelector->setCurrentIndex(-1);
     }
-    Switch(DeviceSelector->currentText().toStdString(), HardwareSelector->currentText().toStdString());
+    Switch(DeviceSelector->currentText().toStdString(), SelectedHardware());
     StartProgressOp(QStringLiteral("ISP Initializing:"));
     UpdateActions();
-    FHardwr->HardwareOpen();
+    OpenProgrammer([this] { FHardwr->HardwareOpen(); });
     EndOp(QStringLiteral("ISP Initialized: Programmer Detected.  "));
 }
 
@@ -358,11 +416,46 @@ void Tmain::SetCurrentFileName(const QString& Value) {
 }
 
 void Tmain::FlashTabShow() {
-    if (FPrjct && !FPrjct->FlashMemory.FileName().empty())
+    if (FBufferOrigin == TBufferOrigin::Chip)
+        SetCurrentFileName(QStringLiteral("EEPROM: read from ") + FReadFrom);
+    else if (FBufferOrigin == TBufferOrigin::File && FPrjct && !FPrjct->FlashMemory.FileName().empty())
         SetCurrentFileName(QStringLiteral("EEPROM: ") +
                            QString::fromStdString(FPrjct->FlashMemory.FileName()));
     else
         SetCurrentFileName(QString());
+}
+
+void Tmain::SetBufferOrigin(TBufferOrigin Origin) {
+    FBufferOrigin = Origin;
+    const TDevice* device = FPrjct ? FPrjct->Device() : nullptr;
+    if (Origin == TBufferOrigin::Chip)
+        FReadFrom = device ? QString::fromStdString(device->DeviceName()) : QString();
+    if (FPrjct)
+        FBufferBaseline = FPrjct->FlashMemory.HexData;
+    else
+        FBufferBaseline.clear();
+}
+
+bool Tmain::BufferHasChanges() const {
+    return FPrjct && FPrjct->FlashMemory.HexData != FBufferBaseline;
+}
+
+bool Tmain::MayClearBuffer() {
+    if (!BufferHasChanges()) return true;
+    return FPrompts.AskYesNo(
+        this, QStringLiteral("EEPROM Buffer"),
+        QStringLiteral("The EEPROM buffer holds changes that are in no file. Another "
+                       "device or programmer clears the buffer.\n\nClear it and go on?"));
+}
+
+void Tmain::ShowCurrentChoices() {
+    const TDevice* device = FHardwr ? FHardwr->Device() : nullptr;
+    if (!device) return;
+    DeviceType->setCurrentIndex(device->ProgrammerId());
+    FillDeviceSelector();
+    DeviceSelector->setCurrentIndex(DeviceSelector->findText(QString::fromStdString(device->DeviceName()),
+                                                             Qt::MatchExactly | Qt::MatchCaseSensitive));
+    HardwareSelector->setCurrentIndex(HardwareEntry(FHardwr->HardwareName()));
 }
 
 void Tmain::FileExitExecute() {

@@ -39,6 +39,7 @@
 
 class QAction;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -101,6 +102,10 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     void Switch(const std::string& Anewdevice, const std::string& ANewHardware);
     // Any of the three drop-downs changed.
     void HardwareSelectorChange();
+    // The name of the kind chosen in the hardware drop-down (its entry may
+    // show a caption instead); the entry of a kind name, -1 when none.
+    std::string SelectedHardware() const;
+    int HardwareEntry(const std::string& Name) const;
     // Saves the remembered choices and the settings, closes and frees the
     // driver and the project.
     void DeInitialize();
@@ -108,8 +113,19 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     bool StdEnable() const;
     QString CurrentFileName() const { return FCurrentFileName; }
     void SetCurrentFileName(const QString& Value);
-    // The EEPROM page became visible: the caption names the buffer's file.
+    // The EEPROM page became visible: the caption names the buffer's file,
+    // or the chip a Read filled it from; nothing once a device change or
+    // "Clear EEPROM Buffer" emptied it.
     void FlashTabShow();
+    // Where the buffer's contents are kept besides the buffer: in its file
+    // (loaded from or saved to it), on the chip a Read took them from, or
+    // nowhere (new, cleared). Each command that makes one of these true sets
+    // it; the buffer then holds no changes.
+    enum class TBufferOrigin { File, Chip, Cleared };
+    void SetBufferOrigin(TBufferOrigin Origin);
+    TBufferOrigin BufferOrigin() const { return FBufferOrigin; }
+    // The buffer was changed (edited, filled, serial number) since then.
+    bool BufferHasChanges() const;
     void FileExitExecute();
 
     // --- operation frame and status log ---
@@ -323,6 +339,7 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     QAction* ViewStatus = nullptr;
     QAction* ViewFuses = nullptr; // F12, not in the menu
     QAction* PopUpWarnings1 = nullptr;
+    QAction* ShowCodePage1 = nullptr; // the hex view's text column
     // Serial numbers, patterns
     QAction* SerialNumbers1 = nullptr;
     QAction* Fill1 = nullptr;
@@ -377,6 +394,26 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     // Queued after the first show.
     void StartComms();
 
+    // Opens the driver (Open does it); a failure is reported with the way
+    // to try the program without hardware.
+    void OpenProgrammer(const std::function<void()>& Open);
+    bool FOpeningProgrammer = false;
+    // Initialize of a first start is opening the programmer.
+    bool FFirstStart = false;
+    // FailureText without that advice.
+    QString ReportText(const std::exception& E) const;
+
+    // The drop-downs show the device, family and hardware in use again.
+    void ShowCurrentChoices();
+    // Before a change of device or hardware empties the buffer: true when
+    // it holds no changes or the operator lets them go.
+    bool MayClearBuffer();
+
+    // The options dialogs' runner: notes in FOptionsCancelled whether the
+    // operator cancelled.
+    std::function<int(QDialog&)> OptionsDialogExec();
+    bool FOptionsCancelled = false;
+
     // Switch helpers.
     void FillDeviceSelector();
     void FillHardwareSelector();
@@ -402,6 +439,9 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     void UpdateRecentFileActions();
     void LoadFromDialog(const QString& Folder, const QString& TextWarning);
     void ShowLoadedFile(const QString& FileName, int Width);
+    // For the warning of a load that did not fit: the device's size and
+    // what of the file was not loaded (": the 25C256 holds 32768 bytes ...").
+    QString OverflowText(const std::string& File, bool Binary) const;
 
     TUserPrompts FPrompts;
     QStringList FArguments;
@@ -424,6 +464,9 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     bool FBusyCursor = false;
     QString FCurrentFileName;
     bool FShownOnce = false;
+    TBufferOrigin FBufferOrigin = TBufferOrigin::File;
+    std::vector<std::uint8_t> FBufferBaseline;
+    QString FReadFrom; // the device a Read took the buffer from
     bool FInitializeRan = false;
     bool FSettingsLoaded = false;
     int FCommandDepth = 0;
@@ -446,7 +489,8 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     void ConnectProjectCommands();
     void ConnectSupportTools();
     void LoadProject(const std::string& Path, TSaveLocation Location);
-    void LoadProjectDataFile(const std::string& File, int Size, THexList& Buffer, const QString& Failure);
+    // True when the file was loaded into Buffer.
+    bool LoadProjectDataFile(const std::string& File, int Size, THexList& Buffer, const QString& Failure);
     // At exit: a project-scoped Auto Program choice is not written to the
     // registry; the last global one is kept there.
     void KeepGlobalAutoProgram();

@@ -2,6 +2,7 @@
 // that enable each action. Commands that are not part of this window yet are
 // present in the menus and stay disabled until their files connect them and
 // set their rules.
+#include "catalogue/device_list.h"
 #include "gui/hex_view.h"
 #include "gui/main_window.h"
 #include "gui/status_log.h"
@@ -82,6 +83,12 @@ void Tmain::CreateActions() {
     PopUpWarnings1 = NewAction(this, QStringLiteral("Pop Up Warnings"));
     PopUpWarnings1->setCheckable(true);
     PopUpWarnings1->setChecked(false);
+    ShowCodePage1 = NewAction(this, QStringLiteral("Show &Code Page Characters"));
+    ShowCodePage1->setCheckable(true);
+    ShowCodePage1->setChecked(false);
+    ShowCodePage1->setStatusTip(
+        QStringLiteral("The text column shows every byte as its character (control codes as symbols); "
+                       "otherwise \".\" stands for what is not printable"));
     // Serial numbers, patterns
     SerialNumbers1 = NewAction(this, QStringLiteral("Serial Numbers"));
     Fill1 = NewAction(this, QStringLiteral("Fill"));
@@ -153,6 +160,7 @@ void Tmain::CreateMenus() {
     ViewMenu->addAction(ViewStatus);
     ViewMenu->addSeparator();
     ViewMenu->addAction(PopUpWarnings1);
+    ViewMenu->addAction(ShowCodePage1);
     // F12 works from anywhere in the window; its menu entry is hidden.
     addAction(ViewFuses);
 
@@ -208,7 +216,12 @@ void Tmain::CreateToolBar() {
     DeviceType->addItems({QStringLiteral("24C"), QStringLiteral("25C"), QStringLiteral("93C")});
     DeviceSelector = new QComboBox(strip);
     DeviceSelector->setToolTip(QStringLiteral("For A, AA or LC parts, slow down programmer in Options"));
-    DeviceSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // As wide as the longest name of the catalogue, whatever the family.
+    int longest = 0;
+    for (int i = 0; i < DeviceList().NumDevices(); ++i)
+        longest = std::max(longest, static_cast<int>(DeviceList().Device(i)->DeviceName().size()));
+    DeviceSelector->setMinimumContentsLength(longest);
+    DeviceSelector->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     DeviceLabel->setBuddy(DeviceSelector);
     HardwareLabel = new QLabel(QStringLiteral("Programmer: "), strip);
     HardwareSelector = new QComboBox(strip);
@@ -268,16 +281,18 @@ void Tmain::CreatePages() {
 void Tmain::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     StatusPanel = new TStatusPanel(bar);
+    // The narrow text panel holds the status message with its type prefix;
+    // that is an internal code, so the panel is kept but not shown.
     StatusTextPanel = new QLabel(bar);
-    StatusTextPanel->setFixedWidth(40);
+    StatusTextPanel->hide();
     ProgressBar = new QProgressBar(bar);
     ProgressBar->setFixedWidth(100);
     ProgressBar->setRange(0, 1);
     ProgressBar->setValue(0);
     ProgressBar->setTextVisible(true);
     ProgressBar->setFormat(QStringLiteral("Ready..."));
-    bar->addWidget(StatusPanel);
-    bar->addWidget(StatusTextPanel, 1);
+    // The message panel takes the room the permanent panels leave.
+    bar->addWidget(StatusPanel, 1);
     ChecksumPanel = new QLabel(bar);
     bar->addPermanentWidget(ChecksumPanel);
     bar->addPermanentWidget(ProgressBar);
@@ -349,6 +364,9 @@ void Tmain::ConnectCommands() {
     // Status list.
     // "Pop Up Warnings" toggles its own check mark; unchecked at every start.
     SetEnableRule(PopUpWarnings1, {});
+    // Unchecked at every start, not stored.
+    connect(ShowCodePage1, &QAction::toggled, FlashViewer, &THexWindow::SetShowCodePage);
+    SetEnableRule(ShowCodePage1, {});
     connect(ClearStatus1, &QAction::triggered, this, &Tmain::ClearStatus1Click);
     SetEnableRule(ClearStatus1, {});
     command(SaveStatusLog1, &Tmain::SaveStatusLog1Click);

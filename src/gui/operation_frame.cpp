@@ -1,11 +1,13 @@
 // The operation frame every command runs in, the status message writer and
 // its list, the driver's progress callback, cancellation, and the handler
 // that turns an exception escaping a command into a warning line.
+#include "catalogue/device_list.h"
 #include "errors/errors.h"
 #include "gui/main_window.h"
 #include "gui/status_log.h"
 #include "gui/status_panel.h"
 #include "programmer/isp_programmer.h"
+#include "programmer/unit/smart_dongle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -194,6 +196,18 @@ bool Tmain::RunCommand(const std::function<void()>& Command) {
 }
 
 QString Tmain::FailureText(const std::exception& E) const {
+    QString text = ReportText(E);
+    // No programmer found where one was opened: the same line says how to
+    // go on without hardware.
+    const bool notFound = dynamic_cast<const EComError*>(&E) || dynamic_cast<const EISPException*>(&E);
+    if (FOpeningProgrammer && notFound && FHardwr &&
+        AsciiUpper(FHardwr->HardwareName()) != AsciiUpper(SimHardwareName))
+        text += QStringLiteral(" - to try the program without hardware, choose \"") +
+                QString::fromUtf8(SimHardwareCaption) + QStringLiteral("\" under Programmer");
+    return text;
+}
+
+QString Tmain::ReportText(const std::exception& E) const {
     const QString msg = QString::fromUtf8(E.what());
     if (dynamic_cast<const EComError*>(&E)) {
         const QString hardware = FHardwr ? QString::fromStdString(FHardwr->HardwareName()) : QString();
@@ -213,10 +227,16 @@ QString Tmain::FailureText(const std::exception& E) const {
 void Tmain::AppException(const std::exception& E) {
     EnableSelectors(true);
     SetInOperation(false);
+    const QString text = FailureText(E);
+    FOpeningProgrammer = false;
+    // On a first start the way to go on without a programmer is also said
+    // in a box: the status bar has room for the start of the line only.
+    const bool advise = FFirstStart && text != ReportText(E);
+    FFirstStart = false;
     const QString msg = QString::fromUtf8(E.what());
 
     if (dynamic_cast<const EFirmwareMisMatch*>(&E)) {
-        FailOp(FailureText(E));
+        FailOp(text);
         if (!FPrompts.AskOkCancel(
                 this, QStringLiteral("Firmware Update Required"),
                 QStringLiteral("Your ISP requires a firmware update to continue, please click OK "
@@ -238,10 +258,16 @@ void Tmain::AppException(const std::exception& E) {
         }
     } else if (dynamic_cast<const EComError*>(&E) || dynamic_cast<const EISPException*>(&E) ||
                dynamic_cast<const EAbortOp*>(&E) || dynamic_cast<const EVerifyError*>(&E)) {
-        FailOp(FailureText(E));
+        FailOp(text);
+        if (advise)
+            FPrompts.ShowMessage(this,
+                                 QStringLiteral("No programmer was found:\n") + ReportText(E) +
+                                     QStringLiteral("\n\nTo try the program without hardware, choose \"") +
+                                     QString::fromUtf8(SimHardwareCaption) +
+                                     QStringLiteral("\" under Programmer in the tool bar."));
     } else {
         FPrompts.ErrorBox(this, QString(), msg);
-        FailOp(FailureText(E));
+        FailOp(text);
     }
 }
 

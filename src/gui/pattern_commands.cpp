@@ -29,6 +29,8 @@ void Tmain::PagedTestFile1Click() {
 
 void Tmain::ClearFlashBufferExecute() {
     if (THexList* buffer = FlashViewer->Data()) buffer->Clear();
+    SetBufferOrigin(TBufferOrigin::Cleared);
+    FlashTabShow();
     FlashViewer->RecreateCanvas();
 }
 

@@ -12,6 +12,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 Tfispgold::Tfispgold(QWidget* owner, const TDevice* Device, std::function<int(QDialog&)> Exec)
     : QDialog(owner), FDevice(Device), FExec(std::move(Exec)) {
     setWindowTitle(QStringLiteral("ISP Configuration"));
@@ -79,7 +81,7 @@ Tfispgold::Tfispgold(QWidget* owner, const TDevice* Device, std::function<int(QD
     l->addWidget(GroupBox1);
     l->addWidget(GroupBox3);
     l->addLayout(buttons);
-    resize(380, 420);
+    FitToContents();
 
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
@@ -129,8 +131,16 @@ void Tfispgold::UpdateOk() {
     Button1->setEnabled(PortSelector->count() > 0);
 }
 
+void Tfispgold::FitToContents() {
+    // Wide enough for the port entries, and as high as the wrapped texts
+    // need at that width.
+    const int w = std::max(sizeHint().width(), 440);
+    resize(w, std::max(heightForWidth(w), sizeHint().height()));
+}
+
 bool Tfispgold::Execute(int selected, int, std::uint8_t AFlashTime, std::uint8_t AEEPROMTime) {
     ShowComPaths();
+    FitToContents();
     for (int i = 0; i < PortSelector->count(); ++i) {
         if (PortNumber(Entry(i)) == selected + 1) {
             PortSelector->setCurrentIndex(i);

@@ -73,6 +73,8 @@ class Tfispgold : public QDialog, public TPortOptionsDialog {
   private:
     void UpdateOk();
     void ShowComPaths();
+    // The size that shows every text whole.
+    void FitToContents();
 
     const TDevice* FDevice;
     std::function<int(QDialog&)> FExec;

@@ -157,8 +157,9 @@ void Tmain::LoadProject(const std::string& Path, TSaveLocation Location) {
     const TDevice* device = FPrjct->Device();
     LoadProjectDataFile(store.GetString(kConfig, "EEPROMFILE", ""), device ? device->EEPROMSize() : 0,
                         FPrjct->EEPROMMemory, QStringLiteral("EEPROM: Could not open "));
-    LoadProjectDataFile(store.GetString(kConfig, "FLASHFILE", ""), device ? device->FlashSize() : 0,
-                        FPrjct->FlashMemory, QStringLiteral("Flash: Could not open "));
+    if (LoadProjectDataFile(store.GetString(kConfig, "FLASHFILE", ""), device ? device->FlashSize() : 0,
+                            FPrjct->FlashMemory, QStringLiteral("Flash: Could not open ")))
+        SetBufferOrigin(TBufferOrigin::File);
 
     FHardwr->LoadSettings();
     FlashViewer->RecreateCanvas();
@@ -169,19 +170,20 @@ void Tmain::LoadProject(const std::string& Path, TSaveLocation Location) {
     EndOp(QStringLiteral("Project Load Complete"));
 }
 
-void Tmain::LoadProjectDataFile(const std::string& File, int Size, THexList& Buffer, const QString& Failure) {
-    if (File.empty() || Size == 0) return;
+bool Tmain::LoadProjectDataFile(const std::string& File, int Size, THexList& Buffer, const QString& Failure) {
+    if (File.empty() || Size == 0) return false;
     // Missing, empty, binary or unrecognised: the rest of the project still
     // loads.
     if (TFileLoader::GetFileType(File) <= 0) {
         FPrompts.ErrorBox(this, QString(), Failure + QString::fromStdString(File));
-        return;
+        return false;
     }
     try {
         // A file larger than the buffer leaves the bytes that fit.
         TFileLoader::LoadFile(File, Buffer, 0);
     } catch (const EISPException&) {
     }
+    return true;
 }
 
 void Tmain::SaveToProject(const QString& AProjectName) {

@@ -13,7 +13,9 @@ int TStatusLogModel::rowCount(const QModelIndex& parent) const {
 
 QVariant TStatusLogModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= FShown) return {};
-    if (role == Qt::DisplayRole) return FLines[static_cast<std::size_t>(index.row())];
+    // A line wider than the page ends in an ellipsis; its tip shows it whole.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return FLines[static_cast<std::size_t>(index.row())];
     return {};
 }
 

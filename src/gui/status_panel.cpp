@@ -4,7 +4,8 @@
 #include <QPalette>
 
 TStatusPanel::TStatusPanel(QWidget* owner) : QWidget(owner) {
-    setFixedWidth(PanelWidth);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setMaximumWidth(PanelWidth);
     setMinimumHeight(fontMetrics().height() + 4);
 }
 
@@ -12,10 +13,23 @@ QSize TStatusPanel::sizeHint() const {
     return {PanelWidth, fontMetrics().height() + 4};
 }
 
+QSize TStatusPanel::minimumSizeHint() const {
+    // The indicator and a few letters.
+    const int h = fontMetrics().height() + 4;
+    return {4 + h + fontMetrics().horizontalAdvance(QStringLiteral("EEPROM: ...")), h};
+}
+
+QString TStatusPanel::ShownText() const {
+    if (!IndicatorColor(FStatusMessage, FStatusOn).isValid()) return {};
+    const int x = 4 + height();
+    return fontMetrics().elidedText(FStatusMessage.mid(2), Qt::ElideRight, width() - x - 2);
+}
+
 void TStatusPanel::SetState(const QString& statusMessage, bool statusOn) {
     if (statusMessage == FStatusMessage && statusOn == FStatusOn) return;
     FStatusMessage = statusMessage;
     FStatusOn = statusOn;
+    setToolTip(IndicatorColor(FStatusMessage, FStatusOn).isValid() ? FStatusMessage.mid(2) : QString());
     update();
 }
 
@@ -50,6 +64,6 @@ void TStatusPanel::paintEvent(QPaintEvent*) {
     const QFontMetrics fm = fontMetrics();
     const int letterHeight = fm.tightBoundingRect(QStringLiteral("A")).height();
     const int baseline = (height() + letterHeight) / 2;
-    const int x = 4 + height();
-    p.drawText(x, baseline, fm.elidedText(FStatusMessage.mid(2), Qt::ElideRight, width() - x));
+    p.setClipRect(rect());
+    p.drawText(4 + height(), baseline, ShownText());
 }

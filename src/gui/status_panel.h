@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+// It takes the width the status bar can give, up to PanelWidth; a text too
+// long for it ends in an ellipsis and is shown whole in the tool tip.
 class TStatusPanel : public QWidget {
     Q_OBJECT
 
@@ -27,6 +29,9 @@ class TStatusPanel : public QWidget {
     static QColor IndicatorColor(const QString& statusMessage, bool statusOn);
 
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    // The part of the text the panel has room for.
+    QString ShownText() const;
 
   protected:
     void paintEvent(QPaintEvent* e) override;

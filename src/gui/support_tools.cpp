@@ -24,8 +24,11 @@ const QString kUpdatesWebsite = QStringLiteral("https://www.lumora.example/norvo
 const QString kTesselWebsite = QStringLiteral("https://www.lumora.example/");
 
 void OpenPage(const QString& Address) {
+    // The desktop hands the address to its web browser; it reports failure
+    // when it has none to hand it to.
     if (!QDesktopServices::openUrl(QUrl(Address)))
-        throw Exception("Cannot open the web page " + Address.toStdString());
+        throw Exception("No web browser was found to open the page. Open it by hand: " +
+                        Address.toStdString());
 }
 
 } // namespace
@@ -65,7 +68,9 @@ void Tmain::HelpTopics1Click() {
     const QString file = HelpFile();
     if (!QFileInfo::exists(file)) throw Exception("Help file not found: " + file.toStdString());
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
-        throw Exception("Cannot open the help file " + file.toStdString());
+        throw Exception("No program was found to open the help file (a web browser shows it). Open it "
+                        "by hand: " +
+                        QDir::toNativeSeparators(file).toStdString());
 }
 
 void Tmain::UpdatesWebsite1Click() {

@@ -1,5 +1,7 @@
 #include "gui/user_prompts.h"
 
+#include "gui/app_identity.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -9,16 +11,14 @@
 TUserPrompts TUserPrompts::Standard() {
     TUserPrompts p;
     p.ShowMessage = [](QWidget* parent, const QString& text) {
-        QMessageBox::information(parent, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+        QMessageBox::information(parent, ApplicationTitle(), text, QMessageBox::Ok);
     };
     p.ErrorBox = [](QWidget* parent, const QString& title, const QString& text) {
-        QMessageBox::critical(parent, title.isEmpty() ? QApplication::applicationDisplayName() : title, text,
-                              QMessageBox::Ok);
+        QMessageBox::critical(parent, title.isEmpty() ? ApplicationTitle() : title, text, QMessageBox::Ok);
     };
     p.AskYesNo = [](QWidget* parent, const QString& title, const QString& text) {
-        return QMessageBox::question(parent, title.isEmpty() ? QApplication::applicationDisplayName() : title,
-                                     text, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No) == QMessageBox::Yes;
+        return QMessageBox::question(parent, title.isEmpty() ? ApplicationTitle() : title, text,
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     p.AskOkCancel = [](QWidget* parent, const QString& title, const QString& text) {
         return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,

@@ -9,6 +9,7 @@
 #include "programmer/unit/smart_parallel.h"
 #include "programmer/unit/smart_serial.h"
 
+#include <QDialog>
 #include <QTabWidget>
 
 const TFusePanel* Tmain::FusePanel() const {
@@ -23,8 +24,18 @@ void Tmain::ClearStatusLog() {
     StatusList->Clear();
 }
 
+std::function<int(QDialog&)> Tmain::OptionsDialogExec() {
+    // A driver may take a cancelled dialog without a word (the serial kind
+    // does); the window notes the answer so that its line says what happened.
+    return [this](QDialog& d) {
+        const int result = FPrompts.ExecDialog(d);
+        FOptionsCancelled = result != QDialog::Accepted;
+        return result;
+    };
+}
+
 std::unique_ptr<TPortOptionsDialog> Tmain::CreateOptionsDialog() {
-    auto dialog = std::make_unique<Tfispgold>(this, CurrentDevice(), FPrompts.ExecDialog);
+    auto dialog = std::make_unique<Tfispgold>(this, CurrentDevice(), OptionsDialogExec());
     // The serial kind's port names stand for device paths through its table.
     dialog->SetComPortPaths([this](int Number) -> std::string {
         const auto* serial = dynamic_cast<const TSmartSerial*>(Hardwr());
@@ -43,7 +54,7 @@ std::unique_ptr<TPortOptionsDialog> Tmain::CreateOptionsDialog() {
 }
 
 std::unique_ptr<TCh341OptionsDialog> Tmain::CreateCh341OptionsDialog() {
-    return std::make_unique<TCh341OptionsForm>(this, FPrompts.ExecDialog);
+    return std::make_unique<TCh341OptionsForm>(this, OptionsDialogExec());
 }
 
 void Tmain::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,

@@ -30,7 +30,7 @@ bool AllDigits(const char* s) {
 //   "1: FLOCK  ADVISORY  WRITE 1234 00:05:1042 0 EOF"
 // name the holder and the lock's file as filesystem major:minor (hex) and
 // inode; "1: -> FLOCK ..." lines are waiters, not holders.
-void LockHolders(const std::string& ProcRoot, const struct stat& Node, std::vector<pid_t>& Out) {
+void LocksOn(const std::string& ProcRoot, const struct stat& Node, std::vector<pid_t>& Out) {
     std::ifstream in(ProcRoot + "/locks");
     std::string line;
     while (std::getline(in, line)) {
@@ -83,7 +83,7 @@ std::vector<TPortHolder> FindPortHolders(const std::string& Path, const std::str
     struct stat node {};
     if (::stat(Path.c_str(), &node) != 0) return holders;
     std::vector<pid_t> pids;
-    LockHolders(ProcRoot, node, pids);
+    LocksOn(ProcRoot, node, pids);
     std::vector<pid_t> unique;
     for (pid_t p : pids)
         if (std::find(unique.begin(), unique.end(), p) == unique.end()) unique.push_back(p);
@@ -92,6 +92,13 @@ std::vector<TPortHolder> FindPortHolders(const std::string& Path, const std::str
     for (pid_t p : unique)
         holders.push_back({p, CommandName(ProcRoot, p)});
     return holders;
+}
+
+std::vector<pid_t> LockHolders(const std::string& Path, const std::string& ProcRoot) {
+    std::vector<pid_t> pids;
+    struct stat node {};
+    if (::stat(Path.c_str(), &node) == 0) LocksOn(ProcRoot, node, pids);
+    return pids;
 }
 
 std::string PortInUseText(const std::string& Path, const std::vector<TPortHolder>& Holders) {

@@ -22,6 +22,11 @@ struct TPortHolder {
 std::vector<TPortHolder> FindPortHolders(const std::string& Path, const std::string& ProcRoot = "/proc",
                                          std::size_t Limit = 4);
 
+// The processes holding a file lock (flock) on the device at Path, from
+// /proc/locks; every program that opens a serial port as this one does
+// holds one while it has the port.
+std::vector<pid_t> LockHolders(const std::string& Path, const std::string& ProcRoot = "/proc");
+
 // The message for a device at Path that another program holds:
 //   "<Path>: in use by another program (minicom, process 1234); close it and try again"
 // ("already in use by this program" when only this process holds it) and,

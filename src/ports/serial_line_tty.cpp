@@ -201,13 +201,25 @@ bool TTtySerialLine::Poll(short Events, TLinkTime Deadline) {
         pollfd p{FFd, Events, 0};
         ++FStats.Waits;
         const int r = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(ms, 1 << 30)));
-        if (r > 0) return true; // ready, or hung up: the next call reports it
+        if (r > 0) {
+            // A hang-up wakes every wait at once and reads give nothing (a
+            // write fails by itself): reported now rather than waited out.
+            if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) && (Events & POLLIN) && !InputWaiting())
+                throw EComError(FPath + ": the device hung up (unplugged, or the program at its other end "
+                                        "ended)");
+            return true;
+        }
         if (r == 0) {
             if (Clock().Now() >= Deadline) return false;
             continue;
         }
         if (errno != EINTR) throw EComError(tty_fd::ErrorText(FPath));
     }
+}
+
+bool TTtySerialLine::InputWaiting() {
+    int n = 0;
+    return ::ioctl(FFd, FIONREAD, &n) == 0 && n > 0;
 }
 
 bool TTtySerialLine::WaitInput(TLinkDuration Timeout) {

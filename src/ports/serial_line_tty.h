@@ -41,7 +41,10 @@ class TTtySerialLine : public TSerialLine {
     void Apply(const termios& Settings);
     bool ModemLine(int Line, bool Active);
     // Waits for Events on the descriptor until Deadline; true when ready.
+    // Raises EComError when the device has hung up.
     bool Poll(short Events, TLinkTime Deadline);
+    // Bytes have arrived and wait to be read.
+    bool InputWaiting();
 
     std::string FPath;
     int FFd = -1;

@@ -143,3 +143,7 @@ const TSerialPortInfo* FindSerialPort(const std::vector<TSerialPortInfo>& Ports,
         if (Canonical(p.Path) == node) return &p;
     return nullptr;
 }
+
+std::string SerialPortLibrary() {
+    return std::string("libserialport ") + sp_get_package_version_string();
+}

@@ -37,3 +37,6 @@ const TSerialPortInfo* FindSerialPort(const std::vector<TSerialPortInfo>& Ports,
 
 // Name order with embedded numbers compared by value (ttyS2 before ttyS10).
 bool NaturalLess(const std::string& A, const std::string& B);
+
+// The serial port library and the version running: "libserialport 0.1.1".
+std::string SerialPortLibrary();

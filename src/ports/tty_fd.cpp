@@ -15,7 +15,7 @@ std::string OpenErrorText(const std::string& Path, int Error) {
     if (Error == EACCES || Error == EPERM)
         return Path +
                ": permission denied: add your user to the 'dialout' group (sudo usermod -aG dialout $USER, "
-               "then log in again) or install the udev rule 60-norvoisp.rules (see Permissions in README.md)";
+               "then log in again; see Permissions in README.md)";
     return Path + ": " + std::strerror(Error);
 }
 

@@ -21,12 +21,24 @@ namespace {
     throw EISPException("Serial number state " + FileName + ": " + What);
 }
 
+// The lock every process holds while it reads and replaces the state file:
+// flock on "<state file>.lock", the state file named as the replacement
+// reaches it (its links followed), so that stations naming one file through
+// different paths (a link, a linked or bind-mounted folder) share one lock.
+// The lock file is opened read-only (flock needs no more, and a lock file
+// another user of the group created is then enough), never through a
+// symbolic link, and created with the default permissions (the umask
+// decides the group's access).
 class TStateLock {
   public:
-    explicit TStateLock(const std::string& StateFile) : FName(StateFile + ".lock") {
-        FFd = ::open(FName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (FFd < 0)
-            Fail(StateFile, "cannot open its lock file " + FName + " (" + std::strerror(errno) + ")");
+    explicit TStateLock(const std::string& StateFile, const std::string& Resolved)
+        : FName(Resolved + ".lock") {
+        FFd = ::open(FName.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+        if (FFd < 0) {
+            const int e = errno;
+            Fail(StateFile, "cannot open its lock file " + FName + " (" +
+                                (e == ELOOP ? std::string("it is a symbolic link") : std::strerror(e)) + ")");
+        }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK && errno != EINTR) {
@@ -91,9 +103,11 @@ std::uint64_t TSerialAllocator::Next() {
         return n;
     }
     const std::string& file = *FStateFile;
-    TStateLock lock(file);
+    const TResolvedFile resolved = ResolveWrittenFile(file);
+    if (resolved.Refused) Fail(file, resolved.Refused->Text());
+    TStateLock lock(file, resolved.Path);
     std::uint64_t n = FNext;
-    if (const auto stored = ReadSerialState(file)) n = std::max(n, *stored);
+    if (const auto stored = ReadSerialState(resolved.Path)) n = std::max(n, *stored);
     if (n > FMax)
         throw EISPException("Serial numbers used up: the next one, " + std::to_string(n) +
                             ", does not fit (" + file + ")");
@@ -101,7 +115,7 @@ std::uint64_t TSerialAllocator::Next() {
     state << "# norvoisp serial numbers: the next number to hand out. Numbers below it\n"
              "# were handed out and are never given again.\n"
           << "next=" << n + FStep << "\n";
-    if (const auto failure = ReplaceFileAtomic(file, state.str()))
-        Fail(file, std::string("cannot be replaced (") + std::strerror(failure->Error) + ")");
+    if (const auto failure = ReplaceFileAtomic(resolved.Path, state.str()))
+        Fail(file, "cannot be replaced (" + failure->Text() + ")");
     return n;
 }

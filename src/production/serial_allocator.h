@@ -1,7 +1,8 @@
 // Serial numbers for a production run, handed out so that none is ever
 // given twice: the next number lives in a small state file, read and
-// replaced under an exclusive lock (flock on "<file>.lock") by every process
-// that takes one. A number counts as handed out once the state file naming
+// replaced under an exclusive lock (flock on "<file>.lock" beside the file
+// the name reaches, its symbolic links followed) by every process that
+// takes one, whatever path it names the file by. A number counts as handed out once the state file naming
 // the number after it is on the disk (written to a temporary file, fsync'd,
 // renamed over the old one, folder fsync'd): a crash before that hands out
 // nothing, a crash after it loses the number (a gap), and it is never

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -58,34 +60,92 @@ void WriteAll(int Fd, const std::string& Text, const std::string& FileName) {
     }
 }
 
+// No line this program writes is longer: a record is a few hundred bytes
+// plus its texts (file names, a failure), a "torn" record holds at most one
+// torn line, escaped.
+constexpr off_t kMaxTornLine = off_t{1} << 20;
+constexpr off_t kMaxLine = off_t{8} << 20;
+
+[[noreturn]] void NotALog(const std::string& FileName, const std::string& Why) {
+    throw EISPException("Traceability log: " + FileName + ": not a traceability log (" + Why +
+                        "); nothing was written to it: choose another file");
+}
+
+std::string ReadRange(int Fd, off_t From, off_t To, const std::string& FileName) {
+    std::string bytes(static_cast<std::size_t>(To - From), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pread(Fd, bytes.data() + done, bytes.size() - done, From + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) Fail(FileName, "cannot read", n < 0 ? errno : EIO);
+        done += static_cast<std::size_t>(n);
+    }
+    return bytes;
+}
+
+// Where the line that ends at End begins: just after the line end before
+// it, or 0 at the start of the file; nothing when it would be longer than
+// Limit. Only the bytes looked at are read, each once.
+std::optional<off_t> LineStart(int Fd, off_t End, off_t Limit, const std::string& FileName) {
+    char block[65536];
+    off_t pos = End;
+    while (pos > 0) {
+        if (End - pos > Limit) return std::nullopt;
+        const off_t from =
+            pos > static_cast<off_t>(sizeof block) ? pos - static_cast<off_t>(sizeof block) : 0;
+        const std::string bytes = ReadRange(Fd, from, pos, FileName);
+        if (const void* nl = ::memrchr(bytes.data(), '\n', bytes.size())) {
+            const off_t start = from + (static_cast<const char*>(nl) - bytes.data()) + 1;
+            if (End - start > Limit) return std::nullopt;
+            return start;
+        }
+        pos = from;
+    }
+    return End > Limit ? std::nullopt : std::optional<off_t>(0);
+}
+
+// What a crash can leave of a record line: a beginning of it, and after a
+// power cut zero bytes in place of what had not reached the disk.
+bool LooksTorn(std::string_view Tail) {
+    const auto data = Tail.find_last_not_of('\0');
+    if (data == std::string_view::npos) return true;
+    constexpr std::string_view start = "{\"record\":\"";
+    const std::string_view head = Tail.substr(0, std::min(start.size(), data + 1));
+    return start.substr(0, head.size()) == head;
+}
+
+// Checks that the log's end is what this program writes: its last complete
+// line one JSON object, and after it nothing, or one torn line. Returns
+// where that torn line begins (the file's size when there is none); raises
+// for anything else, before any byte is changed.
+off_t CheckTail(int Fd, const std::string& FileName) {
+    struct stat st {};
+    if (::fstat(Fd, &st) != 0) Fail(FileName, "cannot read", errno);
+    if (!S_ISREG(st.st_mode)) NotALog(FileName, "it is not a regular file");
+    const off_t end = st.st_size;
+    if (end == 0) return 0;
+    const auto tornStart = LineStart(Fd, end, kMaxTornLine, FileName);
+    if (!tornStart) NotALog(FileName, "it ends in more than 1 MiB without a line end");
+    if (*tornStart < end && !LooksTorn(ReadRange(Fd, *tornStart, std::min(end, *tornStart + 16), FileName)))
+        NotALog(FileName, "its end is no record");
+    if (*tornStart == 0) return 0;
+    const auto lastStart = LineStart(Fd, *tornStart - 1, kMaxLine, FileName);
+    if (!lastStart) NotALog(FileName, "its last line is longer than any record");
+    const std::string last = ReadRange(Fd, *lastStart, *tornStart - 1, FileName);
+    if (!last.empty() && !nlohmann::ordered_json::parse(last, nullptr, false).is_object())
+        NotALog(FileName, "its last line is no JSON object");
+    return *tornStart;
+}
+
 // Whatever follows the last line end: a record torn by a crash. Cut off,
 // it is returned; nothing before it is touched.
 std::string CutTornTail(int Fd, const std::string& FileName) {
+    const off_t cut = CheckTail(Fd, FileName);
     struct stat st {};
     if (::fstat(Fd, &st) != 0) Fail(FileName, "cannot read", errno);
-    off_t end = st.st_size;
-    if (end == 0) return {};
-    char last = 0;
-    if (::pread(Fd, &last, 1, end - 1) != 1) Fail(FileName, "cannot read", errno);
-    if (last == '\n') return {};
-    // Walk back to the previous line end in blocks.
-    std::string tail;
-    off_t pos = end;
-    off_t cut = 0;
-    while (pos > 0) {
-        const off_t from = pos > 4096 ? pos - 4096 : 0;
-        std::string block(static_cast<std::size_t>(pos - from), '\0');
-        if (::pread(Fd, block.data(), block.size(), from) != static_cast<ssize_t>(block.size()))
-            Fail(FileName, "cannot read", errno);
-        const auto nl = block.rfind('\n');
-        if (nl != std::string::npos) {
-            cut = from + static_cast<off_t>(nl) + 1;
-            tail = block.substr(nl + 1) + tail;
-            break;
-        }
-        tail = block + tail;
-        pos = from;
-    }
+    if (cut >= st.st_size) return {};
+    std::string tail = ReadRange(Fd, cut, st.st_size, FileName);
     if (::ftruncate(Fd, cut) != 0) Fail(FileName, "cannot cut off a torn record", errno);
     return tail;
 }
@@ -104,7 +164,9 @@ void TTraceLog::Append(const nlohmann::ordered_json& Record) const {
     const std::string line = Line(Record);
     struct stat before {};
     const bool existed = ::stat(FFileName.c_str(), &before) == 0;
-    TFd fd(::open(FFileName.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    // The umask decides who else may append (stations of one line may run
+    // as different users of one group).
+    TFd fd(::open(FFileName.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666));
     if (fd.Get() < 0) Fail(FFileName, "cannot open", errno);
     LockBounded(fd.Get(), FFileName); // released with the descriptor
     {
@@ -138,6 +200,15 @@ void TTraceLog::Append(const nlohmann::ordered_json& Record) const {
         TFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.Get() >= 0) ::fsync(dir.Get());
     }
+}
+
+void TTraceLog::Check() const {
+    TFd fd(::open(FFileName.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        if (errno == ENOENT) return; // a new log
+        Fail(FFileName, "cannot open", errno);
+    }
+    CheckTail(fd.Get(), FFileName);
 }
 
 std::vector<nlohmann::ordered_json> ReadTraceLog(const std::string& FileName, int* Skipped) {

@@ -9,7 +9,8 @@
 // (it never became a record) and writes a "torn" record in its place that
 // holds the fragment's text, so the file is a valid JSON-lines file again
 // and nothing that was lost goes unnoticed. Records before it are never
-// touched.
+// touched, and never more than one torn line is cut: a file whose end is
+// not what this program writes is refused (only its last lines are read).
 //
 // Reading a log: every line is one JSON object; "record" says which kind:
 // "part" (TraceRecordJson) or "torn" ({"record":"torn","time":...,
@@ -31,8 +32,13 @@ class TTraceLog {
     // Appends Record as one line and flushes it to the disk (file and, when
     // the file is new, its folder). Raises EISPException "Traceability log:
     // <file>: <reason>" when it cannot; a failed write leaves no partial
-    // line behind where the file system lets it be cut off.
+    // line behind where the file system lets it be cut off. A file that is
+    // not such a log (its last line no JSON object, or more after it than
+    // one torn line: a data file named by mistake) is refused untouched.
     void Append(const nlohmann::ordered_json& Record) const;
+    // Raises as Append would for a file that is not a log; a missing file
+    // is a new log. Changes nothing.
+    void Check() const;
 
   private:
     std::string FFileName;

@@ -7,7 +7,8 @@
 #include "programmer/unit/smart_dongle.h"
 
 void THardwareRegistry::RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
-                                            THardwareFactory NewInstance, bool AVisible) {
+                                            THardwareFactory NewInstance, bool AVisible,
+                                            const std::string& Caption) {
     ++FNumhardware;
     FAvailableHardware.resize(static_cast<size_t>(FNumhardware) + 1);
     THardware& h = FAvailableHardware.back();
@@ -15,6 +16,7 @@ void THardwareRegistry::RegisterNewHardware(const std::string& HardwareName, TPr
     h.HardwareName = AsciiUpper(HardwareName);
     h.HardwareSupport = HardwareType;
     h.NewInstance = std::move(NewInstance);
+    h.Caption = Caption;
 }
 
 int THardwareRegistry::GetHardwareIndex(const std::string& HardwareName) const {
@@ -67,16 +69,18 @@ THardwareRegistry& HardwareRegistry() {
     static THardwareRegistry registry;
     // The driver modules register their kinds before anything can look them
     // up: the programmer unit's first (entry 0 is the default kind), then
-    // the CH341A.
-    static const bool started =
-        (RegisterSmartDongleHardware(registry), RegisterCh341aHardware(registry), true);
+    // the CH341A, then the simulated unit after every kind that drives
+    // hardware.
+    static const bool started = (RegisterSmartDongleHardware(registry), RegisterCh341aHardware(registry),
+                                 RegisterSimulatedUnitHardware(registry), true);
     (void)started;
     return registry;
 }
 
 void RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
-                         THardwareFactory NewInstance, bool AVisible) {
-    HardwareRegistry().RegisterNewHardware(HardwareName, HardwareType, std::move(NewInstance), AVisible);
+                         THardwareFactory NewInstance, bool AVisible, const std::string& Caption) {
+    HardwareRegistry().RegisterNewHardware(HardwareName, HardwareType, std::move(NewInstance), AVisible,
+                                           Caption);
 }
 int GetHardwareIndex(const std::string& HardwareName) {
     return HardwareRegistry().GetHardwareIndex(HardwareName);

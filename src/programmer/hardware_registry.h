@@ -19,12 +19,15 @@ struct THardware {
     std::string HardwareName; // stored upper-cased
     TProgrammerSupport HardwareSupport;
     THardwareFactory NewInstance;
+    // What a list shows for the kind when its name alone does not say what
+    // it is; empty for the others (they show their name).
+    std::string Caption;
 };
 
 class THardwareRegistry {
   public:
     void RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
-                             THardwareFactory NewInstance, bool AVisible);
+                             THardwareFactory NewInstance, bool AVisible, const std::string& Caption = {});
     // Index of the last entry whose name matches ignoring case; -1 when none.
     int GetHardwareIndex(const std::string& HardwareName) const;
     // A copy of the entry; a bad index raises "Internal error: Invalid Hardware Select".
@@ -45,11 +48,12 @@ class THardwareRegistry {
 };
 
 // The process-wide registry and free functions over it. The programmer
-// unit's kinds (smart_dongle.h), then the CH341A's (ch341a_module.h), are
-// registered on its first use.
+// unit's kinds (smart_dongle.h), then the CH341A's (ch341a_module.h), then
+// the simulated unit, are registered on its first use: the kinds that drive
+// hardware come first, entry 0 being the default.
 THardwareRegistry& HardwareRegistry();
 void RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
-                         THardwareFactory NewInstance, bool AVisible);
+                         THardwareFactory NewInstance, bool AVisible, const std::string& Caption = {});
 int GetHardwareIndex(const std::string& HardwareName);
 THardware GetHardware(int HardwareIndex);
 THardware GetHardware(const std::string& HardwareName);

@@ -17,6 +17,15 @@ class TISPSettings;
 // interface alive. It may raise EAbortOp, which passes through the driver.
 using TProgressUpdate = std::function<void(int Current, int Maximum)>;
 
+// How a whole-device read makes sure of what it read. Neither the unit's
+// link nor a chip's bus carries a checksum (and the CH341A's USB checks
+// only its own wire, not the wires to the chip), so a byte garbled on its
+// way would be saved as if it were the chip's.
+enum TReadCheck : std::uint8_t {
+    rc_Compared, // every block read twice and the two compared (the default)
+    rc_Single,   // every block read once: faster, and a garbled byte goes unnoticed
+};
+
 class TISPProgrammer {
   public:
     TISPProgrammer();
@@ -91,6 +100,9 @@ class TISPProgrammer {
 
     bool CanSetSlowSCK = false;
     bool SlowSCK = false;
+    // ReadFlash reads every block twice and fails, listing the addresses
+    // that differed, when the two reads of a block disagree.
+    TReadCheck ReadCheck = rc_Compared;
 
   protected:
     // Raises the error for an operation this driver does not provide.

@@ -69,5 +69,5 @@ std::optional<std::string> ReadSettingsFile(const std::string& FileName) {
 void WriteSettingsFileAtomic(const std::string& FileName, std::string_view Data) {
     if (FileName.empty()) RaiseWrite(FileName, "no file name");
     if (const auto failure = ReplaceFileAtomic(FileName, Data))
-        RaiseWrite(FileName, ErrorText(failure->Error));
+        RaiseWrite(FileName, failure->Text());
 }

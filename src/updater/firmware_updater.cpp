@@ -2,21 +2,13 @@
 
 #include "firmware/version.h"
 #include "ports/com_port_table.h"
+#include "ports/process_runner.h"
 #include "ports/serial_device.h"
 #include "programmer/unit/com_port_settings.h"
 #include "settings/settings_store.h"
 
-#include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -107,52 +99,18 @@ std::string PortOfSettings(const TISPSettings& Settings) {
 }
 
 TAvrdudeResult RunAvrdude(const std::vector<std::string>& Args, std::chrono::milliseconds Limit) {
+    TRunRequest request;
+    request.Args = Args;
+    request.Limit = Limit;
+    request.CaptureOutput = true;
+    const TRunResult run = RunAndWait(request);
     TAvrdudeResult result;
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        result.Output = std::strerror(errno);
-        return result;
+    result.Started = run.Outcome != ro_NotStarted;
+    result.Output = result.Started ? run.Output : run.Error;
+    result.ExitStatus = run.ExitStatus;
+    if (run.Outcome == ro_Killed) {
+        result.ExitStatus = 128 + SIGKILL;
+        result.Output += "\n(avrdude did not finish in time and was stopped)";
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-    std::vector<std::string> args = Args;
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int r = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (r != 0) {
-        ::close(out[0]);
-        result.Output = std::strerror(r);
-        return result;
-    }
-    result.Started = true;
-    const auto deadline = std::chrono::steady_clock::now() + Limit;
-    char buffer[1024];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            ::kill(pid, SIGKILL);
-            result.Output += "\n(avrdude did not finish in time and was stopped)";
-            break;
-        }
-        pollfd p{out[0], POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
-        if (p.revents & (POLLIN | POLLHUP)) {
-            const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-            if (n <= 0) break; // avrdude closed its output: it is ending
-            result.Output.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }

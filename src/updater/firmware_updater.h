@@ -51,7 +51,9 @@ TUpdateOutcome UpdateFirmware(const TUpdateRequest& Request, const TAvrdudeRunne
 // the settings ("BASEPORT" and the "COMPORTS" table); empty when none.
 std::string PortOfSettings(const TISPSettings& Settings);
 
-// The real runner: avrdude as a child process, its output collected, killed
-// when it has not finished within Limit.
+// The real runner: avrdude as a child process (looked up in the absolute
+// folders of PATH only), its output collected, killed with everything it
+// started when it has not finished within Limit, even after it closed its
+// output.
 TAvrdudeResult RunAvrdude(const std::vector<std::string>& Args,
                           std::chrono::milliseconds Limit = std::chrono::minutes(2));

@@ -39,8 +39,7 @@ TEST(CliPermissions, SerialDeviceWithoutAccess) {
     EXPECT_EQ(run->exitCode, 1);
     EXPECT_EQ(run->err, "NORVO ISP (COM):Communications Error (" + tty +
                             ": permission denied: add your user to the 'dialout' group (sudo usermod -aG "
-                            "dialout $USER, then log in again) or install the udev rule 60-norvoisp.rules "
-                            "(see Permissions in README.md))\n");
+                            "dialout $USER, then log in again; see Permissions in README.md))\n");
 }
 
 // The failure keeps its exact message; the advice is a status line of its own.

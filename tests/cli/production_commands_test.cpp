@@ -128,6 +128,22 @@ TEST_F(CliProduction, ALogThatCannotBeWrittenFailsTheRun) {
         << r.err;
 }
 
+// A --log that names a data file by mistake: the run stops before a part
+// is programmed or a number taken, and the file keeps every byte.
+TEST_F(CliProduction, ALogThatIsNoLogStopsTheRunBeforeAnythingIsProgrammed) {
+    const std::string image = ReadBytes(kSampleBin);
+    WriteBytes(File("line.jsonl"), image);
+    auto args = std::vector<std::string>{"program", "--file", kSample};
+    for (auto& a : Serial("5000"))
+        args.push_back(a);
+    const auto r = Sim(args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("not a traceability log"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("EEPROM: Programming"), std::string::npos) << r.out;
+    EXPECT_TRUE(ReadBytes(File("line.jsonl")) == image);
+    EXPECT_EQ(ReadSerialState(File("serial.state")), std::nullopt) << "no number was taken";
+}
+
 TEST_F(CliProduction, BadSerialOptionsAreUsageErrors) {
     const std::vector<std::vector<std::string>> cases = {
         {"--serial", "1"},                                                // incomplete

@@ -1,17 +1,25 @@
 // norvoisp-cli as scripts use it: "-" for standard input and output (the
 // data alone on standard output, the status lines on standard error), the
 // warning when plain text loads as binary, and the ports command.
+#include "buffer/checksums.h"
 #include "cli/data_file_load.h"
 #include "cli_run.h"
 #include "common/temp_dir.h"
 #include "formats/file_loader.h"
+#include "production/trace_log.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -140,6 +148,121 @@ TEST_F(CliStreams, PlainTextInNoKnownFormatLoadsWithAWarning) {
             EXPECT_EQ(r.err.find(warning) != std::string::npos, c.Warned) << r.err;
             std::ifstream out(File("out.bin"), std::ios::binary);
             EXPECT_EQ(static_cast<std::uint8_t>(out.get()), c.First);
+        }
+    }
+}
+
+// Runs Work in a child process and waits for it at most Limit; the exit
+// code, or -1 when it had to be killed (it hung).
+int InChild(const std::function<int()>& Work, std::chrono::seconds Limit,
+            const std::function<void()>& Meanwhile = {}) {
+    std::cout.flush();
+    std::cerr.flush();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 99;
+        try {
+            code = Work();
+        } catch (...) {
+        }
+        std::cout.flush();
+        std::cerr.flush();
+        ::_exit(code);
+    }
+    if (Meanwhile) Meanwhile();
+    const auto deadline = std::chrono::steady_clock::now() + Limit;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+}
+
+// A data file that is a pipe (a FIFO, or the shell's <(...)) can be read
+// only once: it is, and the record's file_sha256 is that of what was loaded.
+TEST_F(CliStreams, ADataFileThatIsAPipeIsReadOnceAndItsChecksumIsOfWhatWasLoaded) {
+    const std::string fifo = File("board.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string image = Image(256);
+    const int code = InChild(
+        [&] {
+            return Cli({"program", "--hardware", "Norvo ISP (SIM)", "--device", "24C02", "--file", fifo,
+                        "--log", File("trace.jsonl"), "--quiet"})
+                .code;
+        },
+        std::chrono::seconds(60),
+        [&] {
+            // The writer's end, once: what a process substitution offers.
+            const int fd = ::open(fifo.c_str(), O_WRONLY);
+            if (fd < 0) return;
+            if (::write(fd, image.data(), image.size()) != static_cast<ssize_t>(image.size())) return;
+            ::close(fd);
+        });
+    ASSERT_EQ(code, 0) << "-1: the program waited for the pipe a second time";
+    const auto records = ReadTraceLog(File("trace.jsonl"));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]["result"], "passed");
+    EXPECT_EQ(records[0]["file_sha256"], Sha256Of(image));
+    // Several units cannot share one pipe: refused before any reads it.
+    const Result r =
+        Cli({"program", "--device", "24C02", "--file", fifo, "--port", "/dev/null", "--port", "/dev/zero"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("a pipe can feed one unit only"), std::string::npos) << r.err;
+}
+
+// Standard input is held once, as a file's bytes are: 16 MiB of blank
+// lines around one record fit in a few times their size (not 32 times, as
+// one string per line would need).
+TEST_F(CliStreams, StandardInputIsHeldOnceNotLineByLine) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit this test sets";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit this test sets";
+#endif
+#endif
+    const std::string input = std::string(16u << 20, '\n') + ":0100000055AA\n:00000001FF\n";
+    const int code = InChild(
+        [&] {
+            // Input, its copy in the stream and what the loader holds: well
+            // below this limit; a string per blank line would need 512 MiB.
+            const rlimit limit{384u << 20, 384u << 20};
+            if (::setrlimit(RLIMIT_AS, &limit) != 0) return 98;
+            const Result r =
+                WithInput(input, {"convert", "-", File("out.bin"), "--to", "11", "--device", "24C02"});
+            if (r.code != 0) std::cerr << r.err;
+            return r.code;
+        },
+        std::chrono::seconds(60));
+    ASSERT_NE(code, 98) << "cannot set an address space limit here";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadBytes(File("out.bin")).substr(0, 2), "\x55\xFF");
+}
+
+// A file without data (empty, or only line ends) is refused with the
+// reason: it would load as an image of FFh and program a blank chip.
+TEST_F(CliStreams, AFileWithoutDataIsRefusedWithTheReason) {
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        const char* Why;
+    } cases[] = {{"empty.bin", "", "it is empty"}, {"blank.hex", "\r\n\r\n\r\n\r\n", "only line ends"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Write(c.Name, c.Bytes);
+        for (const bool stdin : {false, true}) {
+            const std::vector<std::string> args = {
+                "program", "--hardware", "Norvo ISP (SIM)",         "--device",
+                "24C02",   "--file",     stdin ? "-" : File(c.Name)};
+            const Result r = stdin ? WithInput(c.Bytes, args) : Cli(args);
+            EXPECT_EQ(r.code, 2) << r.err;
+            EXPECT_NE(r.err.find(std::string("holds no data: ") + c.Why), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find("Programming"), std::string::npos) << "the chip was programmed";
         }
     }
 }

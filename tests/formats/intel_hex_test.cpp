@@ -74,6 +74,19 @@ TEST(LoadIntelFile, RecordCrossing64KiBDoesNotWrap) {
     EXPECT_EQ(b.HexData[0], 0xFF);
 }
 
+// Linear FFFFh and segment 1000h add up to 4 GiB: the address lies past
+// every buffer and is refused, it does not wrap around to address 0.
+TEST(LoadIntelFile, AddressesPast4GiBAreRefusedNotWrappedToZero) {
+    THexList b = Buffer(131072);
+    EXPECT_THROW(LoadIntelFile({":02000004FFFFFC", ":020000021000EC", ":0100000055AA"}, b), EISPException);
+    EXPECT_EQ(b.HexData[0], 0xFF);
+    b.Clear();
+    EXPECT_EQ(TFileLoader::LoadFromString(
+                  b, {":02000004FFFFFC", ":020000021000EC", ":0100000055AA", ":00000001FF"}, 0),
+              -1);
+    EXPECT_EQ(b.HexData[0], 0xFF);
+}
+
 TEST(LoadIntelFile, StopsAtEndRecordAndIgnoresOtherTypes) {
     THexList b = Buffer(256);
     LoadIntelFile({"", ":0400000300001000E9", ":0100000012ED", ":00000001FF", ":0100010034CA"}, b);

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -102,6 +103,57 @@ class AutoProgramTest : public QObject {
         QVERIFY(f.ReadHive().contains(
             QStringLiteral("GLOBAL\\AUTOPROGRAM]\r\n\"0\"=\"False\"\r\n\"1\"=\"False\"\r\n"
                            "\"2\"=\"True\"\r\n\"3\"=\"True\"\r\n\"4\"=\"False\"")));
+    }
+
+    // Nothing chosen, also after the options were shown: the run is refused
+    // with the reason, nothing is opened and no part is counted.
+    void withoutAnyStepTheRunIsRefused() {
+        TWindowFixture f;
+        f.WriteHive(Hive(QStringLiteral("24C64"), 0, {}));
+        Tmain& w = f.Start();
+        f.Log.OnDialog = [](QDialog&) { return int(QDialog::Accepted); };
+        Script().Calls.clear();
+        const int before = f.Lines().size();
+        w.AutoProgram->trigger();
+        QCOMPARE(f.Log.DialogTitles, QStringList{"Auto Program Options"});
+        const QString refused = QStringLiteral(
+            "Auto Program: No step is chosen - tick the steps to run in Device > Auto Program Options");
+        QCOMPARE(f.Lines().mid(before), QStringList{refused});
+        QCOMPARE(w.StatusMessage(), QStringLiteral("2|") + refused);
+        QVERIFY(Script().Calls.isEmpty());
+        QCOMPARE(w.AutoCount, 0);
+        QVERIFY(!w.InAutoProgram && !w.AutoOn && !w.InOperation());
+
+        // Once a step is chosen the next run is the first one counted.
+        f.Log.OnDialog = [](QDialog& d) {
+            dynamic_cast<TAutoProgramDialog&>(d).SetChecked(TAutoProgramDialog::ap_Erase, true);
+            return int(QDialog::Accepted);
+        };
+        w.AutoProgram->trigger();
+        QCOMPARE(f.LastLine(), Complete(1));
+    }
+
+    // Esc closes the options as OK does (it is the dialog's only way out),
+    // keeping the ticks made.
+    void escapeLeavesTheOptionsAsOkDoes() {
+        TWindowFixture f;
+        f.WriteHive(Hive(QStringLiteral("24C02"), 0, {}));
+        Tmain& w = f.Start();
+        TAutoProgramDialog dialog(&w, {}); // the real modal loop
+        bool stuck = false;
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            dialog.SetChecked(TAutoProgramDialog::ap_Verify, true);
+            QTest::keyClick(dialog.CheckListBox1, Qt::Key_Escape);
+        });
+        QTimer::singleShot(3000, &dialog, [&] {
+            if (!dialog.isVisible()) return;
+            stuck = true;
+            dialog.done(QDialog::Rejected);
+        });
+        dialog.Execute(false, false, w.ISPSettings());
+        QVERIFY(!stuck);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(w.ISPSettings().GetBoolean("AUTOPROGRAM", "3", false));
     }
 
     void onlyTheSerialNumberStepThreeRuns() {
@@ -233,9 +285,9 @@ class AutoProgramTest : public QObject {
             for (int i = 0; i < TAutoProgramDialog::StepCount; ++i)
                 loaded << dialog.Checked(i);
             dialog.SetChecked(0, true);
-            // No Cancel: Esc leaves the dialog as it is.
+            // No Cancel: Esc leaves the dialog as OK does.
             dialog.reject();
-            return int(QDialog::Accepted);
+            return dialog.result();
         };
         w.AutoProgramoptions->trigger();
         QCOMPARE(loaded, (QList<bool>{false, true, false, false, true}));

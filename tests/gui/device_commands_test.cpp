@@ -225,8 +225,34 @@ class DeviceCommandsTest : public QObject {
         Tmain& w = f.Start();
         w.About1Click(false);
         QCOMPARE(f.Log.DialogTitles, QStringList{"About"});
+        QVERIFY(w.AboutText().startsWith(Tmain::AppTitle + QStringLiteral("\nVersion: v") +
+                                         QStringLiteral(NORVOISP_VERSION_STRING) + QLatin1Char('\n')));
+        // What the program is, its licence, the libraries it runs on and
+        // where the files an installation needs are.
+        const QStringList lines = w.AboutText().split(QLatin1Char('\n'));
+        const auto line = [&lines](const QString& start) {
+            for (const QString& l : lines)
+                if (l.startsWith(start)) return l;
+            return QString();
+        };
+        QVERIFY(line(QStringLiteral("An in-system programmer for serial EEPROMs"))
+                    .contains(QStringLiteral("93C")));
+        QVERIFY(!line(QStringLiteral("Licence: ")).isEmpty());
         QVERIFY(
-            w.AboutText().endsWith(QStringLiteral("Version: v") + QStringLiteral(NORVOISP_VERSION_STRING)));
+            line(QStringLiteral("Qt ")).startsWith(QStringLiteral("Qt ") + QString::fromLatin1(qVersion())));
+        const QString libraries = line(QStringLiteral("Libraries: "));
+        for (const char* lib : {"libserialport 0.", "OpenSSL 3.", "zlib 1.", "libusb-1.0"})
+            QVERIFY2(libraries.contains(QString::fromLatin1(lib)), qPrintable(libraries));
+        const QString firmware = f.Folder() + QStringLiteral("/firmware/norvoisp.hex");
+        QCOMPARE(line(QStringLiteral("Unit firmware: ")),
+                 QStringLiteral("Unit firmware: ") + firmware + QStringLiteral(" (not in this build)"));
+        QVERIFY(QDir().mkpath(f.Folder() + QStringLiteral("/firmware")));
+        QFile hex(firmware);
+        QVERIFY(hex.open(QIODevice::WriteOnly));
+        hex.close();
+        QCOMPARE(w.AboutText().split(QLatin1Char('\n')).filter(QStringLiteral("Unit firmware: ")),
+                 QStringList{QStringLiteral("Unit firmware: ") + firmware});
+        QVERIFY(line(QStringLiteral("udev rule: ")).contains(QStringLiteral("60-norvoisp.rules")));
         QVERIFY(!w.SupportMenu->menuAction()->isVisible());
         w.About1Click(true);
         QCOMPARE(f.Log.DialogTitles.size(), 1);

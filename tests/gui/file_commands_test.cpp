@@ -9,6 +9,7 @@
 #include "formats/file_loader.h"
 #include "gui/display_name.h"
 #include "gui/hex_view.h"
+#include "gui/status_panel.h"
 
 #include <QAction>
 #include <QDir>
@@ -134,8 +135,11 @@ class FileCommandsTest : public QObject {
         QByteArray image(257, '\x01');
         a.Files << WriteBytes(f.Folder() + "/big.bin", image);
         w.LoadFlash->trigger();
-        QCOMPARE(f.LastLine(), QStringLiteral("File Load - Warning: file larger than device"));
-        QCOMPARE(w.StatusMessage(), QStringLiteral("2|File Load - Warning: file larger than device"));
+        const QString tooLong =
+            QStringLiteral("File Load - Warning: file larger than device: the 24C02 holds 256 "
+                           "bytes, the file has 257 (1 too many): nothing was loaded");
+        QCOMPARE(f.LastLine(), tooLong);
+        QCOMPARE(w.StatusMessage(), QStringLiteral("2|") + tooLong);
         QVERIFY(AllStatus(buf, TProgStatus(ps_failed)));
         QCOMPARE(buf.HexData[0], 0x5A);
         QCOMPARE(QString::fromStdString(buf.FileName()), good);
@@ -154,7 +158,10 @@ class FileCommandsTest : public QObject {
         const QString big = SaveImage(f.Folder() + "/big.hex", 512, 0xFE, {0x11, 0x22, 0x33}, 1);
         a.Files << big;
         w.LoadFlash->trigger();
-        QCOMPARE(f.LastLine(), QStringLiteral("File Load - Warning: File larger than device"));
+        QCOMPARE(f.LastLine(),
+                 QStringLiteral("File Load - Warning: File larger than device: the 24C02 holds 256 "
+                                "bytes (0h-FFh); the file's data from 100h to 100h (1 byte) was "
+                                "not loaded"));
         QCOMPARE(buf.HexData[0xFE], 0x11);
         QCOMPARE(buf.HexData[0xFF], 0x22);
         QCOMPARE(buf.HexData[0x00], 0xFF);
@@ -320,10 +327,12 @@ class FileCommandsTest : public QObject {
         WriteBytes(binary, QByteArray(300, '\x09'));
         const int before = f.Lines().size();
         w.ReloadFlashPopup->trigger();
-        QCOMPARE(
-            f.Lines().mid(before),
-            (QStringList{"Reloading: EEPROM Intel Hex File", "File Load - Warning: file larger than device",
-                         "EEPROM: File Reloaded - Warning: Bad data or file larger than device  - 00:00"}));
+        QCOMPARE(f.Lines().mid(before),
+                 (QStringList{
+                     "Reloading: EEPROM Intel Hex File",
+                     "File Load - Warning: file larger than device: the 24C02 holds 256 bytes, the file has "
+                     "300 (44 too many): nothing was loaded",
+                     "EEPROM: File Reloaded - Warning: Bad data or file larger than device  - 00:00"}));
         QVERIFY(AllStatus(buf, TProgStatus(ps_failed)));
     }
 
@@ -419,7 +428,37 @@ class FileCommandsTest : public QObject {
         // The pattern command's own text warning.
         a.Files << SaveImage(f.Folder() + "/big.hex", 512, 0x100, {1}, 1);
         w.LoadPattern1->trigger();
-        QCOMPARE(f.LastLine(), QStringLiteral("File Load - Warning: bad data or file larger than device"));
+        QCOMPARE(f.LastLine(), QStringLiteral("File Load - Warning: bad data or file larger than device: the "
+                                              "24C02 holds 256 bytes (0h-FFh); the file's data from 100h to "
+                                              "100h (1 byte) was not loaded"));
+    }
+
+    // A 128 KiB image for a 32 KiB part: the warning says how much was left
+    // out, also where the status bar has room for its start only.
+    void fileForALargerPartSaysWhatWasLeftOut() {
+        TWindowFixture f;
+        f.WriteEnvironment(QStringLiteral("\"LASTHARDWARE\"=\"Fake ISP A\"\r\n\"LASTDEVICE\"=\"25C256\"\r\n"
+                                          "\"LASTDEVICETYPE\"=\"1\""));
+        Tmain& w = f.Start();
+        THexList image;
+        image.SetSize(128 * 1024);
+        for (std::uint32_t i = 0; i < image.Size(); ++i)
+            image.HexData[i] = static_cast<std::uint8_t>(i % 251);
+        const QString file = f.Folder() + "/datalog.hex";
+        QCOMPARE(TFileLoader::SaveFile(file.toStdString(), image, 1), 0);
+        TFileAnswers a{{}, {file}};
+        f.Log.OnFileDialog = a.Answer();
+        w.LoadFlash->trigger();
+        const QString warning =
+            QStringLiteral("File Load - Warning: File larger than device: the 25C256 holds 32768 "
+                           "bytes (0h-7FFFh); the file's data from 8000h to 1FFFFh (98304 "
+                           "bytes) was not loaded");
+        QCOMPARE(f.LastLine(), warning);
+        QCOMPARE(w.StatusPanel->toolTip(), warning);
+        // The part's bytes are loaded (and shown failed, as a load that did
+        // not fit is).
+        QCOMPARE(w.Prjct()->FlashMemory.HexData[0x7FFF], 0x7FFF % 251);
+        QCOMPARE(w.Prjct()->FlashMemory.GetStatus(0x7FFF), TProgStatus(ps_failed));
     }
 
     void randomDataIsTheSameAfterEveryStart() {

@@ -35,6 +35,21 @@ class TTestOwner : public TFuseFormOwner {
 
 } // namespace
 
+namespace {
+
+// Pixels of a picture that are clearly red.
+int RedPixels(const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 180 && c.green() < 90 && c.blue() < 90) ++n;
+        }
+    return n;
+}
+
+} // namespace
+
 class FuseFormTest : public QObject {
     Q_OBJECT
 
@@ -184,11 +199,12 @@ class FuseFormTest : public QObject {
     void familyEnabling_data() {
         QTest::addColumn<int>("family");
         QTest::addColumn<int>("size");
-        QTest::addColumn<QList<bool>>("enabled"); // Mode, WriteAll, WPEN, BP, StatusReg, PageSize
-        QTest::newRow("24C") << 0 << 8192 << QList<bool>{false, false, false, false, false, true};
-        QTest::newRow("25C small") << 1 << 512 << QList<bool>{false, false, false, true, true, true};
-        QTest::newRow("25C 1024") << 1 << 1024 << QList<bool>{false, false, true, true, true, true};
-        QTest::newRow("93C") << 2 << 128 << QList<bool>{true, true, false, false, false, false};
+        // Mode, WriteAll, WPEN, BP, StatusReg, PageSize, bus number
+        QTest::addColumn<QList<bool>>("enabled");
+        QTest::newRow("24C") << 0 << 8192 << QList<bool>{false, false, false, false, false, true, true};
+        QTest::newRow("25C small") << 1 << 512 << QList<bool>{false, false, false, true, true, true, false};
+        QTest::newRow("25C 1024") << 1 << 1024 << QList<bool>{false, false, true, true, true, true, false};
+        QTest::newRow("93C") << 2 << 128 << QList<bool>{true, true, false, false, false, false, false};
     }
 
     void familyEnabling() {
@@ -196,13 +212,17 @@ class FuseFormTest : public QObject {
         QFETCH(int, size);
         QFETCH(QList<bool>, enabled);
         panel->SetFamily(family, size);
-        const QList<bool> actual{panel->Mode->isEnabled(),      panel->WriteAllValue->isEnabled(),
-                                 panel->WPEN->isEnabled(),      panel->BP->isEnabled(),
-                                 panel->StatusReg->isEnabled(), panel->DevicePageSize->isEnabled()};
+        const QList<bool> actual{panel->Mode->isEnabled(),          panel->WriteAllValue->isEnabled(),
+                                 panel->WPEN->isEnabled(),          panel->BP->isEnabled(),
+                                 panel->StatusReg->isEnabled(),     panel->DevicePageSize->isEnabled(),
+                                 panel->DeviceAddress->isEnabled()};
         QCOMPARE(actual, enabled);
-        // Reset polarity and bus number apply to every family.
+        // The reset polarity applies to every family.
         QVERIFY(panel->ResetPolarity->isEnabled());
-        QVERIFY(panel->DeviceAddress->isEnabled());
+        // The write-protection warning is red only while its choice can be made.
+        panel->resize(panel->sizeHint());
+        QCOMPARE(panel->Label1->isEnabled(), panel->WPEN->isEnabled());
+        QCOMPARE(RedPixels(panel->Label1->grab().toImage()) > 20, panel->WPEN->isEnabled());
     }
 };
 

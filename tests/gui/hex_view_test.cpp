@@ -624,6 +624,41 @@ class HexViewTest : public QObject {
         QCOMPARE(view->DrawFrom(), 0);
     }
 
+    // The text column shows printable ASCII as itself and "." for control
+    // codes, DEL, 80h-FFh (erased memory is a row of dots); the code page's
+    // characters only when asked for.
+    void textColumnShowsDotsForWhatIsNotPrintable() {
+        const std::vector<std::uint8_t> row{0x00, 0x01, 0x1F, 0x20, 0x41, 0x7E, 0x7F, 0x80,
+                                            0x9D, 0xA0, 0xC4, 0xFF, 0x2E, 0x61, 0x0D, 0x5C};
+        for (std::size_t i = 0; i < row.size(); ++i)
+            buf.HexData[16 + i] = row[i];
+        const auto cell = [this](const QImage& img, int index) {
+            const int k = index / 16 - view->DrawFrom();
+            return img.copy(QRect(4 + 57 * cw() + (index % 16) * cw(), 4 + k * lh(), cw(), lh()));
+        };
+        const int dot = 16 + 12; // the byte 2Eh itself
+        QImage img = Render();
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const std::uint8_t b = row[i];
+            const bool printable = b >= 0x20 && b <= 0x7E;
+            QCOMPARE(view->TextColumnByte(b), printable ? b : std::uint8_t('.'));
+            if (b == 0x2E || b == 0x20) continue;
+            QVERIFY2((cell(img, 16 + static_cast<int>(i)) == cell(img, dot)) == !printable,
+                     qPrintable(QString::number(b, 16)));
+        }
+        view->SetShowCodePage(true);
+        img = Render();
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const std::uint8_t b = row[i];
+            QCOMPARE(view->TextColumnByte(b), b);
+            // Every byte but the space and the dot itself draws a character
+            // of its own (the code page has none for 9Dh).
+            if (b == 0x2E || b == 0x20 || b == 0x00) continue;
+            QVERIFY2(cell(img, 16 + static_cast<int>(i)) != cell(img, dot),
+                     qPrintable(QString::number(b, 16)));
+        }
+    }
+
     void byteCharactersRoundTrip() {
         for (int b = 1; b < 256; ++b) {
             const QChar c = THexWindow::ByteChar(static_cast<std::uint8_t>(b));

@@ -3,6 +3,8 @@
 #include "main_window_fixture.h"
 #include "widget_actions.h"
 
+#include "formats/file_loader.h"
+#include "gui/app_identity.h"
 #include "gui/fuse_form.h"
 #include "gui/hex_edit.h"
 #include "gui/hex_view.h"
@@ -10,8 +12,10 @@
 #include "settings/registry_hive.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -70,13 +74,26 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("24C00"));
         QCOMPARE(QString::fromStdString(w.Prjct()->Device()->DeviceName()), QStringLiteral("24C00"));
         QCOMPARE(w.Prjct()->FlashMemory.Size(), 16u);
-        QCOMPARE(Items(w.HardwareSelector).mid(0, 2), (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)"}));
-        QVERIFY(!Items(w.HardwareSelector).contains(QStringLiteral("NORVO ISP (SIM)")));
+        // The kinds that drive hardware keep their places; the simulated unit
+        // follows them under a caption that says what it is.
+        QCOMPARE(Items(w.HardwareSelector).mid(0, 4),
+                 (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)", "Simulated unit"}));
+        QCOMPARE(w.HardwareSelector->itemData(3).toString(), QStringLiteral("NORVO ISP (SIM)"));
         QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("NORVO ISP (LPT)"));
+        // No printer port here: the warning says how to go on without one.
         QCOMPARE(
             f.Lines(),
             (QStringList{"Attempting to switch to Device:24C00 Hardware:NORVO ISP (LPT)", "ISP Initializing",
-                         "NORVO ISP (LPT): LPT port not found or in use by another program"}));
+                         "NORVO ISP (LPT): LPT port not found or in use by another program - to try the "
+                         "program without hardware, choose \"Simulated unit\" "
+                         "under Programmer"}));
+        // On this first start a box says it too (the status bar shows the
+        // start of the line only).
+        QCOMPARE(
+            f.Log.Messages,
+            QStringList{"No programmer was found:\nNORVO ISP (LPT): LPT port not found or in use by another "
+                        "program\n\nTo try the program without hardware, choose \"Simulated unit\" under "
+                        "Programmer in the tool bar."});
         QVERIFY(!w.InOperation());
         QVERIFY(w.ProgramFlash->isEnabled());
         QCOMPARE(w.windowTitle(), Tmain::AppTitle);
@@ -158,8 +175,9 @@ class MainWindowTest : public QObject {
         Tmain& w = f.Start({"-M=Fake Hidden"});
         QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("FAKE HIDDEN"));
         // The hidden kind is named in the drop-down while it is in use.
-        QCOMPARE(Items(w.HardwareSelector), (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)",
-                                                         "FAKE ISP A", "FAKE ISP B", "FAKE HIDDEN"}));
+        QCOMPARE(Items(w.HardwareSelector),
+                 (QStringList{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)", "Simulated unit",
+                              "FAKE ISP A", "FAKE ISP B", "FAKE HIDDEN"}));
         QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("FAKE HIDDEN"));
         // A device change keeps it.
         QVERIFY(Choose(w.DeviceSelector, QStringLiteral("24C02")));
@@ -206,7 +224,10 @@ class MainWindowTest : public QObject {
         TWindowFixture f;
         Script().OpenFault = [] { throw EISPException("Programmer was not detected"); };
         Tmain& w = f.Start();
-        QCOMPARE(f.LastLine(), QStringLiteral("Programmer was not detected"));
+        QVERIFY2(
+            f.LastLine().startsWith(QStringLiteral("Programmer was not detected - to try the program without "
+                                                   "hardware, choose \"Simulated unit")),
+            qPrintable(f.LastLine()));
         QVERIFY(!w.InOperation());
         QVERIFY(w.HardwareSelector->isEnabled());
         // Choosing another device opens the programmer again.
@@ -236,16 +257,196 @@ class MainWindowTest : public QObject {
         emit w.DeviceSelector->activated(w.DeviceSelector->currentIndex());
         QCOMPARE(f.Lines().size(), lines);
 
-        // The 24C list is sorted by name, regardless of catalogue order.
+        // The lists are sorted by name, the numbers in a name by value.
         w.DeviceType->setCurrentIndex(0);
         emit w.DeviceType->activated(0);
-        const QStringList items = Items(w.DeviceSelector);
-        QStringList sorted = items;
-        std::sort(sorted.begin(), sorted.end(),
-                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
-        QCOMPARE(items, sorted);
-        QCOMPARE(items.size(), 21);
+        QCOMPARE(Items(w.DeviceSelector),
+                 (QStringList{"24C00",  "24C01",  "24C02",  "24C04",  "24C08",   "24C16",   "24C32",
+                              "24C64",  "24C128", "24C256", "24C512", "24C1024", "24WC01",  "24WC02",
+                              "24WC04", "24WC08", "24WC16", "24WC32", "24WC64",  "24WC128", "24WC256"}));
         QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("24C00"));
+        // Where a family's names do not tell the size, each entry's tip does.
+        w.DeviceType->setCurrentIndex(1);
+        emit w.DeviceType->activated(1);
+        QCOMPARE(Items(w.DeviceSelector).mid(0, 6),
+                 (QStringList{"25C01", "25C02", "25C04", "25C08", "25C010", "25C16"}));
+        QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("25C010")); // the family's first
+        const int entry = w.DeviceSelector->findText(QStringLiteral("25256"));
+        QCOMPARE(w.DeviceSelector->itemData(entry, Qt::ToolTipRole).toString(),
+                 QStringLiteral("25256: 32768 bytes, pages of 64"));
+    }
+
+    // A change of family, device or hardware empties the buffer: edits that
+    // are in no file are let go only when the operator says so. The caption
+    // names the file only while the buffer holds it.
+    void deviceChangeAsksBeforeEditsAreLost() {
+        TWindowFixture f;
+        f.WriteEnvironment(QStringLiteral("\"LASTHARDWARE\"=\"Fake ISP A\"\r\n\"LASTDEVICE\"=\"24C02\""));
+        Tmain& w = f.Start();
+        THexList image;
+        image.SetSize(256);
+        image.HexData[0] = 0x42;
+        const QString file = f.Folder() + QStringLiteral("/board.hex");
+        QCOMPARE(TFileLoader::SaveFile(file.toStdString(), image, 1), 0);
+        f.Log.OnFileDialog = [file](TFileRequest& r) {
+            r.FileName = file;
+            return true;
+        };
+        w.LoadFlash->trigger();
+        const QString fileCaption = w.windowTitle();
+        QVERIFY(fileCaption.endsWith(QStringLiteral("board.hex")));
+        THexList& buf = w.Prjct()->FlashMemory;
+
+        // As loaded: no question.
+        QVERIFY(Choose(w.DeviceSelector, QStringLiteral("24C04")));
+        QVERIFY(f.Log.Questions.isEmpty());
+        QCOMPARE(buf.HexData[0], 0xFF);
+        QCOMPARE(w.windowTitle(), Tmain::AppTitle);
+        w.ViewStatus->trigger();
+        w.ViewFlash->trigger();
+        QCOMPARE(w.windowTitle(), Tmain::AppTitle);
+
+        // Edited in the hex view: the operator is asked; No keeps all.
+        w.ReloadFlash->trigger();
+        QCOMPARE(w.windowTitle(), Tmain::AppTitle + QStringLiteral(" - EEPROM: ") + w.DisplayName(file));
+        w.FlashViewer->setFocus();
+        QTest::keyClicks(w.FlashViewer, QStringLiteral("3F"));
+        QCOMPARE(buf.HexData[0], 0x3F);
+        f.Log.AnswerYes = false;
+        QVERIFY(Choose(w.DeviceType, QStringLiteral("93C")));
+        QCOMPARE(f.Log.Questions.size(), 1);
+        QVERIFY(
+            f.Log.Questions[0].startsWith(QStringLiteral("EEPROM Buffer|The EEPROM buffer holds changes")));
+        QCOMPARE(w.DeviceType->currentText(), QStringLiteral("24C"));
+        QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("24C04"));
+        QCOMPARE(QString::fromStdString(w.Prjct()->Device()->DeviceName()), QStringLiteral("24C04"));
+        QCOMPARE(buf.HexData[0], 0x3F);
+        // ... also for another programmer; Yes lets the edits go.
+        QVERIFY(Choose(w.HardwareSelector, QStringLiteral("FAKE ISP B")));
+        QCOMPARE(f.Log.Questions.size(), 2);
+        QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("FAKE ISP A"));
+        QCOMPARE(w.SelectedHardware(), std::string("FAKE ISP A"));
+        f.Log.AnswerYes = true;
+        QVERIFY(Choose(w.DeviceType, QStringLiteral("93C")));
+        QCOMPARE(f.Log.Questions.size(), 3);
+        QCOMPARE(QString::fromStdString(w.Prjct()->Device()->DeviceName()), QStringLiteral("93C06"));
+        QCOMPARE(buf.HexData[0], 0xFF);
+        QCOMPARE(w.windowTitle(), Tmain::AppTitle);
+
+        // Saved, the edits are in a file: no question.
+        f.Log.OnFileDialog = [this_file = f.Folder() + QStringLiteral("/saved.bin")](TFileRequest& r) {
+            r.FileName = this_file;
+            return true;
+        };
+        QTest::keyClicks(w.FlashViewer, QStringLiteral("12"));
+        w.EEPROM5->trigger();
+        QVERIFY(Choose(w.DeviceSelector, QStringLiteral("93C46")));
+        QCOMPARE(f.Log.Questions.size(), 3);
+    }
+
+    // After a Read the buffer holds the chip's bytes, and the caption says
+    // so, also when the EEPROM page is shown again.
+    void captionAfterARead() {
+        TWindowFixture f;
+        f.WriteEnvironment(QStringLiteral("\"LASTHARDWARE\"=\"Fake ISP A\"\r\n\"LASTDEVICE\"=\"24C02\""));
+        Tmain& w = f.Start();
+        w.Prjct()->FlashMemory.SetFileName("/data/board.hex");
+        w.SetBufferOrigin(Tmain::TBufferOrigin::File);
+        w.FlashTabShow();
+        Script().Chip.assign(256, 0x5A);
+        w.ReadFlash->trigger();
+        const QString read = Tmain::AppTitle + QStringLiteral(" - EEPROM: read from 24C02");
+        QCOMPARE(w.windowTitle(), read);
+        w.ViewStatus->trigger();
+        w.ViewFlash->trigger();
+        QCOMPARE(w.windowTitle(), read);
+        // Reloading brings the file back, and its name.
+        QCOMPARE(QString::fromStdString(w.Prjct()->FlashMemory.FileName()),
+                 QStringLiteral("/data/board.hex"));
+    }
+
+    // Every caption begins with the application title itself; Qt adds the
+    // display name to each caption when one is set, so the program sets
+    // only its name.
+    void applicationTitleOnceInEveryCaption() {
+        const QString before = QGuiApplication::applicationName();
+        SetApplicationIdentity();
+        QCOMPARE(QGuiApplication::applicationName(), QStringLiteral("norvoisp"));
+        QVERIFY(QGuiApplication::applicationDisplayName() != Tmain::AppTitle);
+        QCOMPARE(ApplicationTitle(), Tmain::AppTitle);
+        QGuiApplication::setApplicationName(before);
+    }
+
+    // At the size the window opens with, every entry of the tool bar has
+    // the width it needs, the programmer list with each of its entries.
+    void toolBarEntriesShowWhole() {
+        TWindowFixture f;
+        Tmain& w = f.StartWithoutSettings();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        for (QWidget* entry :
+             std::initializer_list<QWidget*>{w.DeviceLabel, w.DeviceType, w.DeviceSelector, w.HardwareLabel,
+                                             w.HardwareSelector, w.OptionsButton, w.ResetButton})
+            QVERIFY2(entry->width() >= entry->sizeHint().width(),
+                     qPrintable(QStringLiteral("%1: %2 of %3")
+                                    .arg(entry->metaObject()->className())
+                                    .arg(entry->width())
+                                    .arg(entry->sizeHint().width())));
+        const QFontMetrics fm(w.HardwareSelector->font());
+        for (int i = 0; i < w.HardwareSelector->count(); ++i)
+            QVERIFY(w.HardwareSelector->width() > fm.horizontalAdvance(w.HardwareSelector->itemText(i)));
+        QVERIFY(w.width() <= w.maximumWidth());
+    }
+
+    // Tab walks the tool bar from left to right: family, device, programmer,
+    // Options, Reset.
+    void tabOrderThroughTheToolBar() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.DeviceType->setFocus();
+        QStringList order;
+        for (QWidget* at = w.DeviceType; order.size() < 5; at = at->nextInFocusChain()) {
+            if (!at->isVisible() || !at->isEnabled() || !(at->focusPolicy() & Qt::TabFocus)) continue;
+            if (at == w.DeviceType)
+                order << QStringLiteral("family");
+            else if (at == w.DeviceSelector)
+                order << QStringLiteral("device");
+            else if (at == w.HardwareSelector)
+                order << QStringLiteral("programmer");
+            else if (at == w.OptionsButton)
+                order << QStringLiteral("options");
+            else if (at == w.ResetButton)
+                order << QStringLiteral("reset");
+            else
+                order << QString::fromLatin1(at->metaObject()->className());
+        }
+        QCOMPARE(order, (QStringList{"family", "device", "programmer", "options", "reset"}));
+        // And the keyboard goes that way.
+        QTest::keyClick(w.DeviceType, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.DeviceSelector);
+        QTest::keyClick(w.DeviceSelector, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.HardwareSelector);
+    }
+
+    // Program with the printer-port kind where the computer has no printer
+    // port: the warning names it and the window stays usable.
+    void programOnTheParallelKindWithoutAPort() {
+        TWindowFixture f;
+        f.WriteEnvironment(
+            QStringLiteral("\"LASTHARDWARE\"=\"NORVO ISP (LPT)\"\r\n\"LASTDEVICE\"=\"24C02\""));
+        Tmain& w = f.Start();
+        w.ProgramFlash->trigger();
+        QCOMPARE(f.Lines().mid(f.Lines().size() - 2),
+                 (QStringList{"EEPROM: Programming",
+                              "NORVO ISP (LPT): LPT port not found or in use by another program"}));
+        QVERIFY(w.StatusMessage().startsWith(QStringLiteral("2|")));
+        QVERIFY(!w.InOperation());
+        QVERIFY(w.ProgramFlash->isEnabled());
+        QVERIFY(w.HardwareSelector->isEnabled());
+        QCOMPARE(w.ResetButton->text(), QStringLiteral("Reset"));
+        QVERIFY(f.Log.Errors.isEmpty());
     }
 
     void familyAdaptation_data() {
@@ -341,7 +542,9 @@ class MainWindowTest : public QObject {
         Tmain& w = f.Start();
         w.SetCurrentFileName(QStringLiteral("EEPROM: board.hex"));
         QCOMPARE(w.windowTitle(), Tmain::AppTitle + QStringLiteral(" - EEPROM: board.hex"));
+        // A buffer that holds its file shows the file's name on its page.
         w.Prjct()->FlashMemory.SetFileName("/data/board.hex");
+        w.SetBufferOrigin(Tmain::TBufferOrigin::File);
         w.ViewStatus->trigger();
         w.ViewFlash->trigger();
         QCOMPARE(w.windowTitle(), Tmain::AppTitle + QStringLiteral(" - EEPROM: /data/board.hex"));
@@ -399,9 +602,15 @@ class MainWindowTest : public QObject {
     void exitCommandCloses() {
         TWindowFixture f;
         Tmain& w = f.Start();
+        QVERIFY(Choose(w.HardwareSelector, QStringLiteral("FAKE ISP B")));
+        QVERIFY(Choose(w.DeviceType, QStringLiteral("25C")));
+        QVERIFY(Choose(w.DeviceSelector, QStringLiteral("25C640")));
         w.FileExit->trigger();
         QVERIFY(!w.isVisible());
-        QCOMPARE(HiveValue(f.HiveFile(), "LASTHARDWARE"), QStringLiteral("Fake ISP A"));
+        // File > Exit keeps the choices for the next start.
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTHARDWARE"), QStringLiteral("FAKE ISP B"));
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTDEVICE"), QStringLiteral("25C640"));
+        QCOMPARE(HiveValue(f.HiveFile(), "LASTDEVICETYPE"), QStringLiteral("1"));
     }
 
     void menusHoldEveryEntry() {
@@ -419,7 +628,13 @@ class MainWindowTest : public QObject {
         QCOMPARE(texts(w.ReadMenu), (QStringList{"&EEPROM", "Status Register"}));
         QCOMPARE(texts(w.DeviceMenu), (QStringList{"&Erase", "&Program", "&Read", "&Verify", "&Auto Program",
                                                    "Auto Program &Options..."}));
-        QCOMPARE(texts(w.ViewMenu), (QStringList{"&Information", "&EEPROM", "&Status", "Pop Up Warnings"}));
+        QCOMPARE(texts(w.ViewMenu), (QStringList{"&Information", "&EEPROM", "&Status", "Pop Up Warnings",
+                                                 "Show &Code Page Characters"}));
+        // The hex view's text column shows "." for what is not printable
+        // unless the code page is asked for.
+        QVERIFY(!w.FlashViewer->ShowCodePage());
+        w.ShowCodePage1->trigger();
+        QVERIFY(w.FlashViewer->ShowCodePage());
         QCOMPARE(texts(w.HelpMenu),
                  (QStringList{"Help Topics", "Online Support", "&Readme", "Firmware Update", "&About"}));
         QCOMPARE(texts(w.FlashViewerMenu),

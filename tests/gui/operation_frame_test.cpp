@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -71,6 +72,49 @@ class OperationFrameTest : public QObject {
         QCOMPARE(f.Lines().mid(before), added);
         QCOMPARE(f.Log.Beeps,
                  (types & (Tmain::st_ok | Tmain::st_busy)) == 0 && (types & Tmain::st_warning) ? 1 : 0);
+    }
+
+    // Each visible panel of the status bar has its own room at every window
+    // width the window allows, the message panel the room the others leave;
+    // no panel shows the message's type prefix.
+    void statusBarPanelsDoNotOverlap() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QStatusBar* bar = w.statusBar();
+        const QString done = QStringLiteral("EEPROM: Programming Complete - 00:00");
+        for (int width : {w.minimumWidth(), 622, w.maximumWidth()}) {
+            w.resize(width, 515);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QCoreApplication::processEvents();
+            w.SetStatusMessage(done, Tmain::st_ok);
+            QList<QWidget*> shown;
+            for (QWidget* c : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (c->isVisible() && c->width() > 0) shown << c;
+            QVERIFY(shown.contains(w.StatusPanel));
+            for (int i = 0; i < shown.size(); ++i) {
+                QVERIFY2(bar->rect().contains(shown[i]->geometry()), qPrintable(QString::number(width)));
+                for (int j = i + 1; j < shown.size(); ++j)
+                    QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
+                             qPrintable(QStringLiteral("%1 px: %2 and %3")
+                                            .arg(width)
+                                            .arg(shown[i]->metaObject()->className(),
+                                                 shown[j]->metaObject()->className())));
+            }
+            for (const QLabel* l : bar->findChildren<QLabel*>())
+                if (l->isVisible()) QVERIFY2(!l->text().contains(QLatin1Char('|')), qPrintable(l->text()));
+            if (width >= 622) QCOMPARE(w.StatusPanel->ShownText(), done);
+            QVERIFY(w.StatusPanel->ShownText().startsWith(QStringLiteral("EEPROM:")));
+        }
+        // A line longer than the panel ends in an ellipsis; its tool tip and
+        // the status list hold all of it.
+        const QString longLine =
+            QStringLiteral("NORVO ISP (LPT): LPT port not found or in use by another program - "
+                           "to try the program without hardware, choose something else");
+        w.SetStatusMessage(longLine, Tmain::st_warning);
+        QVERIFY(w.StatusPanel->ShownText().endsWith(QChar(0x2026)));
+        QCOMPARE(w.StatusPanel->toolTip(), longLine);
+        QCOMPARE(f.LastLine(), longLine);
     }
 
     void elapsedTimes_data() {

@@ -8,6 +8,7 @@
 #include "programmer/unit/smart_parallel.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -201,6 +202,32 @@ class PortOptionsDialogTest : public QObject {
         d->SetupPortsLpt("LPT1");
         QVERIFY(!d->Execute(0, 0, 0, 0));
         QCOMPARE(SmartDongle::ClockSpeed, 32);
+    }
+
+    // At the size it opens with, every text of the dialog shows whole: the
+    // wrapped help texts get the height they need at their width, the
+    // others their width.
+    void everyTextShowsWholeAtTheOpeningSize() {
+        TRun run;
+        QStringList clipped;
+        run.Operator = [&](Tfispgold& d) {
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            for (const QLabel* l : d.findChildren<QLabel*>()) {
+                const bool whole = l->wordWrap() ? l->height() >= l->heightForWidth(l->width())
+                                                 : l->width() >= l->sizeHint().width();
+                if (!whole)
+                    clipped << QStringLiteral("%1 (%2x%3)")
+                                   .arg(l->text().left(30))
+                                   .arg(l->width())
+                                   .arg(l->height());
+            }
+            d.hide();
+        };
+        auto d = Dialog(run);
+        d->SetupPortsLpt("LPT1");
+        d->Execute(0, 0, 0, 0);
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
     }
 
     void emptyListRefusesOk() {

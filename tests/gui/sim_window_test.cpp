@@ -10,11 +10,14 @@
 #include "gui/hex_view.h"
 #include "gui/port_options_dialog.h"
 #include "gui/radio_group.h"
+#include "gui/status_panel.h"
 #include "programmer/simulated/smart_sim.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -37,6 +40,37 @@ void FillPattern(THexList& buf, int seed) {
 
 TSmartSim* Sim(Tmain& w) {
     return dynamic_cast<TSmartSim*>(w.Hardwr());
+}
+
+// How the hex cell of a byte is drawn: pixels clearly green (the verified
+// colour) and pixels dark (the colour of bytes neither verified nor failed).
+struct TCellInk {
+    int Green = 0;
+    int Dark = 0;
+};
+
+TCellInk CellInk(THexWindow* view, int index) {
+    const QImage image = view->viewport()->grab().toImage();
+    const int cw = view->CharWidth();
+    const int lh = view->LineHeight();
+    const int x = THexWindow::Xoffset + THexWindow::rectdist + 9 * cw + 3 * cw * (index % 16);
+    const int y = THexWindow::rectdist + THexWindow::yoffset + (index / 16 - view->DrawFrom()) * lh;
+    TCellInk ink;
+    for (int py = y; py < y + lh && py < image.height(); ++py)
+        for (int px = x; px < x + 2 * cw && px < image.width(); ++px) {
+            const QColor c = image.pixelColor(px, py);
+            if (c.green() > c.red() + 50 && c.green() > c.blue() + 50) ++ink.Green;
+            if (c.red() < 70 && c.green() < 70 && c.blue() < 70) ++ink.Dark;
+        }
+    return ink;
+}
+
+// The program folder of a fresh installation: the shipped samples.
+void CopySamples(const QString& folder) {
+    const QDir from(QStringLiteral(NORVOISP_SOURCE_DIR "/samples"));
+    QDir().mkpath(folder + QStringLiteral("/samples"));
+    for (const QString& name : from.entryList(QDir::Files))
+        QFile::copy(from.filePath(name), folder + QStringLiteral("/samples/") + name);
 }
 
 } // namespace
@@ -75,7 +109,8 @@ class SimWindowTest : public QObject {
         TWindowFixture f;
         Tmain& w = f.Start({kSim});
         QVERIFY(Sim(w));
-        QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("NORVO ISP (SIM)"));
+        QCOMPARE(w.SelectedHardware(), std::string("NORVO ISP (SIM)"));
+        QCOMPARE(w.HardwareSelector->currentText(), QStringLiteral("Simulated unit"));
         QCOMPARE(f.LastLine(), QStringLiteral("ISP Initialized; Programmer Detected.  - 00:00"));
         // The panel's polarity ("Off") reached the unit at the end of the start-up.
         QCOMPARE(Sim(w)->Unit().ResetPolarity(), 2);
@@ -207,6 +242,109 @@ class SimWindowTest : public QObject {
         QCOMPARE(ProgramVerifyRead(f, w, 1), Completed());
     }
 
+    // The demo file loaded as an operator loads it, programmed and verified:
+    // every byte the file supplied turns green as the empty ones do, on the
+    // screen and in the buffer.
+    void loadedFileProgrammedAndVerifiedShowsEveryByteVerified() {
+        TWindowFixture f;
+        f.WriteEnvironment(Env(QStringLiteral("24C256"), 0));
+        Tmain& w = f.Start({kSim});
+        w.resize(780, 600);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        f.Log.OnFileDialog = [](TFileRequest& r) {
+            r.FileName = QStringLiteral(NORVOISP_SOURCE_DIR "/samples/demo_24c256.hex");
+            return true;
+        };
+        w.LoadFlash->trigger();
+        QCOMPARE(f.LastLine(), QStringLiteral("File Load: File loaded (Intel Hex-32) - 00:00"));
+        THexList& buf = w.Prjct()->FlashMemory;
+        // (Byte 0 holds the cursor, drawn in its own colours.)
+        QVERIFY(buf.HexData[0x0001] != 0xFF); // from the file
+        QCOMPARE(buf.HexData[0x0040], 0xFF);  // not in the file
+        for (int i : {0x0001, 0x0040, 0x0101})
+            QVERIFY2(CellInk(w.FlashViewer, i).Dark > 0 && CellInk(w.FlashViewer, i).Green == 0,
+                     qPrintable(QString::number(i)));
+
+        // Program leaves the colours as they were; Verify marks every byte.
+        w.ProgramFlash->trigger();
+        QCOMPARE(f.LastLine(), QStringLiteral("EEPROM: Programming Complete - 00:00"));
+        QCOMPARE(buf.GetStatus(0x0000), TProgStatus(ps_normal));
+        w.VerifyFlash->trigger();
+        QCOMPARE(f.LastLine(), QStringLiteral("EEPROM: Verify Complete - 00:00"));
+        for (std::uint32_t i = 0; i < buf.Size(); ++i)
+            QCOMPARE(buf.GetStatus(i), TProgStatus(ps_verified));
+        for (int i : {0x0001, 0x003F, 0x0040, 0x00FF, 0x0101, 0x0150}) {
+            const TCellInk ink = CellInk(w.FlashViewer, i);
+            QVERIFY2(
+                ink.Green > 0 && ink.Dark == 0,
+                qPrintable(QStringLiteral("byte %1: %2 green, %3 dark").arg(i).arg(ink.Green).arg(ink.Dark)));
+        }
+    }
+
+    // A first start on a machine without hardware, as a new user meets it:
+    // the warning names the simulated unit; choosing it, the part and the
+    // sample the load dialog opens on, the shortcuts the menu shows program
+    // and verify it. No box asks anything on the way.
+    void firstStartWithoutHardwareLeadsToAProgrammedPart() {
+        TWindowFixture f;
+        CopySamples(f.Folder());
+        Tmain& w = f.StartWithoutSettings();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const QString caption = QStringLiteral("Simulated unit");
+        QVERIFY2(f.LastLine().contains(QStringLiteral("choose \"") + caption +
+                                       QStringLiteral("\" under Programmer")),
+                 qPrintable(f.LastLine()));
+        // The status bar shows the warning's start, its tool tip all of it.
+        QVERIFY(w.StatusPanel->toolTip().endsWith(QStringLiteral("under Programmer")));
+
+        QVERIFY(Choose(w.HardwareSelector, caption));
+        QVERIFY(Sim(w));
+        QCOMPARE(f.LastLine(), QStringLiteral("ISP Initialized: Programmer Detected.   - 00:00"));
+        QVERIFY(Choose(w.DeviceSelector, QStringLiteral("24C256")));
+        QCOMPARE(w.Prjct()->FlashMemory.Size(), 32768u);
+
+        // Ctrl+O opens the load dialog on the samples folder; the user picks
+        // the one sample for this part from it.
+        QString folder;
+        f.Log.OnFileDialog = [&folder](TFileRequest& r) {
+            folder = r.Folder;
+            const QStringList fits = QDir(r.Folder).entryList({QStringLiteral("*24c256*")}, QDir::Files);
+            if (fits.size() != 1) return false;
+            r.FileName = QDir(r.Folder).filePath(fits.first());
+            return true;
+        };
+        QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(folder, QDir(f.Folder()).filePath(QStringLiteral("samples")));
+        QCOMPARE(f.LastLine(), QStringLiteral("File Load: File loaded (Intel Hex-32) - 00:00"));
+        QVERIFY(w.windowTitle().endsWith(QStringLiteral("demo_24c256.hex")));
+
+        // The shortcuts the Device menu shows.
+        QCOMPARE(w.ProgramFlash->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F6));
+        QTest::keyClick(&w, Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f.LastLine(), QStringLiteral("EEPROM: Programming Complete - 00:00"));
+        QTest::keyClick(&w, Qt::Key_F6);
+        QCOMPARE(f.LastLine(), QStringLiteral("EEPROM: Verify Complete - 00:00"));
+        THexList chip;
+        chip.SetSize(32768);
+        w.Hardwr()->ReadFlash(chip);
+        QCOMPARE(chip.HexData, w.Prjct()->FlashMemory.HexData);
+        // The one box on the way was the first start's word on the
+        // simulated unit.
+        QVERIFY(f.Log.Errors.isEmpty());
+        QVERIFY(f.Log.Questions.isEmpty());
+        QCOMPARE(f.Log.Messages.size(), 1);
+        QVERIFY(f.Log.Messages[0].contains(caption));
+
+        // The next start comes back to the simulated unit and the part.
+        QVERIFY(f.Close());
+        Tmain& again = f.StartWithoutSettings();
+        QVERIFY(Sim(again));
+        QCOMPARE(again.DeviceSelector->currentText(), QStringLiteral("24C256"));
+        QCOMPARE(f.LastLine(), QStringLiteral("ISP Initialized; Programmer Detected.  - 00:00"));
+        QCOMPARE(f.Log.Messages.size(), 1);
+    }
+
     void polarityClickSendsItToTheUnit() {
         TWindowFixture f;
         Tmain& w = f.Start({kSim});
@@ -223,12 +361,14 @@ class SimWindowTest : public QObject {
         Tmain& w = f.Start({kSim});
         QVERIFY(Choose(w.HardwareSelector, QStringLiteral("NORVO ISP (LPT)")));
         QCOMPARE(QString::fromStdString(w.Hardwr()->HardwareName()), QStringLiteral("NORVO ISP (LPT)"));
-        QCOMPARE(f.LastLine(),
-                 QStringLiteral("NORVO ISP (LPT): LPT port not found or in use by another program"));
+        QVERIFY(f.LastLine().startsWith(
+            QStringLiteral("NORVO ISP (LPT): LPT port not found or in use by another program - ")));
         QVERIFY(!w.InOperation());
         QVERIFY(w.HardwareSelector->isEnabled());
-        // The hidden kind is offered only while it is in use.
-        QCOMPARE(w.HardwareSelector->findText(QStringLiteral("NORVO ISP (SIM)")), -1);
+        // The simulated unit stays offered, and takes over again.
+        QVERIFY(Choose(w.HardwareSelector, QStringLiteral("Simulated unit")));
+        QVERIFY(Sim(w));
+        QCOMPARE(f.LastLine(), QStringLiteral("ISP Initialized: Programmer Detected.   - 00:00"));
     }
 
     void optionsAndInformation() {
@@ -249,10 +389,14 @@ class SimWindowTest : public QObject {
         QVERIFY(ports.first().startsWith(QStringLiteral("COM")));
         QCOMPARE(f.LastLine(), QStringLiteral("Options Set; Programmer Detected  - 00:00"));
         QCOMPARE(w.ISPSettings().GetInteger("NORVO ISP (SIM)", "EEPROMtime", 0), 9);
-        // Cancelled: nothing changes and no error is reported.
-        f.Log.OnDialog = [](QDialog&) { return int(QDialog::Rejected); };
+        // Cancelled: nothing changes, no error is reported, and the line
+        // says so (the serial kind takes a cancel without raising).
+        f.Log.OnDialog = [](QDialog& d) {
+            static_cast<Tfispgold&>(d).EEtime->SetValue(33);
+            return int(QDialog::Rejected);
+        };
         w.OptionsButton->click();
-        QCOMPARE(f.LastLine(), QStringLiteral("Options Set; Programmer Detected  - 00:00"));
+        QCOMPARE(f.LastLine(), QStringLiteral("Options Cancelled - 00:00"));
         QCOMPARE(w.ISPSettings().GetInteger("NORVO ISP (SIM)", "EEPROMtime", 0), 9);
         f.Log.DialogTitles.clear();
         QString text;

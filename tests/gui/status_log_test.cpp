@@ -26,6 +26,8 @@ class StatusLogTest : public QObject {
         QTRY_COMPARE(log.model()->rowCount(), 1000);
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(log.model()->index(500, 0).data().toString(), QStringLiteral("500"));
+        // A line too wide for the page shows whole in its tip.
+        QCOMPARE(log.model()->index(500, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("500"));
         QCOMPARE(log.verticalScrollBar()->value(), log.verticalScrollBar()->maximum());
     }
 

@@ -132,6 +132,30 @@ class SupportToolsTest : public QObject {
         QCOMPARE(f.LastLine(), QStringLiteral("Error: ") + message);
     }
 
+    // Where the desktop has no program for the help file or the web pages,
+    // the command says so and names what to open by hand.
+    void withoutABrowserTheFileToOpenIsNamed() {
+        TWindowFixture f;
+        Tmain& w = f.Start();
+        WriteFile(f.Folder() + QStringLiteral("/isp.html"), "<html></html>");
+        for (const char* scheme : {"file", "https"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        w.HelpTopics1->trigger();
+        w.UpdatesWebsite1->trigger();
+        for (const char* scheme : {"file", "http", "https"})
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &FCatcher, "open");
+        QVERIFY(FCatcher.Opened.isEmpty());
+        const QString help =
+            QStringLiteral("No program was found to open the help file (a web browser shows it). "
+                           "Open it by hand: ") +
+            f.Folder() + QStringLiteral("/isp.html");
+        QCOMPARE(f.Log.Errors.size(), 2);
+        QCOMPARE(f.Log.Errors[0], help);
+        QVERIFY(f.Log.Errors[1].startsWith(
+            QStringLiteral("No web browser was found to open the page. Open it by hand: https://")));
+        QCOMPARE(f.LastLine(), QStringLiteral("Error: ") + f.Log.Errors[1]);
+    }
+
     void webPagesOpenInTheBrowser() {
         TWindowFixture f;
         Tmain& w = f.Start();

@@ -58,7 +58,12 @@ class TPty {
         FPath = name;
         fcntl(FMaster, F_SETFL, fcntl(FMaster, F_GETFL) | O_NONBLOCK);
     }
-    ~TPty() { close(FMaster); }
+    ~TPty() { Hangup(); }
+    // The far end goes away (the unit's program ended, the adapter pulled).
+    void Hangup() {
+        if (FMaster >= 0) close(FMaster);
+        FMaster = -1;
+    }
     int Master() const { return FMaster; }
     const std::string& Path() const { return FPath; }
     void Send(const std::string& s) {
@@ -265,6 +270,24 @@ TEST(ComPortPty, APortHeldByAnotherProcessIsRefused) {
     second.SetDeviceName(pty.Path());
     EXPECT_EQ(ComErrorOf([&] { second.Open(); }),
               pty.Path() + ": already in use by this program (process " + std::to_string(getpid()) + ")");
+}
+
+// When the far end vanishes, the wait that notices it reports it at once:
+// bytes that came before are still read first.
+TEST(ComPortPty, AHangUpIsReportedByTheNextWaitNotWaitedOut) {
+    TPty pty;
+    TComPort port;
+    port.SetDeviceName(pty.Path());
+    port.Open();
+    port.SetReadTimeout(2s);
+    pty.Send("ok");
+    EXPECT_TRUE(port.WaitForInput(1s));
+    pty.Hangup();
+    EXPECT_EQ(port.ReadByte(), 'o');
+    EXPECT_EQ(port.ReadByte(), 'k');
+    const std::string expected = pty.Path() + ": the device hung up";
+    EXPECT_EQ(ComErrorOf([&] { port.WaitForInput(1s); }).rfind(expected, 0), 0u);
+    EXPECT_EQ(ComErrorOf([&] { port.ReadByte(); }).rfind(expected, 0), 0u);
 }
 
 TEST(ComPortPty, DiscardsWhatWasPendingAtOpen) {

@@ -21,7 +21,7 @@ TEST(OpenPermission, MessagesNameTheDeviceAndTheWayToAccess) {
         const std::string text = tty_fd::OpenErrorText(tty, error);
         EXPECT_EQ(text.rfind(tty + ": permission denied: ", 0), 0u) << text;
         for (const char* part : {"'dialout' group", "sudo usermod -aG dialout $USER", "log in again",
-                                 "udev rule 60-norvoisp.rules"})
+                                 "Permissions in README.md"})
             EXPECT_NE(text.find(part), npos) << part << " missing from: " << text;
     }
     EXPECT_EQ(tty_fd::OpenErrorText(tty, ENOENT), tty + ": No such file or directory");

@@ -136,4 +136,40 @@ TEST(ProcessRunner, ProgramOutlivingItsLimitIsKilledWithWhatItStarted) {
     EXPECT_TRUE(Gone(sleeper));
 }
 
+// An empty entry of PATH, or a relative one, would name the current folder
+// (or one below it): a program planted there under the name asked for is
+// never run. Absolute folders are searched as before.
+TEST(ProcessRunner, ANameIsLookedUpOnlyInTheAbsoluteFoldersOfPath) {
+    TScratch dir;
+    fs::create_directories(dir.Path("bin"));
+    fs::create_directories(dir.Path("tools"));
+    for (const char* planted : {"helper", "bin/helper"}) {
+        const std::string file = dir.Path(planted);
+        std::ofstream(file) << "#!/bin/sh\ntouch planted-ran\n";
+        chmod(file.c_str(), 0755);
+    }
+    const std::string real = dir.Path("tools/helper");
+    std::ofstream(real) << "#!/bin/sh\nexit 5\n";
+    chmod(real.c_str(), 0755);
+
+    const std::string previous = fs::current_path().string();
+    fs::current_path(dir.Folder());
+    for (const std::string& path :
+         {std::string("::bin:."), "bin:" + dir.Path("tools"), ":" + dir.Path("tools")}) {
+        SCOPED_TRACE(path);
+        TScopedEnv env("PATH", path.c_str());
+        const bool found = path.find(dir.Path("tools")) != std::string::npos;
+        EXPECT_EQ(FindProgram("helper"), found ? real : "");
+        TRunRequest request;
+        request.Args = {"helper"};
+        const TRunResult r = RunAndWait(request);
+        EXPECT_EQ(r.Outcome, found ? ro_Ended : ro_NotStarted) << r.Error;
+        if (found) {
+            EXPECT_EQ(r.ExitStatus, 5);
+        }
+        EXPECT_FALSE(fs::exists(dir.Path("planted-ran"))) << "a program planted in the current folder ran";
+    }
+    fs::current_path(previous);
+}
+
 } // namespace

@@ -82,6 +82,51 @@ TEST(TraceLog, ALogThatIsOnlyATornFragmentIsRepairedToo) {
     EXPECT_EQ(records[0]["text"], "{\"rec");
 }
 
+// A --log that names a data file by mistake: the file is refused before a
+// byte of it changes, whatever it holds.
+TEST(TraceLog, AFileThatIsNotALogIsRefusedAndKeepsEveryByte) {
+    std::string image(32768, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<char>((i * 37 + 11) % 251 == 10 ? 0x20 : (i * 37 + 11) % 251); // no '\n'
+    std::string withLineEnds = image;
+    withLineEnds[100] = withLineEnds[5000] = '\n';
+    const std::string bigTail = "{\"record\":\"part\",\"failure\":\"" + std::string(3u << 20, 'x');
+    const struct {
+        const char* What;
+        std::string Content;
+    } cases[] = {
+        {"binary image without line ends", image},
+        {"binary image with line ends", withLineEnds},
+        {"text file", "# notes\nprogram the boards on Monday\n"},
+        {"text file without its last line end", "# notes\nprogram the boards"},
+        {"a torn line far longer than any record", "{\"record\":\"part\"}\n" + bigTail},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TTempDir dir("tracelog");
+        const std::string file = dir.File("trace.jsonl");
+        WriteBytes(file, c.Content);
+        try {
+            TTraceLog(file).Check();
+            ADD_FAILURE() << "Check passed";
+        } catch (const EISPException& e) {
+            EXPECT_NE(e.Message().find("not a traceability log"), std::string::npos) << e.Message();
+        }
+        try {
+            TTraceLog(file).Append(Part(1));
+            ADD_FAILURE() << "appended";
+        } catch (const EISPException& e) {
+            EXPECT_NE(e.Message().find("not a traceability log"), std::string::npos) << e.Message();
+        }
+        EXPECT_TRUE(ReadAll(file) == c.Content) << "the file was changed";
+    }
+    // A log, or nothing at all yet, passes the check.
+    TTempDir dir("tracelog");
+    EXPECT_NO_THROW(TTraceLog(dir.File("new.jsonl")).Check());
+    TTraceLog(dir.File("new.jsonl")).Append(Part(2));
+    EXPECT_NO_THROW(TTraceLog(dir.File("new.jsonl")).Check());
+}
+
 TEST(TraceLog, ProcessesAppendingAtOnceNeverInterleave) {
     TTempDir dir("tracelog");
     const std::string file = dir.File("trace.jsonl");

@@ -28,10 +28,11 @@ TEST(SerialConnection, OpenRunsTheLineSequenceProbeAndIdentification) {
     EXPECT_EQ(Events(rig.Driver->Unit().Transcript()),
               (std::vector<std::string>{"DTR set", "RTS set", "DTR cleared", "RTS cleared", "DTR set",
                                         "RTS set", "*", "S", "v", "E01"}));
-    // Four pauses of 250 ms before the probe, on the link's clock.
+    // Four pauses of 250 ms before the probe, on the link's clock, and the
+    // wait for a quiet line.
     const TExchange probe = rig.Driver->Unit().Transcript().Commands().front();
-    EXPECT_GE(probe.Time, 1000ms);
-    EXPECT_LT(probe.Time, 1001ms);
+    EXPECT_GE(probe.Time, 1000ms + TSmartSerial::kQuietLine);
+    EXPECT_LT(probe.Time, 1001ms + TSmartSerial::kQuietLine);
     EXPECT_TRUE(rig.Driver->DriverOpen);
     EXPECT_EQ(rig.Driver->CommDriver()->DeviceName(), "COM1");
     EXPECT_EQ(rig.Driver->MaxReadTimeOut(), 50000);
@@ -45,9 +46,12 @@ TEST(SerialConnection, WrongIdentificationOrFirmwareNeedsAnUpdate) {
     struct TCase {
         const char* Id;
         const char* Firmware;
+        const char* Read; // what the message says was read
     };
-    for (const auto& c : {TCase{"VORIZORUX", "000A"}, TCase{"VORIZORUV", "0009"}, TCase{"VORIZORUV", "000B"},
-                          TCase{"VORIZORUV", "000a"}}) {
+    for (const auto& c : {TCase{"VORIZORUX", "000A", "identification 'VORIZORUV' expected, 'VORIZORUX' read"},
+                          TCase{"VORIZORUV", "0009", "firmware '000A' expected, '0009' read"},
+                          TCase{"VORIZORUV", "000B", "firmware '000A' expected, '000B' read"},
+                          TCase{"VORIZORUV", "000a", "firmware '000A' expected, '000a' read"}}) {
         TUnitConfig unit;
         unit.Identification = c.Id;
         unit.FirmwareVersion = c.Firmware;
@@ -56,9 +60,71 @@ TEST(SerialConnection, WrongIdentificationOrFirmwareNeedsAnUpdate) {
             rig.Driver->HardwareOpen();
             ADD_FAILURE() << c.Id << " " << c.Firmware << " opened";
         } catch (const EFirmwareMisMatch& e) {
-            EXPECT_EQ(e.Message(), "Your ISP needs a firmware update");
+            EXPECT_EQ(e.Message(), std::string("Your ISP needs a firmware update (") + c.Read + ")");
         }
     }
+}
+
+// A byte of the identification or the firmware version garbled on the
+// line: asked for once more, so a good unit opens, and the operator is not
+// sent to reflash it. Two different wrong answers are the link's fault.
+TEST(SerialConnection, AGarbledIdentificationIsAskedForAgainNotTakenForAnotherFirmware) {
+    const auto garble = [](char Letter, std::uint64_t Nth, std::uint8_t Bits) {
+        TCommandFault f;
+        f.Kind = TCommandFault::TKind::Garble;
+        f.Letter = Letter;
+        f.Nth = Nth;
+        f.Byte = Bits;
+        return f;
+    };
+    struct TCase {
+        const char* What;
+        std::vector<TCommandFault> Faults;
+        const char* Outcome; // "" when the unit opens
+    };
+    const TCase cases[] = {
+        {"identification garbled once", {garble('S', 1, 0x08)}, ""},
+        {"firmware version garbled once", {garble('v', 1, 0x01)}, ""},
+        {"identification garbled twice, differently",
+         {garble('S', 1, 0x08), garble('S', 2, 0x02)},
+         "The programmer's identification reads differently each time ('VORIZORUV' expected, "
+         "'^ORIZORUV', then 'TORIZORUV' read): the link garbles its replies; check the cable and the port"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        TUnitConfig unit;
+        unit.Faults.CommandFaults = c.Faults;
+        TSimRig rig("24C02", unit);
+        std::string hardware = "?";
+        EXPECT_EQ(MessageOf([&] { rig.Driver->HardwareOpen(); }, &hardware),
+                  *c.Outcome ? c.Outcome : "(nothing raised)");
+        if (*c.Outcome) {
+            EXPECT_EQ(hardware, "");
+        }
+    }
+}
+
+// A reply the unit held up past the end of a failed run (a stall longer
+// than the read's time limit) arrives while the next open settles the line:
+// it is drained, not read as the probe's and the identification's answer.
+TEST(SerialConnection, AReplyHeldUpPastAFailedRunDoesNotPoisonTheNextOpen) {
+    TUnitConfig unit;
+    TCommandFault stall;
+    stall.Kind = TCommandFault::TKind::Stall;
+    stall.Letter = 'R';
+    stall.Nth = 3;
+    stall.Delay = 2500ms; // the page read gives up after 2 s
+    unit.Faults.CommandFaults.push_back(stall);
+    TSimRig rig("24C02", unit);
+    rig.Open();
+    rig.Chip().Memory()[0x20] = 0x5A;
+    rig.Buffer.SetSizeof(256);
+    EXPECT_NE(MessageOf([&] { rig.Driver->ReadFlash(rig.Buffer); }), "(nothing raised)");
+    rig.Driver->HardwareClose();
+    // The next run on the same unit and line.
+    EXPECT_EQ(MessageOf([&] { rig.Driver->HardwareOpen(); }), "(nothing raised)");
+    EXPECT_EQ(MessageOf([&] { rig.Driver->ReadFlash(rig.Buffer); }), "(nothing raised)");
+    EXPECT_EQ(rig.Buffer.HexData[0x20], 0x5A);
 }
 
 TEST(SerialConnection, ProbeRepliesAndSilence) {
@@ -86,8 +152,9 @@ TEST(SerialConnection, ProbeRepliesAndSilence) {
         EXPECT_EQ(MessageOf([&] { rig.Driver->HardwareOpen(); }, &hardware), "Programmer was not detected");
         EXPECT_EQ(hardware, "");
         EXPECT_GE(alive, 80); // every 50 ms for 2 x 2 s
-        EXPECT_GE(rig.Driver->Link().Clock().Now(), 5000ms);
-        EXPECT_LT(rig.Driver->Link().Clock().Now(), 5010ms);
+        // Before each probe, the wait for a quiet line.
+        EXPECT_GE(rig.Driver->Link().Clock().Now(), 5000ms + 2 * TSmartSerial::kQuietLine);
+        EXPECT_LT(rig.Driver->Link().Clock().Now(), 5010ms + 2 * TSmartSerial::kQuietLine);
     }
 }
 

@@ -18,17 +18,21 @@
 namespace {
 
 TEST(HardwareKinds, RegisteredAtStartUp) {
-    // The programmer unit's two kinds keep entries 0 and 1; the CH341A
-    // comes after them (and after the hidden simulated unit).
-    EXPECT_EQ(GetAllHardwareAsList(),
-              (std::vector<std::string>{"NORVO ISP (LPT)", "NORVO ISP (COM)", "CH341A (USB)"}));
+    // The programmer unit's two kinds keep entries 0 and 1, the CH341A
+    // comes after them, and the simulated unit after every kind that drives
+    // hardware, offered under a caption that says what it is.
+    EXPECT_EQ(GetAllHardwareAsList(), (std::vector<std::string>{"NORVO ISP (LPT)", "NORVO ISP (COM)",
+                                                                "CH341A (USB)", "NORVO ISP (SIM)"}));
     EXPECT_EQ(GetHardwareIndex("norvo isp (com)"), 1);
-    EXPECT_EQ(GetHardwareIndex("Norvo ISP (SIM)"), 2);
-    EXPECT_EQ(GetHardwareIndex("ch341a (usb)"), 3);
-    EXPECT_FALSE(GetHardware(2).Visible);
+    EXPECT_EQ(GetHardwareIndex("ch341a (usb)"), 2);
+    EXPECT_EQ(GetHardwareIndex("Norvo ISP (SIM)"), 3);
+    EXPECT_TRUE(GetHardware(3).Visible);
+    EXPECT_EQ(GetHardware(3).Caption, "Simulated unit");
     for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(GetHardware(i).Caption, "") << i;
+    for (int i : {0, 1, 3})
         EXPECT_EQ(GetHardwareType(i), TProgrammerSupport{pk_eisp});
-    EXPECT_EQ(GetHardwareType(3), TProgrammerSupport{pk_usb});
+    EXPECT_EQ(GetHardwareType(2), TProgrammerSupport{pk_usb});
     EXPECT_EQ(CheckValidHardware("Norvo ISP (USB)"), "NORVO ISP (LPT)");
     EXPECT_EQ(CheckValidHardware("norvo isp (sim)"), "norvo isp (sim)");
 
@@ -40,7 +44,7 @@ TEST(HardwareKinds, RegisteredAtStartUp) {
     EXPECT_EQ(com->HardwareName(), "NORVO ISP (COM)");
     EXPECT_TRUE(com->HasOptions());
     EXPECT_TRUE(com->HasStatus());
-    EXPECT_NE(dynamic_cast<TSmartSim*>(GetNewHardwareInstance(2).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TSmartSim*>(GetNewHardwareInstance(3).get()), nullptr);
 }
 
 TEST(HardwareKinds, TheParallelKindWithoutAPrinterPort) {

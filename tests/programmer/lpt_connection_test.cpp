@@ -74,9 +74,12 @@ TEST(LptConnection, WrongIdentificationOrFirmwareNeedsAnUpdate) {
     struct TCase {
         const char* Id;
         const char* Firmware;
+        const char* Read; // what the message says was read
     };
-    for (const auto& c : {TCase{"VORIZORUX", "000A"}, TCase{"VORIZORUV", "0009"}, TCase{"VORIZORUV", "000B"},
-                          TCase{"VORIZORUV", "000a"}}) {
+    for (const auto& c : {TCase{"VORIZORUX", "000A", "identification 'VORIZORUV' expected, 'VORIZORUX' read"},
+                          TCase{"VORIZORUV", "0009", "firmware '000A' expected, '0009' read"},
+                          TCase{"VORIZORUV", "000B", "firmware '000A' expected, '000B' read"},
+                          TCase{"VORIZORUV", "000a", "firmware '000A' expected, '000a' read"}}) {
         SCOPED_TRACE(std::string(c.Id) + " " + c.Firmware);
         TSimLptSetup setup;
         setup.Unit.Identification = c.Id;
@@ -86,7 +89,7 @@ TEST(LptConnection, WrongIdentificationOrFirmwareNeedsAnUpdate) {
             rig.Driver.HardwareOpen();
             ADD_FAILURE() << "opened";
         } catch (const EFirmwareMisMatch& e) {
-            EXPECT_EQ(e.Message(), "Your ISP needs a firmware update");
+            EXPECT_EQ(e.Message(), std::string("Your ISP needs a firmware update (") + c.Read + ")");
         }
     }
 }

@@ -19,11 +19,13 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <set>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -217,6 +219,47 @@ TEST(ProductionLine, FourUnitsSerialStateKilledRunAndRestart) {
 
 namespace {
 
+// A plain read over a noisy line (one bit of every 100th byte the unit sends
+// in page reads flipped): every block is read twice, so it fails and leaves
+// the file that was there alone; --single-read saves the garbled byte, with
+// a warning that it would.
+TEST(ProductionLine, APlainReadOverANoisyLineFailsAndTouchesNoFile) {
+    TTempDir dir("noisy");
+    ::setenv("NORVOISP_REGISTRY", dir.File("registry.reg").c_str(), 1);
+    for (const bool single : {false, true}) {
+        SCOPED_TRACE(single ? "--single-read" : "plain read");
+        TUnitProcess unit({"--chip", "24C02", "--delay", "0", "--noisy-read", "100"});
+        const std::string out = dir.File("out.txt"), file = dir.File("readback.bin");
+        WriteBytes(file, "the previous read");
+        std::vector<std::string> args{"read", "--device", "24C02", "--port", unit.Path(), "--file", file};
+        if (single) args.push_back("--single-read");
+        const int code = Wait(StartCli(args, out));
+        std::ifstream in(out);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!single) {
+            EXPECT_EQ(code, 1) << text;
+            // Byte 100 of the replies: the first read of the 13th block, at 33h;
+            // byte 200 the second read of the 25th, at 63h; and so on.
+            EXPECT_NE(text.find("Read Unstable at 0033h: Read FEh, then FFh\n"
+                                "Read Unstable at 0063h: Read FFh, then FEh\n"),
+                      std::string::npos)
+                << text;
+            EXPECT_NE(text.find("EEPROM: Read Unstable - 5 bytes differed between two reads"),
+                      std::string::npos)
+                << text;
+            EXPECT_EQ(ReadBytes(file), "the previous read");
+        } else {
+            EXPECT_EQ(code, 0) << text;
+            EXPECT_NE(text.find("Warning: --single-read: every block is read once"), std::string::npos)
+                << text;
+            const std::string saved = ReadBytes(file);
+            ASSERT_EQ(saved.size(), 256u);
+            EXPECT_EQ(static_cast<std::uint8_t>(saved[99]), 0xFE) << "the garbled byte is saved as read";
+        }
+    }
+    ::unsetenv("NORVOISP_REGISTRY");
+}
+
 // read --twice over a noisy line: the second read sees one byte differ.
 TEST(ProductionLine, ReadTwiceFailsOnANoisyLineAndSavesNothing) {
     TTempDir dir("twice");
@@ -246,6 +289,126 @@ TEST(ProductionLine, ReadTwiceFailsOnANoisyLineAndSavesNothing) {
         }
     }
     ::unsetenv("NORVOISP_REGISTRY");
+}
+
+} // namespace
+
+namespace {
+
+// The processes whose parent is Pid.
+std::vector<pid_t> ChildrenOf(pid_t Pid) {
+    std::vector<pid_t> pids;
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = e.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(e.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        const auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        if (rest >> state >> parent && parent == Pid) pids.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return pids;
+}
+
+std::string Text(const std::string& File) {
+    std::ifstream in(File);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A run over two units stopped while they program: SIGTERM to the program
+// (as a service manager or kill sends it), SIGHUP to its whole process group
+// (the terminal closed), or SIGKILL to one unit's process. Every unit ends
+// with its part logged, its serial number in the record: the stopped ones
+// by themselves, between two commands; the killed one by the parent.
+TEST(ProductionLine, AStopSignalEndsEveryUnitWithItsPartAndSerialNumberLogged) {
+    enum TStop { st_TermToTheProgram, st_HangUpToTheGroup, st_KillOneUnit };
+    for (const TStop stop : {st_TermToTheProgram, st_HangUpToTheGroup, st_KillOneUnit}) {
+        SCOPED_TRACE(stop);
+        TTempDir dir("stop");
+        ::setenv("NORVOISP_REGISTRY", dir.File("registry.reg").c_str(), 1);
+        TUnitProcess unit1({"--chip", "24C256", "--delay", "0"});
+        TUnitProcess unit2({"--chip", "24C256", "--delay", "0"});
+        const std::string log = dir.File("line.jsonl"), state = dir.File("serial.state"),
+                          output = dir.File("output.txt");
+        const pid_t cli = StartCli({"program",
+                                    "--device",
+                                    "24C256",
+                                    "--delay",
+                                    "0",
+                                    "--file",
+                                    NORVOISP_SOURCE_DIR "/samples/demo_24c256.hex",
+                                    "--log",
+                                    log,
+                                    "--serial-at",
+                                    "0x40",
+                                    "--serial-bytes",
+                                    "3",
+                                    "--serial",
+                                    "5000",
+                                    "--serial-file",
+                                    state,
+                                    "--port",
+                                    unit1.Path(),
+                                    "--port",
+                                    unit2.Path()},
+                                   output);
+        // Once both units are programming.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        const auto programming = [&] {
+            const std::string text = Text(output);
+            return text.find("[1 " + unit1.Path() + "] EEPROM: Programming") != std::string::npos &&
+                   text.find("[2 " + unit2.Path() + "] EEPROM: Programming") != std::string::npos;
+        };
+        while (!programming() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(programming()) << Text(output);
+        switch (stop) {
+        case st_TermToTheProgram:
+            ::kill(cli, SIGTERM);
+            break;
+        case st_HangUpToTheGroup:
+            ::kill(-cli, SIGHUP);
+            break;
+        case st_KillOneUnit: {
+            const auto units = ChildrenOf(cli);
+            ASSERT_EQ(units.size(), 2u);
+            ::kill(units.front(), SIGKILL);
+            break;
+        }
+        }
+        EXPECT_EQ(Wait(cli), 1) << Text(output);
+        const std::string text = Text(output);
+        EXPECT_NE(text.find("of 2 units passed"), std::string::npos) << "no summary: " << text;
+
+        // Every number handed out is in exactly one record.
+        const auto next = ReadSerialState(state);
+        ASSERT_TRUE(next);
+        const auto records = ReadTraceLog(log);
+        std::multiset<std::uint64_t> logged;
+        int stopped = 0, lost = 0;
+        for (const auto& r : records) {
+            ASSERT_TRUE(r["serial"].is_object()) << r.dump();
+            logged.insert(r["serial"]["value"].get<std::uint64_t>());
+            const std::string failure = r["failure"].is_string() ? r["failure"].get<std::string>() : "";
+            stopped += failure == "Operation Cancelled by user";
+            lost += failure.find("ended by signal 9 before it logged its part") != std::string::npos;
+        }
+        std::multiset<std::uint64_t> handedOut;
+        for (std::uint64_t n = 5000; n < *next; ++n)
+            handedOut.insert(n);
+        EXPECT_EQ(logged, handedOut) << text;
+        EXPECT_EQ(records.size(), 2u) << text;
+        if (stop == st_KillOneUnit) {
+            EXPECT_EQ(lost, 1) << text;
+        } else {
+            EXPECT_GE(stopped, 1) << text;
+        }
+        ::unsetenv("NORVOISP_REGISTRY");
+    }
 }
 
 } // namespace

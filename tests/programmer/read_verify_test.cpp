@@ -1,6 +1,7 @@
 // Whole-device read and verify for every family: blocks, mismatch lines,
 // per-byte status, the two failure messages, and failures in the middle.
 #include "errors/errors.h"
+#include "programmer/algorithms/family_algorithms.h"
 #include "sim_rig.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,36 @@ TEST(Verify, TheMessagePerFamilyAndFullMatches) {
     }
 }
 
+// An image with gaps, as a data file leaves it, after an earlier load that
+// did not fit (every byte failed) or an earlier verify against a blank part
+// (data bytes failed, gaps verified): programming leaves the marks, the
+// verify that follows replaces every one of them.
+TEST(Verify, AfterProgramEveryByteIsVerifiedWhateverItsEarlierMark) {
+    for (const char* name : {"24C256", "25C256"}) {
+        for (const bool earlierVerify : {false, true}) {
+            TSimRig rig(name);
+            rig.Open();
+            rig.FillBuffer([](int i) {
+                return (i < 0x40 || i >= 0x100) && i < 0x2000 ? static_cast<std::uint8_t>(i * 7 + 1) : 0xFF;
+            });
+            if (earlierVerify) {
+                EXPECT_NE(VerifyFailure(rig), "") << name;
+                ASSERT_EQ(rig.Buffer.GetStatus(0x10), TProgStatus(ps_failed));
+                ASSERT_EQ(rig.Buffer.GetStatus(0x80), TProgStatus(ps_verified));
+            } else {
+                rig.Buffer.InvalidateData();
+            }
+            const std::vector<TProgStatus> before = rig.Buffer.StatusArray();
+            rig.Driver->ProgramFlash(rig.Buffer);
+            EXPECT_EQ(rig.Buffer.StatusArray(), before) << name;
+            EXPECT_EQ(rig.Chip().Memory(), rig.Buffer.HexData) << name;
+            EXPECT_EQ(VerifyFailure(rig), "") << name;
+            for (std::uint32_t i = 0; i < rig.Buffer.Size(); ++i)
+                ASSERT_EQ(rig.Buffer.GetStatus(i), TProgStatus(ps_verified)) << name << " " << i;
+        }
+    }
+}
+
 TEST(Verify, ALogThatRefusesLinesIsClearedAndTheVerifyGoesOn) {
     TSimRig rig("24C01");
     rig.Open();
@@ -106,13 +137,83 @@ TEST(Read, AFailureInTheMiddleKeepsTheBlocksReadSoFar) {
     rig.Buffer.Clear();
     errno = 0;
     const int niceBefore = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
-    // Fail the 11th page read.
+    // Fail the 11th page read: the first read of the sixth block (each
+    // block is read twice).
     rig.Driver->Unit().Faults().CommandFaults.push_back({TCommandFault::TKind::Error, 'R', 11, 'T'});
     EXPECT_THROW(rig.Driver->ReadFlash(rig.Buffer), EISPException);
-    EXPECT_EQ(rig.Buffer.HexData[39], 0x42);
-    EXPECT_EQ(rig.Buffer.HexData[40], 0xFF);
+    EXPECT_EQ(rig.Buffer.HexData[19], 0x42);
+    EXPECT_EQ(rig.Buffer.HexData[20], 0xFF);
     EXPECT_NE(rig.Commands().back(), "$");
     EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))), niceBefore);
+}
+
+// A byte garbled on its way from the chip (the link has no checksum) reads
+// differently the second time: the read fails with the unstable addresses
+// instead of keeping the wrong byte. Read once, it goes unnoticed.
+TEST(Read, EveryBlockIsReadTwiceAndAByteThatDiffersFailsTheRead) {
+    struct TCase {
+        const char* Device;
+        char Letter;         // the unit's command that reads the data
+        std::size_t Address; // where the 5th of them reads first
+    };
+    // 24C02: four bytes a page read, 25C040: sixteen, 93C46 (x16): a byte
+    // each, high byte first.
+    for (const TCase& c : {TCase{"24C02", 'R', 8}, TCase{"25C040", 'R', 32}, TCase{"93C46", 'r', 5}}) {
+        SCOPED_TRACE(c.Device);
+        for (const TReadCheck check : {rc_Compared, rc_Single}) {
+            TUnitConfig unit;
+            TCommandFault garble;
+            garble.Kind = TCommandFault::TKind::Garble;
+            garble.Letter = c.Letter;
+            garble.Nth = 5;
+            garble.Byte = 0x01;
+            unit.Faults.CommandFaults.push_back(garble);
+            TSimRig rig(c.Device, unit);
+            rig.Open();
+            for (std::size_t i = 0; i < rig.Chip().Size(); ++i)
+                rig.Chip().Memory()[i] = static_cast<std::uint8_t>(i * 7);
+            rig.Driver->ReadCheck = check;
+            rig.Buffer.Clear();
+            const std::string failure = MessageOf([&] { rig.Driver->ReadFlash(rig.Buffer); });
+            if (check == rc_Single) {
+                EXPECT_EQ(failure, "(nothing raised)");
+                EXPECT_NE(rig.Buffer.HexData, rig.Chip().Memory()) << "the garbled byte is kept";
+                continue;
+            }
+            EXPECT_EQ(failure, "EVerifyError: EEPROM: Read Unstable - 1 bytes differed between two reads");
+            const std::uint8_t chip = rig.Chip().Memory()[c.Address];
+            EXPECT_EQ(rig.Host.Lines,
+                      (std::vector<std::string>{UnstableByteLine(c.Address, chip ^ 1, chip)}));
+            EXPECT_EQ(rig.Commands().back(), "$") << "the read went to the end";
+        }
+    }
+    EXPECT_EQ(UnstableByteLine(0x63, 0x5A, 0x5B), "Read Unstable at 0063h: Read 5Ah, then 5Bh");
+}
+
+// A program broken off in the middle of a page (its acknowledgement lost)
+// leaves the page in the chip, selected; the next run's family selection
+// ends it and its write cycle begins. The read after that waits the cycle
+// out: a 25C part ignores a read meanwhile, its output floating (FFh), and
+// both reads of the block would agree on that.
+TEST(Read, APageABrokenRunLeftInTheChipIsWrittenBeforeTheNextRead) {
+    for (const char* name : {"24C02", "25C040"}) {
+        SCOPED_TRACE(name);
+        TUnitConfig unit;
+        unit.Faults.CommandFaults.push_back({TCommandFault::TKind::Acknowledge, 'W', 6, 'x'});
+        TSimRig rig(name, unit);
+        rig.Open();
+        rig.FillBuffer([](int i) { return static_cast<std::uint8_t>(i * 5 + 1); });
+        EXPECT_NE(MessageOf([&] { rig.Driver->ProgramFlash(rig.Buffer); }), "(nothing raised)");
+        rig.Driver->HardwareClose();
+        rig.Driver->HardwareOpen();
+        THexList back;
+        back.SetSizeof(rig.Buffer.Size());
+        back.Clear();
+        EXPECT_EQ(MessageOf([&] { rig.Driver->ReadFlash(back); }), "(nothing raised)");
+        EXPECT_EQ(back.HexData, rig.Chip().Memory());
+        const std::size_t page = static_cast<std::size_t>(rig.Device->PageSize());
+        EXPECT_EQ(back.HexData[5 * page], rig.Buffer.HexData[5 * page]) << "the sixth page was written";
+    }
 }
 
 TEST(Read, APageSizeOutsideOneByteIsRefused) {

@@ -1,5 +1,6 @@
 // The pty tool: its command line, its image file, and the running tool
 // talked to over a real pseudo-terminal.
+#include "../ports/unprivileged.h"
 #include "common/temp_dir.h"
 #include "errors/errors.h"
 #include "tools/image_file.h"
@@ -18,8 +19,12 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -236,6 +241,56 @@ TEST(UnitSimTool, RefusesToReplaceARealFileWithItsLink) {
     std::string content;
     in >> content;
     EXPECT_EQ(content, "keep");
+}
+
+// A client that took the line for itself (its lock and the terminal's
+// exclusive mode) and was killed before it could give it back: on a device
+// the last close would end the exclusive mode, here the tool ends it, so an
+// ordinary user's next client can open the line.
+TEST(UnitSimTool, AClientKilledWithTheLineTakenDoesNotLeaveItExclusive) {
+    TTempDir dir;
+    const std::string link = dir.File("unit");
+    TTool tool({"--chip", "24C02", "--link", link});
+    const std::string path = ReadLine(tool.out, std::chrono::milliseconds(10000));
+    ASSERT_FALSE(path.empty());
+    ::chmod(path.c_str(), 0666); // an ordinary user's client may open it
+
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t client = ::fork();
+    ASSERT_GE(client, 0);
+    if (client == 0) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const char ok =
+            fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::ioctl(fd, TIOCEXCL) == 0 ? '1' : '0';
+        [[maybe_unused]] const ssize_t n = ::write(ready[1], &ok, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char ok = '0';
+    ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+    ::close(ready[0]);
+    ASSERT_EQ(ok, '1');
+    ::kill(client, SIGKILL);
+    ::waitpid(client, nullptr, 0);
+
+    TOpenFolder folder;
+    const auto run = RunUnprivileged(folder.Inaccessible("denied"), [&] {
+        // Bounded: the tool looks for an abandoned exclusive mode when idle.
+        for (int attempt = 0; attempt < 300; ++attempt) {
+            const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            if (fd >= 0) {
+                ::close(fd);
+                return 0;
+            }
+            if (errno != EBUSY) return 2;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return 1; // still exclusive after 3 s
+    });
+    if (!run) GTEST_SKIP() << "cannot run as an ordinary user here";
+    EXPECT_EQ(run->exitCode, 0) << "1: the line stayed exclusive; 2: another error";
 }
 
 } // namespace

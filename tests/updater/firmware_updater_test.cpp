@@ -9,8 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -127,6 +130,60 @@ TEST(FirmwareUpdater, ThePortComesFromTheProgramOrItsSettings) {
     settings.SetSetting("NORVO ISP (COM)", "BASEPORT", ss_global, std::int32_t{2});
     settings.SetSetting("COMPORTS", "COM3", ss_global, std::string("/dev/serial/by-id/usb-arduino-if00"));
     EXPECT_EQ(PortOfSettings(settings), "/dev/serial/by-id/usb-arduino-if00");
+}
+
+// True once the process is gone (or only a zombie nobody reaped yet).
+bool Gone(pid_t Pid) {
+    std::ifstream stat("/proc/" + std::to_string(Pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const auto close = line.rfind(')');
+    return close == std::string::npos || line.compare(close, 3, ") Z") == 0;
+}
+
+// An avrdude that closes its output and goes on running, or leaves a
+// process of its own holding the output: the runner's limit still ends the
+// run, and the kill reaches every process avrdude started.
+TEST(FirmwareUpdater, AnAvrdudeThatOutlivesItsOutputIsStoppedWithWhatItStarted) {
+    TTempDir dir("updater");
+    const struct {
+        const char* What;
+        std::string Body;
+    } cases[] = {
+        {"closes its output, keeps running", "exec >/dev/null 2>&1\nsleep 30\n"},
+        {"leaves a process holding its output",
+         "sleep 300 &\necho $! > '" + dir.File("child") + "'\nsleep 300\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        const std::string avrdude = dir.File("avrdude");
+        WriteBytes(avrdude, "#!/bin/sh\necho started\n" + c.Body);
+        ::chmod(avrdude.c_str(), 0755);
+        const TAvrdudeResult r = RunAvrdude({avrdude}, std::chrono::milliseconds(1500));
+        EXPECT_TRUE(r.Started);
+        EXPECT_EQ(r.ExitStatus, 128 + 9);
+        EXPECT_NE(r.Output.find("started"), std::string::npos) << r.Output;
+        EXPECT_NE(r.Output.find("did not finish in time and was stopped"), std::string::npos) << r.Output;
+    }
+    const pid_t child = static_cast<pid_t>(std::stol(ReadBytes(dir.File("child"))));
+    // The kill is delivered at once; the orphan is reaped by the system
+    // shortly after. A bounded wait for that, not a measure of time.
+    for (int i = 0; i < 500 && !Gone(child); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(Gone(child)) << "a process avrdude started outlived the run";
+}
+
+// "avrdude" is looked up only in the absolute folders of PATH: an empty
+// entry would run one planted in the current folder.
+TEST(FirmwareUpdater, AnAvrdudePlantedInTheCurrentFolderIsNotRun) {
+    TUpdaterBench bench("exit 0\n");
+    std::filesystem::create_directories(bench.Dir.File("empty"));
+    std::filesystem::rename(bench.Dir.File("bin/avrdude"), bench.Dir.File("avrdude"));
+    const int code =
+        bench.Run("firmware/norvoisp 000A --port /dev/null", "PATH=':" + bench.Dir.File("empty") + "'");
+    EXPECT_EQ(code, 1) << bench.Output;
+    EXPECT_EQ(bench.Calls, "") << "the planted avrdude ran";
+    EXPECT_NE(bench.Output.find("cannot run avrdude"), std::string::npos) << bench.Output;
 }
 
 } // namespace

@@ -1,16 +1,18 @@
 // norvoisp-screenshot: pictures of the main window at work for the
-// documentation. The window starts on the simulated programmer unit with a
-// settings hive in a temporary folder (the operator's settings are never
-// read or written), the operator's steps are played through the window's own
-// selectors and actions: family 24C, device 24C256, load the data file,
-// Program, Verify. The "EEPROM Memory" page is then saved as a PNG image, and
-// the "Status" page as a second one when a path is given for it.
+// documentation. The window starts as on a first start, with a settings hive
+// in a temporary folder (the operator's settings are never read or written),
+// and a new operator's steps are played through the window's own selectors
+// and actions: the simulated programmer unit the start-up warning names,
+// family 24C, device 24C256, load the data file, Program, Verify. The "EEPROM Memory" page is then saved as a
+// PNG image, and the "Status" page as a second one when a path is given for it.
 //
 // Usage: norvoisp-screenshot DATAFILE EEPROM_PAGE.png [STATUS_PAGE.png]
 // Run it with QT_QPA_PLATFORM=offscreen where there is no display.
 // Exit codes: 0 images written, 1 a step failed, 2 bad usage or missing file.
 #include "buffer/hex_list.h"
 #include "catalogue/device.h"
+#include "catalogue/device_list.h"
+#include "gui/app_identity.h"
 #include "gui/main_window.h"
 #include "gui/status_log.h"
 #include "gui/user_prompts.h"
@@ -63,6 +65,8 @@ struct TUnattended {
     TUserPrompts Prompts() {
         TUserPrompts p = TUserPrompts::Standard();
         p.ShowMessage = [this](QWidget*, const QString& text) {
+            // The first start's word on the simulated unit is part of the way.
+            if (text.startsWith(QStringLiteral("No programmer was found:"))) return;
             Unexpected << QStringLiteral("message: ") + text;
         };
         p.ErrorBox = [this](QWidget*, const QString& title, const QString& text) {
@@ -152,9 +156,7 @@ void Run(const QString& dataFile, const QString& eepromPng, const QString& statu
     TUnattended prompts;
     prompts.DataFile = dataFile;
 
-    // The hidden simulated kind is chosen the one way it can be: from the
-    // command line.
-    Tmain w({QStringLiteral("-M=") + QString::fromLatin1(SimHardwareName)}, prompts.Prompts());
+    Tmain w({}, prompts.Prompts());
     // No read-me or help beside the tool to open at start-up.
     w.SetProgramFolder(folder);
     w.resize(kWidth, kHeight);
@@ -164,9 +166,13 @@ void Run(const QString& dataFile, const QString& eepromPng, const QString& statu
     while (!w.Initialized() && started.elapsed() < 10000)
         Settle(20);
     if (!w.Initialized()) Fail(QStringLiteral("the window did not start within 10 s"));
-    Expect(w, prompts, QStringLiteral("start-up"), QStringLiteral("ISP Initialized; Programmer Detected."));
-    if (w.HardwareSelector->currentText().compare(QString::fromLatin1(SimHardwareName),
-                                                  Qt::CaseInsensitive) != 0)
+    // Without hardware the start-up warning names the simulated unit.
+    if (!LastLine(w).contains(QString::fromLatin1(SimHardwareCaption)))
+        Fail(QStringLiteral("start-up: the status log ends with \"") + LastLine(w) +
+             QStringLiteral("\", which does not name the simulated unit"));
+    Choose(w.HardwareSelector, QString::fromLatin1(SimHardwareCaption));
+    Expect(w, prompts, QStringLiteral("programmer"), QStringLiteral("ISP Initialized: Programmer Detected."));
+    if (w.SelectedHardware() != AsciiUpper(SimHardwareName))
         Fail(QStringLiteral("the programmer is \"") + w.HardwareSelector->currentText() +
              QStringLiteral("\", not the simulated unit"));
 
@@ -236,8 +242,7 @@ int main(int argc, char** argv) {
         qunsetenv(name);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("norvoisp"));
-    QApplication::setApplicationDisplayName(Tmain::AppTitle);
+    SetApplicationIdentity();
     // One look wherever the pictures are taken.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 

@@ -108,6 +108,16 @@ void TFamilyAlgorithms::EraseDevice() {
     ProgramFlash(blank);
 }
 
+std::string UnstableByteLine(std::uint64_t Address, std::uint8_t First, std::uint8_t Second) {
+    return "Read Unstable at " + IntToHex(Address, 4) + "h: Read " + IntToHex(First, 2) + "h, then " +
+           IntToHex(Second, 2) + "h";
+}
+
+void RaiseUnstableRead(std::uint64_t Count) {
+    throw EVerifyError("EEPROM: Read Unstable - " + std::to_string(Count) +
+                       " bytes differed between two reads");
+}
+
 void TFamilyAlgorithms::ReadFlash(THexList& Afile) {
     if (Dev().ProgrammerId() == FAMILY_SPI_FLASH) {
         TLowPriority lower;
@@ -120,12 +130,26 @@ void TFamilyAlgorithms::ReadFlash(THexList& Afile) {
     FDriver.DoUpdateProgress(0, size);
     if (Dev().ProgrammerId() == FAMILY_93C) SmartDongle::PageSize = Dev().PageSize();
     const int block = BlockSize();
+    const bool compared = FDriver.ReadCheck == rc_Compared;
+    std::vector<std::uint8_t> again(compared ? Afile.HexData.size() : 0, 0);
+    std::uint64_t unstable = 0;
     FBus.BeginOperation(false);
     for (int a = 0; a <= size - 1; a += block) {
         FDriver.DoUpdateProgress(a, size);
         ReadBuffer(Afile.HexData, a, block);
+        if (!compared) continue;
+        // The same block once more: a byte garbled on the way reads
+        // differently (the chip itself does not change under a read).
+        ReadBuffer(again, a, block);
+        for (int p = a; p < a + block && p < size; ++p) {
+            const auto i = static_cast<std::size_t>(p);
+            if (Afile.HexData[i] == again[i]) continue;
+            LogMismatch(UnstableByteLine(static_cast<std::uint64_t>(p), Afile.HexData[i], again[i]));
+            ++unstable;
+        }
     }
     FBus.EndOperation();
+    if (unstable) RaiseUnstableRead(unstable);
 }
 
 void TFamilyAlgorithms::LogMismatch(const std::string& Line) {

@@ -36,12 +36,22 @@ std::optional<std::uint8_t> MicrowireCommandBits(const TDevice* Device, std::uin
 std::uint8_t I2CSelect(const TDevice& Device, int BusNumber, int a);
 std::string I2CWordAddress(const TDevice& Device, int a);
 
+// What a read reports of a byte that read as First, then as Second:
+// "Read Unstable at 0010h: Read 5Ah, then 5Bh".
+std::string UnstableByteLine(std::uint64_t Address, std::uint8_t First, std::uint8_t Second);
+// The failure of a read in which Count bytes differed between two reads.
+[[noreturn]] void RaiseUnstableRead(std::uint64_t Count);
+
 class TFamilyAlgorithms {
   public:
     TFamilyAlgorithms(TISPProgrammer& Driver, TBusMaster& Bus) : FDriver(Driver), FBus(Bus) {}
 
     // --- whole-device operations, chosen by the device family ---
     void ProgramFlash(THexList& Afile);
+    // Reads the device into Afile; with the driver's ReadCheck rc_Compared
+    // (the default) every block a second time, logging every byte that
+    // differs (UnstableByteLine) and raising EVerifyError at the end
+    // (RaiseUnstableRead) when any did.
     void ReadFlash(THexList& Afile);
     // Compares every byte, marks it verified or failed, logs each mismatch
     // and raises EVerifyError with the summary.
@@ -87,7 +97,8 @@ class TFamilyAlgorithms {
                       const std::function<void(int a, std::span<const std::uint8_t> Page)>& Page);
     // Microwire command length of the selected device and organisation.
     std::uint8_t MwBits() const;
-    // Logs a verify mismatch; a log that cannot take it is cleared.
+    // Logs a verify mismatch or an unstable byte; a log that cannot take it
+    // is cleared.
     static void LogMismatch(const std::string& Line);
 
     TISPProgrammer& FDriver;

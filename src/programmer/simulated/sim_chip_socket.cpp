@@ -32,6 +32,28 @@ long Number(const char* Name, long Lo, long Hi, long Default) {
     return value;
 }
 
+// "SEED:RATE": a whole number and a fraction from 0 to 1.
+TReplyNoise ReplyNoise(const std::string& Text) {
+    TReplyNoise noise;
+    const auto colon = Text.find(':');
+    bool good = colon != std::string::npos && colon > 0 && colon + 1 < Text.size();
+    if (good) {
+        const auto seed = std::from_chars(Text.data(), Text.data() + colon, noise.Seed);
+        const std::string rate = Text.substr(colon + 1);
+        char* rateEnd = nullptr;
+        noise.Rate = std::strtod(rate.c_str(), &rateEnd);
+        good = seed.ec == std::errc() && seed.ptr == Text.data() + colon &&
+               rateEnd == rate.c_str() + rate.size() && noise.Rate >= 0 && noise.Rate <= 1;
+    }
+    if (!good)
+        throw EISPException(
+            "NORVOISP_SIM_NOISE must be SEED:RATE, a whole number and a fraction from 0 to 1 (it "
+            "is \"" +
+                Text + "\")",
+            false, "");
+    return noise;
+}
+
 // Runs Work; a failure of the chip models or the image files leaves as an
 // EISPException that names the hardware.
 template <class TWork> void NamingTheHardware(const std::string& Hardware, TWork&& Work) {
@@ -59,6 +81,7 @@ TSimOptions TSimOptions::FromEnvironment() {
     o.Chip = Env("NORVOISP_SIM_CHIP");
     if (o.Organisation != 0 && o.Organisation != 8 && o.Organisation != 16)
         throw EISPException("NORVOISP_SIM_ORG must be 8 or 16", false, "");
+    if (const std::string noise = Env("NORVOISP_SIM_NOISE"); !noise.empty()) o.Noise = ReplyNoise(noise);
     return o;
 }
 

@@ -24,6 +24,10 @@
 //   NORVOISP_SIM_CHIP        the part in the socket, by catalogue name; by
 //                            default the selected device (so a part other
 //                            than the selected one can be detected)
+//   NORVOISP_SIM_NOISE       SEED:RATE, a line that garbles the serial kind's
+//                            replies at random (unit_config.h TReplyNoise):
+//                            "7:0.01" garbles one reply byte in a hundred,
+//                            the same ones for the same seed
 #pragma once
 
 #include "programmer/isp_programmer.h"
@@ -32,6 +36,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct TSimOptions {
@@ -42,6 +47,7 @@ struct TSimOptions {
     int Organisation = 0;        // 8 or 16; 0 = follows the driver
     std::string Chip;            // the part in the socket; "" = the selected device
     bool KeepTranscript = false; // keep the exchanges in memory (tests)
+    std::optional<TReplyNoise> Noise;
 
     // Raises EISPException naming the variable for a bad value.
     static TSimOptions FromEnvironment();

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
-TSimSerialLine::TSimSerialLine(TSimLine& Link) : FLink(Link), FClock(Link) {}
+TSimSerialLine::TSimSerialLine(TSimLine& Link) : FLink(Link), FClock(Link) {
+    // As a terminal's open does: what has arrived so far is dropped; what
+    // is still on its way arrives later.
+    FLink.FlushInput();
+}
 
 TSimSerialLine::~TSimSerialLine() {
     FLink.SetDTR(false);

@@ -9,6 +9,7 @@ TSmartSim::TSmartSim(TSimOptions Options, TUnitConfig Unit)
       FLink(FUnit, TByteLinkConfig{FSocket.Options().BaudRate, 10}), FClock(FLink) {
     FUnit.Transcript().SetKeep(FSocket.Options().KeepTranscript);
     FSocket.AttachTranscript(FUnit);
+    if (FSocket.Options().Noise) FUnit.Faults().ReplyNoise = *FSocket.Options().Noise;
 }
 
 TSmartSim::~TSmartSim() {

@@ -66,6 +66,10 @@ void RegisterSmartDongleHardware(THardwareRegistry& Registry) {
     Port.reset();
     Registry.RegisterNewHardware(LptHardwareName, TProgrammerSupport{pk_eisp}, GetNewSmartPsi, true);
     Registry.RegisterNewHardware(ComHardwareName, TProgrammerSupport{pk_eisp}, GetNewSmartSerialPsi, true);
-    Registry.RegisterNewHardware(SimHardwareName, TProgrammerSupport{pk_eisp}, GetNewSmartSimPsi, false);
     ISPStartUp();
+}
+
+void RegisterSimulatedUnitHardware(THardwareRegistry& Registry) {
+    Registry.RegisterNewHardware(SimHardwareName, TProgrammerSupport{pk_eisp}, GetNewSmartSimPsi, true,
+                                 SimHardwareCaption);
 }

@@ -166,6 +166,20 @@ class TSmartParallel : public TISPProgrammer {
   protected:
     // Raises EISPException with this driver's hardware name.
     [[noreturn]] void Fail(const std::string& Message) const;
+    // Reply is the unit's answer to TriggerChar ("S" identification, "v"
+    // firmware version), which must read Expected. One that differs is
+    // asked for once more, after the stale input is drained: a byte garbled
+    // on the line is not another firmware. Raises EFirmwareMisMatch ("Your
+    // ISP needs a firmware update (identification 'VORIZORUV' expected,
+    // 'VGRIZORUV' read)") when both answers agree, EISPException (empty
+    // hardware name) saying that the link garbles the replies when they
+    // differ. What names the reply in these messages.
+    void ConfirmReply(char TriggerChar, const std::string& Expected, const std::string& Reply,
+                      const std::string& What);
+    // Drops what the unit sent that nothing asked for (replies held up past
+    // the end of an earlier run). The printer-port unit sends nothing
+    // unasked but its identification after a reset: nothing to do.
+    virtual void DrainStaleInput() {}
     // The selected device; raises when none is.
     TDevice& Dev() const;
     // Two upper-case hex digits.

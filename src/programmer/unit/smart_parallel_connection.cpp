@@ -8,6 +8,9 @@
 #include "programmer/unit/smart_parallel.h"
 #include "settings/settings_store.h"
 
+#include <algorithm>
+#include <chrono>
+
 using SmartDongle::ClockSpeed;
 using SmartDongle::Port;
 using SmartDongle::Softver;
@@ -127,7 +130,7 @@ bool TSmartParallel::HardwareOpen() {
     } catch (const EISPException&) {
         throw EISPException("Programmer was not detected", false, "");
     }
-    if (id != HardwareID()) throw EFirmwareMisMatch(kFirmwareUpdate);
+    ConfirmReply('S', HardwareID(), id, "identification");
     CheckSoftwareVersion();
     try {
         EnableProgramming();
@@ -149,7 +152,45 @@ void TSmartParallel::HardwareClose() {
 }
 
 void TSmartParallel::CheckSoftwareVersion() {
-    if (readstring('v', 4) != Softver) throw EFirmwareMisMatch(kFirmwareUpdate);
+    ConfirmReply('v', Softver, readstring('v', 4), "firmware");
+}
+
+namespace {
+
+// A reply as the operator can read it: printable characters as they are,
+// any other byte as \xNN.
+std::string Shown(const std::string& Reply) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string shown;
+    for (const char c : Reply) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7F && c != '\\') {
+            shown += c;
+        } else {
+            shown += "\\x";
+            shown += digits[u >> 4];
+            shown += digits[u & 15];
+        }
+    }
+    return shown;
+}
+
+} // namespace
+
+void TSmartParallel::ConfirmReply(char TriggerChar, const std::string& Expected, const std::string& Reply,
+                                  const std::string& What) {
+    if (Reply == Expected) return;
+    // One garbled byte on the line is no other firmware: ask once more.
+    DrainStaleInput();
+    const std::string again = readstring(TriggerChar, static_cast<int>(Expected.size()));
+    if (again == Expected) return;
+    if (again == Reply)
+        throw EFirmwareMisMatch(std::string(kFirmwareUpdate) + " (" + What + " '" + Expected +
+                                "' expected, '" + Shown(Reply) + "' read)");
+    throw EISPException("The programmer's " + What + " reads differently each time ('" + Expected +
+                            "' expected, '" + Shown(Reply) + "', then '" + Shown(again) +
+                            "' read): the link garbles its replies; check the cable and the port",
+                        false, "");
 }
 
 void TSmartParallel::EnableProgramming() {
@@ -159,6 +200,12 @@ void TSmartParallel::EnableProgramming() {
         i2c_reset();
     else
         Stop();
+    // A page that a run broken off in the middle left in the chip is
+    // written now that the stop condition (I2C) or the deselection (SPI)
+    // ends it; until its write cycle is over the chip ignores a read (a 25C
+    // part's output floats: the read would give FFh), so it is waited out.
+    if (family == FAMILY_24C || family == FAMILY_25C)
+        Clock().Sleep(std::chrono::milliseconds(std::max<int>(EEPROMTime, Dev().EEPROMTime())));
     GetBitSize();
     GetShiftLeft();
 }

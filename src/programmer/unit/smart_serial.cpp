@@ -86,6 +86,9 @@ bool TSmartSerial::HardwareOpen() {
     port.Flush();
     port.SetParity(paNone);
     clock.Sleep(kLineSettle);
+    // What arrived during the settle (a reply the unit held up past the end
+    // of the last run) must not be taken for the probe's answer.
+    DrainStaleInput();
 
     std::string id;
     EndPipeline();
@@ -96,11 +99,25 @@ bool TSmartSerial::HardwareOpen() {
     } catch (const EISPException&) {
         throw EISPException("Programmer was not detected", false, "");
     }
-    if (id != HardwareID()) throw EFirmwareMisMatch("Your ISP needs a firmware update");
+    ConfirmReply('S', HardwareID(), id, "identification");
     CheckSoftwareVersion();
     if (EEPROMTime == 0) EEPROMTime = static_cast<std::uint8_t>(Dev().EEPROMTime());
     WriteString('E', Hex2(SmartDongle::ClockSpeed));
     return true;
+}
+
+void TSmartSerial::DrainStaleInput() {
+    TComPort& port = Opened(FCommDriver.get());
+    TLinkClock& clock = Clock();
+    const TLinkTime limit = clock.Now() + kDrainLimit;
+    for (;;) {
+        while (port.InputCount() > 0)
+            port.ReadByte();
+        const TLinkDuration left = limit - clock.Now();
+        // A line that stays busy past the limit is left to the probe.
+        if (left <= TLinkDuration::zero()) return;
+        if (!port.WaitForInput(std::min<TLinkDuration>(kQuietLine, left))) return; // quiet
+    }
 }
 
 void TSmartSerial::Probe() {
@@ -117,9 +134,7 @@ void TSmartSerial::Probe() {
         // listens; whatever the bootloader sent is dropped.
         const TLinkTime ready = sent + kBootloaderTime;
         if (clock.Now() < ready) clock.Sleep(ready - clock.Now());
-        TComPort& port = Opened(FCommDriver.get());
-        for (std::size_t stale = port.InputCount(); stale > 0; --stale)
-            port.ReadByte();
+        DrainStaleInput();
         Writedata('*');
         reply = ReadData(true);
     }

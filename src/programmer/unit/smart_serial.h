@@ -65,6 +65,10 @@ class TSmartSerial : public TSmartParallel {
     // swallowed (Arduino boards reset on DTR; their bootloader gives up
     // about a second after the last byte it saw).
     static constexpr auto kBootloaderTime = std::chrono::seconds(1);
+    // Before the probe, input is drained until the line has been quiet this
+    // long, for at most kDrainLimit.
+    static constexpr auto kQuietLine = std::chrono::milliseconds(50);
+    static constexpr auto kDrainLimit = std::chrono::seconds(1);
     // A unit that buffers commands answers the probe with "?" and this code.
     static constexpr std::uint8_t kBuffersCode = 'B';
     // Unacknowledged command bytes the driver lets a buffering unit hold.
@@ -85,6 +89,9 @@ class TSmartSerial : public TSmartParallel {
     virtual std::unique_ptr<TComPort> NewPort();
     // The probe "*" at open, and once more when nothing answers it.
     void Probe();
+    // Reads and drops input until the line has been quiet for kQuietLine
+    // (at most kDrainLimit): late replies of an earlier run.
+    void DrainStaleInput() override;
 
     // Pipelining (smart_serial_pipeline.cpp): inside a memory operation a
     // unit that buffers commands gets the commands without a data reply back

@@ -15,6 +15,7 @@
 #include "programmer/unit/com_port_settings.h"
 #include "programmer/unit/smart_dongle.h"
 #include "programmer/unit/smart_parallel.h"
+#include "programmer/unit/smart_serial.h"
 #include "settings/isp_reg_key.h"
 #include "settings/registry_hive.h"
 #include "settings/settings_error.h"
@@ -67,7 +68,7 @@ std::string Elapsed(std::chrono::steady_clock::duration d) {
 } // namespace
 
 std::set<std::string> DeviceValueOptions(std::set<std::string> Extra) {
-    Extra.insert({"device", "hardware", "port", "org", "polarity", "bus", "delay", "clock"});
+    Extra.insert({"device", "hardware", "port", "org", "polarity", "bus", "delay", "clock", "baud"});
     return Extra;
 }
 
@@ -101,6 +102,9 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     FBus = static_cast<int>(Args.IntValue("bus", 0, 7).value_or(0)); // the address pins A2..A0
     FDelay = static_cast<int>(Args.IntValue("delay", 0, 255).value_or(-1));
     FClock = WordValue(Args, "clock", {{"fast", 1}, {"medium", 16}, {"slow", 32}}).value_or(FClock);
+    // The fastest line rate a programmer unit with the fast link is asked
+    // for (115200 keeps it at the rate of the original unit).
+    const auto baud = Args.IntValue("baud", 115200, 2000000);
     FQuiet = Args.Has("quiet");
     FBar = !FQuiet && !FOutput.Json() && &Out == &std::cout && ::isatty(STDOUT_FILENO);
 
@@ -123,6 +127,7 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
         SetDriverSetting("I2CSpeed", FClock == 1 ? 400 : FClock == 16 ? 100 : 20);
     else if (FClock)
         SetDriverSetting("Clockspeed", FClock);
+    if (baud) SetDriverSetting(TSmartSerial::kMaxBaudKey, static_cast<std::int32_t>(*baud));
     if (!FPort.empty()) ApplyPort(FPort);
 
     FPreviousHost = DriverHost();

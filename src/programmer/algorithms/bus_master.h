@@ -73,4 +73,12 @@ class TBusMaster {
     // chip is bounded by and paused with (a simulated programmer's virtual
     // clock). Valid while an operation runs.
     virtual TLinkClock& Clock() { return SystemLinkClock(); }
+
+    // The bytes a whole-device read or verify of an I2C or SPI device of
+    // DeviceSize bytes takes per ReadPage: PageSize unless the master reads
+    // longer blocks in one go.
+    virtual int ReadBlockSize(int PageSize, int DeviceSize) const {
+        (void)DeviceSize;
+        return PageSize;
+    }
 };

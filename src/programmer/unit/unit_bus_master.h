@@ -30,6 +30,7 @@ class TUnitBusMaster final : public TBusMaster {
     void WaitWriteCycle(TWriteCycle Cycle) override;
     void Sync() override;
     TLinkClock& Clock() override;
+    int ReadBlockSize(int PageSize, int DeviceSize) const override;
 
   private:
     TSmartParallel& FUnit;

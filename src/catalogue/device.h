@@ -75,6 +75,12 @@ class TDevice {
     const std::shared_ptr<const TSpiFlashPart>& SpiFlashPart() const { return FSpiFlash; }
     void SetSpiFlash(std::shared_ptr<const TSpiFlashPart> Part) { FSpiFlash = std::move(Part); }
 
+    // A 24C part of 128 KiB: the bit of the select byte that carries address
+    // bit 16 (1 on the AT24C1024 and 24M01, 3 on Microchip's 24xx1025); 0
+    // for the parts that have no address bit 16.
+    std::uint8_t A16SelectBit() const { return FA16SelectBit; }
+    void SetA16SelectBit(std::uint8_t Bit) { FA16SelectBit = Bit; }
+
     // Panel factory; empty until the user interface installs one.
     const TFusesFormFactory& FusesForm() const { return FFusesForm; }
     void SetFusesForm(TFusesFormFactory AFusesForm) { FFusesForm = std::move(AFusesForm); }
@@ -95,4 +101,5 @@ class TDevice {
     std::vector<std::string> FSignatures;
     std::vector<TDeviceOptions> FOptions;
     std::shared_ptr<const TSpiFlashPart> FSpiFlash;
+    std::uint8_t FA16SelectBit = 0;
 };

@@ -24,7 +24,7 @@ TEST(CliDevices, FamilyFilterKeepsCatalogueOrder) {
               (std::vector<std::string>{"93C06", "93C46", "93C56", "93C57", "93C66", "93C76", "93C86"}));
     EXPECT_NE(r.out.find("93C76       93C         1024    32         2"), std::string::npos) << r.out;
 
-    // Every device, the SPI flash parts after the 51 EEPROMs with their family's name.
+    // Every device, the SPI flash parts after the 53 EEPROMs with their family's name.
     r = Cli({"devices"});
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(FirstColumn(r.out).size(), static_cast<std::size_t>(DeviceList().NumDevices()));

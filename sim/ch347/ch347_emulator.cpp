@@ -1,5 +1,7 @@
 #include "ch347/ch347_emulator.h"
 
+#include "byte_bits.h"
+
 #include <algorithm>
 
 namespace {
@@ -12,19 +14,8 @@ constexpr std::uint8_t kOut = 0xC4;
 constexpr std::size_t kConfigSize = 26;
 constexpr std::size_t kChipSelectSize = 10;
 
-std::uint8_t ReverseBits(std::uint8_t b) {
-    b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
-    b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
-    return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
-}
-
 std::uint16_t Word(std::span<const std::uint8_t> P, std::size_t At) {
     return static_cast<std::uint16_t>(P[At] | P[At + 1] << 8);
-}
-
-std::string Hex(std::uint8_t b) {
-    static const char digits[] = "0123456789abcdef";
-    return {digits[b >> 4], digits[b & 15]};
 }
 
 } // namespace
@@ -185,18 +176,18 @@ void TCh347Emulator::Packet(std::span<const std::uint8_t> P) {
     const std::uint8_t command = P[0];
     const std::size_t length = Word(P, 1);
     if (length != P.size() - HeaderSize) {
-        Malformed("frame " + Hex(command) + " says " + std::to_string(length) +
+        Malformed("frame " + HexByte(command) + " says " + std::to_string(length) +
                   " bytes but its packet holds " + std::to_string(P.size() - HeaderSize));
         return;
     }
     const auto payload = P.subspan(HeaderSize);
     if (command == kConfig) return Configure(payload);
     if (command != kChipSelect && command != kOutIn && command != kIn && command != kOut) {
-        Malformed("unknown command " + Hex(command));
+        Malformed("unknown command " + HexByte(command));
         return;
     }
     if (!FConfigured) {
-        Malformed("command " + Hex(command) + " before the SPI was configured");
+        Malformed("command " + HexByte(command) + " before the SPI was configured");
         return;
     }
     if (command == kChipSelect) return ChipSelect(payload);
@@ -224,7 +215,7 @@ void TCh347Emulator::Packet(std::span<const std::uint8_t> P) {
         return;
     }
     if (payload.empty()) {
-        Malformed("frame " + Hex(command) + " without data");
+        Malformed("frame " + HexByte(command) + " without data");
         return;
     }
     std::vector<std::uint8_t> in;

@@ -10,11 +10,9 @@
 #include "formats/file_loader.h"
 #include "ports/com_port_table.h"
 #include "production/trace_record.h"
-#include "programmer/ch341a/ch341a_module.h"
-#include "programmer/hardware_registry.h"
-#include "programmer/unit/com_port_settings.h"
-#include "programmer/unit/smart_dongle.h"
-#include "programmer/unit/smart_parallel.h"
+#include "kinds/hardware.h"
+#include "kinds/kind_table.h"
+#include "programmer/driver_module.h"
 #include "settings/isp_reg_key.h"
 #include "settings/registry_hive.h"
 #include "settings/settings_error.h"
@@ -83,14 +81,18 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     FDevice = DeviceList().GetNewDeviceInstance(device, TProgrammerSupport{pk_eisp});
     if (!FDevice) throw CliUsageError("unknown device \"" + device + "\" (see norvoisp-cli devices)");
 
-    const std::string hardware = Args.ValueOr("hardware", ComHardwareName);
+    const std::string hardware = Args.ValueOr("hardware", CommandLineDefaultKind().Name);
     FHardwareIndex = GetHardwareIndex(hardware);
-    if (FHardwareIndex < 0)
-        throw CliUsageError("unknown hardware \"" + hardware + "\" (\"" + ComHardwareName + "\", \"" +
-                            LptHardwareName + "\", \"" + Ch341aHardwareName + "\" or \"" + SimHardwareName +
-                            "\")");
+    if (FHardwareIndex < 0) {
+        std::string known;
+        const auto kinds = KindTable();
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            known += (i == 0 ? "" : i + 1 == kinds.size() ? " or " : ", ") + ("\"" + std::string(kinds[i]->Name) + "\"");
+        throw CliUsageError("unknown hardware \"" + hardware + "\" (" + known + "; see norvoisp-cli hardware)");
+    }
     FHardware = GetHardware(FHardwareIndex).HardwareName;
     FHardwareKind = FHardware;
+    FKind = GetHardware(FHardwareIndex).Kind;
 
     FPort = PortOverride.empty() ? Args.ValueOr("port", "") : PortOverride;
     if (auto org = Args.IntValue("org", 8, 16)) {
@@ -100,7 +102,7 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     FPolarity = WordValue(Args, "polarity", {{"low", 0}, {"high", 1}, {"off", 2}}).value_or(FPolarity);
     FBus = static_cast<int>(Args.IntValue("bus", 0, 7).value_or(0)); // the address pins A2..A0
     FDelay = static_cast<int>(Args.IntValue("delay", 0, 255).value_or(-1));
-    FClock = WordValue(Args, "clock", {{"fast", 1}, {"medium", 16}, {"slow", 32}}).value_or(FClock);
+    const auto clock = WordValue(Args, "clock", {{"fast", 0}, {"medium", 1}, {"slow", 2}});
     FQuiet = Args.Has("quiet");
     FBar = !FQuiet && !FOutput.Json() && &Out == &std::cout && ::isatty(STDOUT_FILENO);
 
@@ -114,16 +116,16 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     } catch (const ESettingsError& e) {
         FOutput.Warning("Warning: settings not read (" + e.Message() + "); using defaults");
     }
-    if (FDelay >= 0) {
-        // The operator's choice; 0 leaves it to the device.
-        SetDriverSetting(TSmartParallel::kEEPROMTimeKey, FDelay);
-        SetDriverSetting(TSmartParallel::kEEPROMTimeChosenKey, FDelay > 0 ? 1 : 0);
+    TKindSettings kindSettings(FSettings, FHardware);
+    if (FKind && FDelay >= 0) FKind->ApplyWriteTime(kindSettings, FDelay);
+    if (FKind && clock) FKind->ApplyClock(kindSettings, static_cast<TClockChoice>(*clock));
+    if (FKind && FKind->ApplyPort && !FPort.empty()) {
+        try {
+            FKind->ApplyPort(kindSettings, FPort);
+        } catch (const EKindOptionError& e) {
+            throw CliUsageError("option --port needs " + e.Message());
+        }
     }
-    if (FClock && FHardware == AsciiUpper(Ch341aHardwareName)) // the CH341A's I2C clock in kHz
-        SetDriverSetting("I2CSpeed", FClock == 1 ? 400 : FClock == 16 ? 100 : 20);
-    else if (FClock)
-        SetDriverSetting("Clockspeed", FClock);
-    if (!FPort.empty()) ApplyPort(FPort);
 
     FPreviousHost = DriverHost();
     SetDriverHost(this);
@@ -138,49 +140,6 @@ TDeviceSession::~TDeviceSession() {
     }
     FDriver.reset();
     SetDriverHost(FPreviousHost);
-}
-
-void TDeviceSession::ApplyPort(const std::string& Port) {
-    if (FHardware == AsciiUpper(SimHardwareName)) return; // the simulated unit has no port
-    if (FHardware == AsciiUpper(Ch341aHardwareName)) {
-        // Where the board is plugged in: bus, "-", the port numbers ("1-1.4").
-        const auto dash = Port.find('-');
-        const bool path = dash != std::string::npos && dash > 0 && dash + 1 < Port.size() &&
-                          Port.find_first_not_of("0123456789.-") == std::string::npos &&
-                          Port.find('-', dash + 1) == std::string::npos;
-        if (!path)
-            throw CliUsageError("option --port needs a USB path such as 1-1.4 for \"" + FHardware + "\"");
-        SetDriverSetting("USBPATH", Port);
-        return;
-    }
-    const std::string upper = AsciiUpper(Port);
-    int number = 0;
-    if (FHardware == AsciiUpper(LptHardwareName)) {
-        if (upper.size() == 4 && upper.rfind("LPT", 0) == 0 && upper[3] >= '1' && upper[3] <= '3')
-            number = upper[3] - '0';
-        if (!number) throw CliUsageError("option --port needs LPT1, LPT2 or LPT3 for \"" + FHardware + "\"");
-    } else if (const int com = TComPortTable::ComNumber(Port)) {
-        number = com;
-    } else if (!Port.empty() && Port[0] == '/') {
-        // A device path: it gets its number in the port table (for this run).
-        TComPortTable table = LoadComPortTable(&FSettings);
-        number = table.Add(Port);
-        SaveComPortTable(&FSettings, table);
-    } else {
-        throw CliUsageError("option --port needs COMn or a device path such as /dev/ttyUSB0");
-    }
-    SetDriverSetting("BASEPORT", number - 1);
-}
-
-void TDeviceSession::SetDriverSetting(const std::string& Name, TSettingValue Value) {
-    // Lookups ignore letter case and take the first match: replace the
-    // stored value under its own spelling of the section and key.
-    for (const auto& s : FSettings.Settings())
-        if (AsciiUpper(s.Module) == FHardware && AsciiUpper(s.Name) == AsciiUpper(Name)) {
-            FSettings.SetSetting(s.Module, s.Name, s.Scope, Value);
-            return;
-        }
-    FSettings.SetSetting(FHardware, Name, ss_global, Value);
 }
 
 bool TDeviceSession::Open() {

@@ -13,6 +13,7 @@
 #include "cli/cli_output.h"
 #include "cli/stop_signals.h"
 #include "programmer/driver_host.h"
+#include "programmer/hardware_kind.h"
 #include "programmer/isp_programmer.h"
 #include "settings/settings_store.h"
 
@@ -123,8 +124,6 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
 
     void Progress(int Current, int Maximum);
     void EndProgress();
-    void ApplyPort(const std::string& Port);
-    void SetDriverSetting(const std::string& Name, TSettingValue Value);
 
     std::ostream& FOut;
     TCliOutput FOutput;
@@ -141,7 +140,7 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     int FPolarity = 2;
     int FBus = 0;
     int FDelay = -1;
-    int FClock = 0;
+    const THardwareKind* FKind = nullptr;
     bool FQuiet = false;
     TReadCheck FReadCheck = rc_Compared;
     bool FBar = false;

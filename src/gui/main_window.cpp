@@ -13,7 +13,7 @@
 #include "gui/status_panel.h"
 #include "gui/version_info.h"
 #include "ports/serial_port_list.h"
-#include "programmer/hardware_registry.h"
+#include "kinds/hardware.h"
 #include "programmer/isp_programmer.h"
 #include "settings/isp_reg_key.h"
 

@@ -1,13 +1,13 @@
 // The operation frame every command runs in, the status message writer and
 // its list, the driver's progress callback, cancellation, and the handler
 // that turns an exception escaping a command into a warning line.
-#include "catalogue/device_list.h"
+#include "kinds/hardware.h"
+#include "kinds/kind_table.h"
 #include "errors/errors.h"
 #include "gui/main_window.h"
 #include "gui/status_log.h"
 #include "gui/status_panel.h"
 #include "programmer/isp_programmer.h"
-#include "programmer/unit/smart_dongle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -200,10 +200,10 @@ QString Tmain::FailureText(const std::exception& E) const {
     // No programmer found where one was opened: the same line says how to
     // go on without hardware.
     const bool notFound = dynamic_cast<const EComError*>(&E) || dynamic_cast<const EISPException*>(&E);
-    if (FOpeningProgrammer && notFound && FHardwr &&
-        AsciiUpper(FHardwr->HardwareName()) != AsciiUpper(SimHardwareName))
+    const THardwareKind* kind = FHardwr ? HardwareKind(FHardwr->HardwareName()) : nullptr;
+    if (FOpeningProgrammer && notFound && FHardwr && !(kind && kind->Simulated))
         text += QStringLiteral(" - to try the program without hardware, choose \"") +
-                QString::fromUtf8(SimHardwareCaption) + QStringLiteral("\" under Programmer");
+                QString::fromUtf8(StandInKind().Caption) + QStringLiteral("\" under Programmer");
     return text;
 }
 
@@ -263,7 +263,7 @@ void Tmain::AppException(const std::exception& E) {
             FPrompts.ShowMessage(this,
                                  QStringLiteral("No programmer was found:\n") + ReportText(E) +
                                      QStringLiteral("\n\nTo try the program without hardware, choose \"") +
-                                     QString::fromUtf8(SimHardwareCaption) +
+                                     QString::fromUtf8(StandInKind().Caption) +
                                      QStringLiteral("\" under Programmer in the tool bar."));
     } else {
         FPrompts.ErrorBox(this, QString(), msg);

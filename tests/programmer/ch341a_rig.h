@@ -3,7 +3,7 @@
 #pragma once
 
 #include "programmer/ch341a/ch341a_driver.h"
-#include "programmer/simulated/sim_ch341_bus.h"
+#include "sim_kinds/sim_ch341_bus.h"
 #include "sim_rig.h"
 
 class TCh341Rig {

@@ -4,8 +4,8 @@
 // kind on the simulated port.
 #include "errors/errors.h"
 #include "lpt_rig.h"
-#include "programmer/hardware_registry.h"
-#include "programmer/simulated/smart_lpt_sim.h"
+#include "kinds/hardware.h"
+#include "sim_kinds/smart_lpt_sim.h"
 #include "programmer/unit/smart_dongle.h"
 
 #include <gtest/gtest.h>

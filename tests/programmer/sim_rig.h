@@ -6,7 +6,7 @@
 
 #include "catalogue/device_list.h"
 #include "programmer/driver_host.h"
-#include "programmer/simulated/smart_sim.h"
+#include "sim_kinds/smart_sim.h"
 #include "settings/settings_store.h"
 
 #include <functional>

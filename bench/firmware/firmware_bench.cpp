@@ -8,10 +8,10 @@
 #include "byte_link.h"
 #include "catalogue/device_list.h"
 #include "chips/chip_factory.h"
-#include "sim_kinds/sim_serial_line.h"
 #include "programmer/unit/smart_dongle.h"
 #include "programmer/unit/smart_serial.h"
 #include "settings/settings_store.h"
+#include "sim_kinds/sim_serial_line.h"
 #include "unit.h"
 
 #include <chrono>

@@ -1,6 +1,7 @@
 #include "kinds/hardware.h"
 
 #include "kinds/kind_table.h"
+#include "programmer/isp_programmer.h"
 
 THardwareRegistry& HardwareRegistry() {
     static THardwareRegistry registry;

@@ -6,8 +6,8 @@
 std::span<const THardwareKind* const> KindTable() {
     // The printer-port kind and the CH341A as the simulated kinds' library
     // offers them: on simulated hardware when the environment asks for it.
-    static const THardwareKind* const kinds[] = {&LptKindWithSimulation(), &ComKind, &Ch341aKindWithEmulation(),
-                                                 &SimKind};
+    static const THardwareKind* const kinds[] = {&LptKindWithSimulation(), &ComKind,
+                                                 &Ch341aKindWithEmulation(), &SimKind};
     return kinds;
 }
 

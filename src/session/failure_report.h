@@ -10,13 +10,19 @@
 //   anything else      "Error: <message>"
 #pragma once
 
-
 #include <cstdint>
 #include <exception>
 #include <string>
 
 struct TFailureReport {
-    enum TKind : std::uint8_t { fr_Communication, fr_Programmer, fr_Cancelled, fr_Verify, fr_Firmware, fr_Other };
+    enum TKind : std::uint8_t {
+        fr_Communication,
+        fr_Programmer,
+        fr_Cancelled,
+        fr_Verify,
+        fr_Firmware,
+        fr_Other
+    };
     TKind Kind = fr_Other;
     // The warning line.
     std::string Text;

@@ -42,7 +42,8 @@ void StartUpLpt() {
     } catch (const EISPException&) {
     }
     if (setup)
-        SetParallelPortFactory([setup = std::move(*setup)] { return std::make_unique<TSimParallelPort>(setup); });
+        SetParallelPortFactory(
+            [setup = std::move(*setup)] { return std::make_unique<TSimParallelPort>(setup); });
     if (LptKind.StartUp) LptKind.StartUp();
 }
 

@@ -4,8 +4,8 @@
 #include "main_window_fixture.h"
 #include "widget_actions.h"
 
-#include "gui/options_form_dialog.h"
 #include "gui/hex_edit.h"
+#include "gui/options_form_dialog.h"
 #include "programmer/ch341a/ch341a_driver.h"
 #include "sim_kinds/sim_ch341_bus.h"
 

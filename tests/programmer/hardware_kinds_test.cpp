@@ -5,8 +5,8 @@
 #include "errors/errors.h"
 #include "kinds/hardware.h"
 #include "programmer/unit/smart_dongle.h"
-#include "sim_kinds/sim_kinds.h"
 #include "programmer/unit/smart_serial.h"
+#include "sim_kinds/sim_kinds.h"
 #include "sim_rig.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,17 @@
 
 #include <iterator>
 
+namespace {
+
+TOptionsField Note(const char* Key, const char* Text) {
+    return {TOptionsField::of_Note, Key, Text, {}, {}};
+}
+
+} // namespace
+
 TOptionsForm Ch341OptionsForm(const std::vector<TUsbDeviceInfo>& Boards, const TCh341Options& Present) {
-    TOptionsField board{TOptionsField::of_List, "board", "", {{"The first CH341A found", ""}}, Present.UsbPath};
+    TOptionsField board{
+        TOptionsField::of_List, "board", "", {{"The first CH341A found", ""}}, Present.UsbPath};
     bool listed = Present.UsbPath.empty();
     for (const auto& b : Boards) {
         board.Choices.push_back({UsbPlaceName(b.Path), b.Path});
@@ -24,23 +33,22 @@ TOptionsForm Ch341OptionsForm(const std::vector<TUsbDeviceInfo>& Boards, const T
     form.Title = "CH341A Configuration";
     form.Groups = {
         {"USB Programmer",
-         {board,
-          {TOptionsField::of_Note, "board-note",
-           "With several CH341A boards plugged in, choose one by the USB port it sits in."}}},
+         {board, Note("board-note",
+                      "With several CH341A boards plugged in, choose one by the USB port it sits in.")}},
         {"I2C Clock Speed",
          {speed,
-          {TOptionsField::of_Note, "speed-note",
-           "24C devices only. Slow down for old parts and for A, AA or LC parts at low voltage."}}},
+          Note("speed-note",
+               "24C devices only. Slow down for old parts and for A, AA or LC parts at low voltage.")}},
         {"Device Timing",
          {{TOptionsField::of_Number, "time", "EEPROM Write Time:", {}, std::to_string(Present.EEPROMTime)},
-          {TOptionsField::of_Note, "time-note",
-           "After each page or byte the programmer asks the chip until it has finished writing, and gives "
-           "up after twice this time in mS plus 10 mS.\n\n( A 0 value will set the default value for the "
-           "device ) "}}},
+          Note(
+              "time-note",
+              "After each page or byte the programmer asks the chip until it has finished writing, and gives "
+              "up after twice this time in mS plus 10 mS.\n\n( A 0 value will set the default value for the "
+              "device ) ")}},
         {"",
-         {{TOptionsField::of_Note, "voltage",
-           "Most CH341A boards drive the socket with 5 V logic: program 3.3 V parts only on a board set to "
-           "3.3 V (see the README)."}}},
+         {Note("voltage", "Most CH341A boards drive the socket with 5 V logic: program 3.3 V parts only on a "
+                          "board set to 3.3 V (see the README).")}},
     };
     return form;
 }

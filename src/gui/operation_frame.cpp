@@ -1,13 +1,14 @@
 // The operation frame every command runs in, the status message writer and
 // its list, the driver's progress callback, cancellation, and the handler
 // that turns an exception escaping a command into a warning line.
-#include "kinds/hardware.h"
-#include "kinds/kind_table.h"
 #include "errors/errors.h"
 #include "gui/main_window.h"
 #include "gui/status_log.h"
 #include "gui/status_panel.h"
+#include "kinds/hardware.h"
+#include "kinds/kind_table.h"
 #include "programmer/isp_programmer.h"
+#include "session/failure_report.h"
 
 #include <QAction>
 #include <QApplication>
@@ -208,20 +209,7 @@ QString Tmain::FailureText(const std::exception& E) const {
 }
 
 QString Tmain::ReportText(const std::exception& E) const {
-    const QString msg = QString::fromUtf8(E.what());
-    if (dynamic_cast<const EComError*>(&E)) {
-        const QString hardware = FHardwr ? QString::fromStdString(FHardwr->HardwareName()) : QString();
-        return hardware + QStringLiteral(":") + QStringLiteral("Communications Error (") + msg +
-               QLatin1Char(')');
-    }
-    if (const auto* isp = dynamic_cast<const EISPException*>(&E))
-        return isp->HardwareName.empty()
-                   ? msg
-                   : QString::fromStdString(isp->HardwareName) + QStringLiteral(": ") + msg;
-    if (dynamic_cast<const EAbortOp*>(&E)) return QStringLiteral("Operation Cancelled by user");
-    if (dynamic_cast<const EVerifyError*>(&E)) return msg;
-    if (dynamic_cast<const EFirmwareMisMatch*>(&E)) return QStringLiteral("Firmware Update Required");
-    return QStringLiteral("Error: ") + msg;
+    return QString::fromStdString(ReportFailure(E, FHardwr ? FHardwr->HardwareName() : std::string()).Text);
 }
 
 void Tmain::AppException(const std::exception& E) {

@@ -12,12 +12,16 @@ void TFirmwareHost::Send(uint8_t Byte) {
     Uart::Send(Byte);
 }
 
-void TFirmwareHost::I2CStart() {
-    BusPins::I2CStart();
+bool TFirmwareHost::I2CStart() {
+    return BusPins::I2CStart();
 }
 
 void TFirmwareHost::I2CStop() {
     BusPins::I2CStop();
+}
+
+bool TFirmwareHost::I2CBusClear() {
+    return BusPins::I2CBusClear();
 }
 
 bool TFirmwareHost::I2CWrite(uint8_t Byte) {
@@ -28,6 +32,24 @@ uint8_t TFirmwareHost::I2CRead(bool Ack) {
     return BusPins::I2CRead(Ack);
 }
 
+uint16_t TFirmwareHost::I2CWritePageData(uint16_t Count, bool& Nacked) {
+    uint16_t taken = 0;
+    uint8_t byte;
+    while (taken < Count && Uart::TakePlain(byte)) {
+        ++taken;
+        if (!BusPins::I2CWrite(byte)) {
+            Nacked = true;
+            break;
+        }
+    }
+    return taken;
+}
+
+void TFirmwareHost::I2CReadBlock(uint16_t Count) {
+    for (uint16_t i = 0; i < Count; ++i)
+        Uart::SendNow(BusPins::I2CRead(i + 1u < Count));
+}
+
 void TFirmwareHost::SpiSelect(bool Active) {
     BusPins::SpiSelect(Active);
 }
@@ -36,12 +58,20 @@ uint8_t TFirmwareHost::SpiTransfer(uint8_t Mosi) {
     return BusPins::SpiTransfer(Mosi);
 }
 
+void TFirmwareHost::SpiReadBlock(uint16_t Count) {
+    BusPins::SpiReadBlock(Count);
+}
+
 void TFirmwareHost::MwSelect(bool Active) {
     BusPins::MwSelect(Active);
 }
 
 bool TFirmwareHost::MwClock(bool DI) {
     return BusPins::MwClock(DI);
+}
+
+uint8_t TFirmwareHost::MwShift(uint8_t Out, uint8_t Bits) {
+    return BusPins::MwShift(Out, Bits);
 }
 
 bool TFirmwareHost::MwWaitReady() {
@@ -72,7 +102,7 @@ void TFirmwareHost::BusChanged(TUnitBus Bus) {
 }
 
 void TFirmwareHost::ClockSpeedChanged(uint8_t ClockSpeed) {
-    BusPins::SetSpeed(BusPins::SpeedOf(ClockSpeed));
+    BusPins::SetSpeed(BusClocks::SpeedOf(ClockSpeed));
 }
 
 void TFirmwareHost::TargetResetChanged(TTargetReset State) {
@@ -91,4 +121,12 @@ void TFirmwareHost::TargetResetChanged(TTargetReset State) {
         DDRD |= TargetResetBit;
         break;
     }
+}
+
+void TFirmwareHost::ApplyRate(uint8_t Code) {
+    Uart::SetRate(Code);
+}
+
+void TFirmwareHost::DiscardInput() {
+    Uart::Discard();
 }

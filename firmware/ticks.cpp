@@ -1,5 +1,7 @@
 #include "ticks.h"
 
+#include "uart.h"
+
 #include <avr/interrupt.h>
 #include <avr/io.h>
 #include <avr/sleep.h>
@@ -8,13 +10,12 @@
 namespace {
 
 volatile uint32_t gMs = 0;
-volatile uint16_t gIdleMs = 0;
 
 } // namespace
 
 ISR(TIMER0_COMPA_vect) {
     ++gMs;
-    if (gIdleMs != 0xFFFF) ++gIdleMs;
+    Uart::Tick();
 }
 
 namespace Ticks {
@@ -55,18 +56,6 @@ void WaitMs(uint8_t Ms) {
         sleep_disable();
     }
     sei();
-}
-
-uint16_t IdleMs() {
-    uint16_t idle;
-    ATOMIC_BLOCK(ATOMIC_RESTORESTATE) {
-        idle = gIdleMs;
-    }
-    return idle;
-}
-
-void ResetIdle() {
-    gIdleMs = 0; // called from the receive interrupt
 }
 
 } // namespace Ticks

@@ -1,5 +1,6 @@
-// Time on the MCU: a millisecond tick from timer 0, waits that sleep the CPU
-// in between (an interrupt wakes it), and the idle time of the serial input.
+// Time on the MCU: a millisecond tick from timer 0 (which also keeps the
+// serial line's idle time, Uart::Tick), and waits that sleep the CPU in
+// between (an interrupt wakes it).
 #pragma once
 
 #include <stdint.h>
@@ -13,9 +14,5 @@ uint32_t Now();
 // Waits Ms milliseconds (0 returns at once), to within the 4 us of the
 // timer's resolution: the tick restarts when the wait begins.
 void WaitMs(uint8_t Ms);
-// Milliseconds since the last byte arrived on the serial input, saturating
-// at 65535; the receive interrupt resets it.
-uint16_t IdleMs();
-void ResetIdle();
 
 } // namespace Ticks

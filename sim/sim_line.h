@@ -25,6 +25,10 @@ class TSimLine {
     virtual std::size_t OutputCount() const = 0;
     // Discards the bytes that have arrived and not been read.
     virtual void FlushInput() = 0;
+    // The rate the PC's port is set to. A line that follows it makes bytes
+    // take its time and garbles them when the unit's end runs at another
+    // rate; the others keep their own.
+    virtual void SetBaudRate(std::uint32_t) {}
     // Modem lines of the PC's port.
     virtual void SetDTR(bool Set) = 0;
     virtual void SetRTS(bool Set) = 0;

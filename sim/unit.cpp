@@ -240,8 +240,9 @@ void TProgrammerUnit::Reconnect() {
 
 // ---------------------------------------------------------------- the socket's buses
 
-void TProgrammerUnit::I2CStart() {
+bool TProgrammerUnit::I2CStart() {
     if (auto* t = I2C()) t->Start();
+    return true; // the chip models have no line levels: the pull-ups are always there
 }
 
 void TProgrammerUnit::I2CStop() {

@@ -92,7 +92,7 @@ class TProgrammerUnit final : private TInterpreterHost {
     // TInterpreterHost: the chip in the socket on the selected bus, the
     // clock for the waits, the output queue and the transcript.
     void Send(std::uint8_t Byte) override;
-    void I2CStart() override;
+    bool I2CStart() override;
     void I2CStop() override;
     bool I2CWrite(std::uint8_t Byte) override;
     std::uint8_t I2CRead(bool Ack) override;

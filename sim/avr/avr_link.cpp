@@ -1,11 +1,32 @@
 #include "avr/avr_link.h"
 
+#include "serial_character.h"
+
 #include <algorithm>
 
 TAvrLink::TAvrLink(TAvrUnit& Unit, std::uint32_t BaudRate, TSimDuration Turnaround)
-    : FUnit(Unit), FByteTime(SerialByteTime(BaudRate)), FTurnaround(Turnaround) {
+    : FUnit(Unit), FBaud(BaudRate), FLineBaud(BaudRate), FByteTime(SerialByteTime(BaudRate)),
+      FTurnaround(Turnaround) {
     // The PC's clock starts where the MCU is.
     FClock.AdvanceTo(FUnit.Mcu().Now());
+}
+
+void TAvrLink::SetBaudRate(std::uint32_t Baud) {
+    FBaud = Baud;
+    Rate();
+}
+
+void TAvrLink::SetAdapter(TUsbSerialChip Chip) {
+    FChip = Chip;
+    Rate();
+}
+
+void TAvrLink::Rate() {
+    // A chip that has no setting for the rate runs at some other one: taken
+    // as half of it.
+    FLineBaud = ActualBaud(FChip, FBaud);
+    if (FLineBaud == 0) FLineBaud = FBaud / 2;
+    FByteTime = SerialByteTime(FLineBaud);
 }
 
 void TAvrLink::Write(std::span<const std::uint8_t> Bytes) {
@@ -16,7 +37,7 @@ void TAvrLink::Write(std::span<const std::uint8_t> Bytes) {
         FTxFree = arrival;
         FOutgoing.push_back(arrival);
         FSent.push_back(b);
-        FUnit.Mcu().ScheduleInput(b, arrival);
+        FUnit.Mcu().ScheduleInput(b, arrival, FLineBaud);
     }
 }
 
@@ -27,9 +48,16 @@ void TAvrLink::Write(std::string_view Text) {
 void TAvrLink::Collect() {
     TAvrMcu& mcu = FUnit.Mcu();
     while (mcu.HasOutput()) {
-        const TUnitOutput out = mcu.TakeOutput();
-        FIncoming.push_back({out.Byte, out.Time + FTurnaround});
+        const TMcuOutput out = mcu.TakeOutput();
         ++FReceived;
+        if (RatesAgree(out.Baud, FLineBaud)) {
+            FIncoming.push_back({out.Byte, out.Time + FTurnaround});
+            continue;
+        }
+        // Read at the PC's rate: other bytes, a framing error reads as 0.
+        const TSimTime start = out.Time - SerialByteTime(out.Baud);
+        for (const TReceivedCharacter& c : ReceiveCharacter(out.Byte, out.Baud, FLineBaud))
+            FIncoming.push_back({c.Framing ? std::uint8_t{0} : c.Byte, start + c.End + FTurnaround});
     }
 }
 

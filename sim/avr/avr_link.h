@@ -7,6 +7,7 @@
 
 #include "avr/avr_unit.h"
 #include "sim_line.h"
+#include "usb_serial_chip.h"
 #include "virtual_clock.h"
 
 #include <cstdint>
@@ -19,6 +20,15 @@ class TAvrLink : public TSimLine {
     // The PC's side sends at BaudRate (10 bits a byte); received bytes reach
     // it Turnaround after their stop bit (see TByteLinkConfig).
     explicit TAvrLink(TAvrUnit& Unit, std::uint32_t BaudRate = 115200, TSimDuration Turnaround = {});
+
+    // The PC's port rate: bytes take its time each way, and each end reads
+    // the other's bytes at its own rate (serial_character.h), so a rate the
+    // MCU is not at garbles them.
+    void SetBaudRate(std::uint32_t Baud) override;
+    // The USB-serial chip that makes the PC's rate (usb_serial_chip.h).
+    void SetAdapter(TUsbSerialChip Chip);
+    // The rate on the wire at the PC's end.
+    std::uint32_t LineBaud() const { return FLineBaud; }
 
     void Write(std::span<const std::uint8_t> Bytes) override;
     void Write(std::string_view Text);
@@ -50,7 +60,12 @@ class TAvrLink : public TSimLine {
         TSimTime Arrival;
     };
 
+    void Rate();
+
     TAvrUnit& FUnit;
+    std::uint32_t FBaud;
+    TUsbSerialChip FChip = TUsbSerialChip::Exact;
+    std::uint32_t FLineBaud;
     TSimDuration FByteTime;
     TSimDuration FTurnaround;
     TVirtualClock FClock;

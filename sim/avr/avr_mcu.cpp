@@ -1,8 +1,10 @@
 #include "avr/avr_mcu.h"
 
 #include "errors/errors.h"
+#include "serial_character.h"
 
 #include <avr_ioport.h>
+#include <avr_spi.h>
 #include <avr_uart.h>
 #include <sim_avr.h>
 #include <sim_cycle_timers.h>
@@ -25,6 +27,9 @@ constexpr char kPortNames[3] = {'B', 'C', 'D'};
 constexpr avr_io_addr_t kSpl = 0x5D, kSph = 0x5E;
 // USART0 registers.
 constexpr avr_io_addr_t kUcsr0A = 0xC0, kUcsr0B = 0xC1, kUcsr0C = 0xC2, kUbrr0L = 0xC4, kUbrr0H = 0xC5;
+// SPI registers, and the bits of SPCR and SPSR the divider comes from.
+constexpr avr_io_addr_t kSpcr = 0x4C, kSpsr = 0x4D, kSpdr = 0x4E;
+constexpr std::uint8_t kSpe = 0x40, kMstr = 0x10, kSpi2x = 0x01;
 
 int PortIndex(char Port) {
     switch (Port) {
@@ -89,8 +94,13 @@ TAvrMcu::TAvrMcu(const std::string& ElfPath) {
         ReleaseFirmware(firmware);
         throw Exception("Cannot read the firmware \"" + ElfPath + "\"");
     }
+    for (std::uint32_t i = 0; i < firmware.symbolcount; ++i)
+        if (std::strcmp(firmware.symbol[i]->symbol, "_exit") == 0) FExitAddress = firmware.symbol[i]->addr;
     FAvr = avr_make_mcu_by_name("atmega328p");
-    if (!FAvr) throw Exception("libsimavr has no ATmega328P");
+    if (!FAvr) {
+        ReleaseFirmware(firmware);
+        throw Exception("libsimavr has no ATmega328P");
+    }
     avr_init(FAvr);
     FAvr->frequency = kFrequency;
     avr_load_firmware(FAvr, &firmware);
@@ -102,8 +112,16 @@ TAvrMcu::TAvrMcu(const std::string& ElfPath) {
     for (avr_io_t* io = FAvr->io_port; io; io = io->next) {
         if (std::strcmp(io->kind, "uart") == 0 && reinterpret_cast<avr_uart_t*>(io)->name == '0')
             FUart = reinterpret_cast<avr_uart_t*>(io);
+        if (std::strcmp(io->kind, "spi") == 0) FSpi = reinterpret_cast<avr_spi_t*>(io);
     }
     if (!FUart) throw Exception("libsimavr's ATmega328P has no UART 0");
+    if (!FSpi) throw Exception("libsimavr's ATmega328P has no SPI");
+    // libsimavr 1.6 takes 100 us for every SPI byte whatever the divider;
+    // the harness runs the transfers itself, in the datasheet's time.
+    FAvr->io[AVR_DATA_TO_IO(kSpdr)].w.c = SpiWrite;
+    FAvr->io[AVR_DATA_TO_IO(kSpdr)].w.param = this;
+    FAvr->io[AVR_DATA_TO_IO(kSpdr)].r.c = SpiRead;
+    FAvr->io[AVR_DATA_TO_IO(kSpdr)].r.param = this;
     std::uint32_t flags = 0;
     avr_ioctl(FAvr, AVR_IOCTL_UART_GET_FLAGS('0'), &flags);
     flags &= ~(AVR_UART_FLAG_STDIO | AVR_UART_FLAG_POLL_SLEEP);
@@ -149,6 +167,12 @@ TSimDuration TAvrMcu::ByteTime() const {
     return TimeOf(FUart->cycles_per_byte);
 }
 
+std::uint32_t TAvrMcu::Baud() const {
+    const std::uint8_t* data = FAvr->data;
+    const unsigned ubrr = data[kUbrr0L] | ((data[kUbrr0H] & 0x0F) << 8);
+    return kFrequency / ((ubrr + 1) * ((data[kUcsr0A] & 0x02) ? 8 : 16));
+}
+
 void TAvrMcu::PatchByteTime() {
     // libsimavr 1.6 works the character time out only when UBRR is written
     // (a later change of U2X0 is missed) and counts a parity bit in every
@@ -183,13 +207,21 @@ void TAvrMcu::RunUntil(TSimTime Until, bool StopOnOutput) {
         // A sleeping MCU skips to its next timer: this one keeps it from
         // skipping past the target.
         avr_cycle_timer_register(FAvr, target - FAvr->cycle, Nothing, this);
-        while (FAvr->cycle < target && !FInReset) {
+        bool restarted = false;
+        while (FAvr->cycle < target && !FInReset && !restarted) {
             const int state = avr_run(FAvr);
             const std::uint16_t sp = static_cast<std::uint16_t>(FAvr->data[kSpl] | (FAvr->data[kSph] << 8));
             if (sp < FLowestSp) FLowestSp = sp;
             if (state == cpu_Crashed || state == cpu_Done)
                 throw Exception("The firmware stopped on the simulated MCU (state " + std::to_string(state) +
                                 ") at PC 0x" + std::to_string(FAvr->pc));
+            // Only a reset brings the program counter back to 0: the
+            // watchdog's (libsimavr resets between two instructions).
+            if (FAvr->pc == FAvr->reset_pc) {
+                AfterWatchdogReset();
+                restarted = true;
+                continue;
+            }
             if (StopOnOutput && FOutputSeen) {
                 avr_cycle_timer_cancel(FAvr, Nothing, this);
                 return;
@@ -210,22 +242,22 @@ void TAvrMcu::OnUartOutput(avr_irq_t*, std::uint32_t Value, void* Param) {
     self->PatchByteTime();
     // One shift register: a byte goes out once the one before it has.
     self->FTxFree = std::max(self->FTxFree, self->Now()) + self->ByteTime();
-    self->FOutput.push_back({static_cast<std::uint8_t>(Value), self->FTxFree});
+    self->FOutput.push_back({static_cast<std::uint8_t>(Value), self->FTxFree, self->Baud()});
     self->FOutputSeen = true;
 }
 
-TUnitOutput TAvrMcu::TakeOutput() {
-    const TUnitOutput out = FOutput.front();
+TMcuOutput TAvrMcu::TakeOutput() {
+    const TMcuOutput out = FOutput.front();
     FOutput.pop_front();
     return out;
 }
 
-void TAvrMcu::ScheduleInput(std::uint8_t Byte, TSimTime Arrival) {
+void TAvrMcu::ScheduleInput(std::uint8_t Byte, TSimTime Arrival, std::uint32_t SentBaud) {
     if (FInReset && Arrival < FReleaseAt) {
         ++FLost;
         return;
     }
-    FInputs.push_back({Byte, std::max(Arrival, Now())});
+    FInputs.push_back({Byte, std::max(Arrival, Now()), SentBaud});
     ArmInput();
 }
 
@@ -244,11 +276,56 @@ avr_cycle_count_t TAvrMcu::OnInputTimer(avr_t*, avr_cycle_count_t, void* Param) 
     self->FInputArmed = false;
     if (self->FInputs.empty()) return 0;
     self->PatchByteTime();
-    const std::uint8_t byte = self->FInputs.front().Byte;
+    const TInput in = self->FInputs.front();
     self->FInputs.pop_front();
-    avr_raise_irq(self->FUartInput, byte);
+    const std::uint32_t baud = self->Baud();
+    if (in.SentBaud == 0 || RatesAgree(in.SentBaud, baud)) {
+        avr_raise_irq(self->FUartInput, in.Byte);
+    } else {
+        // What the UART makes of it at its own rate.
+        for (const TReceivedCharacter& c : ReceiveCharacter(in.Byte, in.SentBaud, baud))
+            avr_raise_irq(self->FUartInput, c.Byte | (c.Framing ? UART_INPUT_FE : 0));
+    }
     self->ArmInput();
     return 0;
+}
+
+// ---------------------------------------------------------------- SPI
+
+bool TAvrMcu::SpiEnabled() const {
+    return (FAvr->data[kSpcr] & kSpe) != 0;
+}
+
+void TAvrMcu::SpiWrite(avr_t* Avr, avr_io_addr_t, std::uint8_t Value, void* Param) {
+    auto* self = static_cast<TAvrMcu*>(Param);
+    const std::uint8_t spcr = Avr->data[kSpcr];
+    avr_regbit_clear(Avr, self->FSpi->spi.raised);
+    if (!(spcr & kSpe) || !(spcr & kMstr)) return;
+    // SCK = F_CPU / 4, 16, 64, 128 by SPR1:0, halved by SPI2X: eight bits.
+    static const unsigned kDivider[4] = {4, 16, 64, 128};
+    unsigned divider = kDivider[spcr & 3];
+    if (Avr->data[kSpsr] & kSpi2x) divider /= 2;
+    self->FSpiOut = Value;
+    self->FSpiStart = self->Now();
+    self->FSpiBit = TimeOf(divider);
+    avr_cycle_timer_cancel(Avr, OnSpiDone, self);
+    avr_cycle_timer_register(Avr, 8 * divider, OnSpiDone, self);
+}
+
+avr_cycle_count_t TAvrMcu::OnSpiDone(avr_t* Avr, avr_cycle_count_t, void* Param) {
+    auto* self = static_cast<TAvrMcu*>(Param);
+    self->FSpiIn =
+        self->OnSpiTransfer ? self->OnSpiTransfer(self->FSpiOut, self->FSpiStart, self->FSpiBit) : 0xFF;
+    avr_raise_interrupt(Avr, &self->FSpi->spi); // SPIF, and the interrupt when it is enabled
+    return 0;
+}
+
+std::uint8_t TAvrMcu::SpiRead(avr_t* Avr, avr_io_addr_t Addr, void* Param) {
+    auto* self = static_cast<TAvrMcu*>(Param);
+    // Reading SPDR after SPSR (the usual polling loop) clears SPIF.
+    avr_regbit_clear(Avr, self->FSpi->spi.raised);
+    Avr->data[Addr] = self->FSpiIn;
+    return self->FSpiIn;
 }
 
 // ---------------------------------------------------------------- ports
@@ -308,8 +385,22 @@ avr_cycle_count_t TAvrMcu::OnWakeTimer(avr_t*, avr_cycle_count_t, void* Param) {
 
 // ---------------------------------------------------------------- reset
 
+void TAvrMcu::Hang() {
+    if (FExitAddress == 0) throw Exception("The firmware has no _exit to hang in");
+    FAvr->sreg[S_I] = 0;
+    FAvr->pc = FExitAddress;
+}
+
+void TAvrMcu::AfterWatchdogReset() {
+    // libsimavr's reset cleared every register and cancelled every timer.
+    ++FWatchdogResets;
+    if (OnReset) OnReset();
+    Restarted();
+}
+
 void TAvrMcu::Reset(TSimTime Release) {
     ++FResets;
+    if (OnReset) OnReset();
     avr_reset(FAvr); // every register cleared: all pins released
     FInReset = true;
     FReleaseAt = std::max(Release, Now());
@@ -328,6 +419,12 @@ void TAvrMcu::Reset(TSimTime Release) {
 void TAvrMcu::Restart() {
     avr_reset(FAvr);
     FInReset = false;
+    Restarted();
+}
+
+void TAvrMcu::Restarted() {
+    // Every pin released, the harness's timers (cancelled by the reset)
+    // registered again.
     FInputArmed = false;
     for (int i = 0; i < 3; ++i) {
         const bool changed = FDdr[i] || FPort[i];

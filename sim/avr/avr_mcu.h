@@ -9,7 +9,6 @@
 // stretches cost nothing. No call ever waits in real time.
 #pragma once
 
-#include "unit.h"
 #include "virtual_clock.h"
 
 #include <cstdint>
@@ -19,7 +18,16 @@
 
 struct avr_t;
 struct avr_uart_t;
+struct avr_spi_t;
 struct avr_irq_t;
+
+// A byte the MCU's UART has sent, stamped with the end of its stop bit and
+// the rate it went out at.
+struct TMcuOutput {
+    std::uint8_t Byte = 0;
+    TSimTime Time{0};
+    std::uint32_t Baud = 0;
+};
 
 class TAvrMcu {
   public:
@@ -39,16 +47,27 @@ class TAvrMcu {
     void RunUntil(TSimTime Until, bool StopOnOutput = false);
 
     // --- UART 0
-    // A byte whose stop bit has been received at Arrival (not before now).
-    void ScheduleInput(std::uint8_t Byte, TSimTime Arrival);
+    // A byte whose stop bit has been sent at Arrival (not before now), at
+    // SentBaud: the UART receives it as its own rate reads it then
+    // (serial_character.h; other bytes, framing errors). SentBaud 0: as
+    // sent, whatever the rate.
+    void ScheduleInput(std::uint8_t Byte, TSimTime Arrival, std::uint32_t SentBaud = 0);
     // Scheduled bytes that have not reached the UART yet.
     std::size_t InputsPending() const { return FInputs.size(); }
     // Bytes the UART has sent, each stamped with the time its stop bit
     // ended.
     bool HasOutput() const { return !FOutput.empty(); }
-    TUnitOutput TakeOutput();
+    TMcuOutput TakeOutput();
     // One byte on the wire at the baud rate the firmware has set (8N1).
     TSimDuration ByteTime() const;
+    // That rate: 16 MHz / the cycles of a bit.
+    std::uint32_t Baud() const;
+
+    // --- SPI: the SPI unit's transfers, made with the chip by the board
+    // (byte out on MOSI, Start of its first bit, bit time) -> byte in on
+    // MISO. Without it MISO reads 0xFF.
+    std::function<std::uint8_t(std::uint8_t Mosi, TSimTime Start, TSimDuration Bit)> OnSpiTransfer;
+    bool SpiEnabled() const;
 
     // --- I/O ports 'B', 'C', 'D'
     std::uint8_t Ddr(char Port) const;
@@ -70,6 +89,13 @@ class TAvrMcu {
     void Reset(TSimTime Release);
     bool InReset() const { return FInReset; }
     std::uint64_t Resets() const { return FResets; }
+    // Restarts by the MCU's watchdog.
+    std::uint64_t WatchdogResets() const { return FWatchdogResets; }
+    // After every reset (the reset line or the watchdog).
+    std::function<void()> OnReset;
+    // A fault: the firmware stops in an endless loop with interrupts off
+    // (avr-libc's _exit), as a hang would; only a reset ends it.
+    void Hang();
 
     // Bytes that arrived while the MCU was held in reset.
     std::uint64_t Lost() const { return FLost; }
@@ -91,10 +117,16 @@ class TAvrMcu {
     static std::uint64_t OnInputTimer(avr_t* Avr, std::uint64_t When, void* Param);
     static std::uint64_t OnWakeTimer(avr_t* Avr, std::uint64_t When, void* Param);
     static std::uint64_t OnReleaseTimer(avr_t* Avr, std::uint64_t When, void* Param);
+    static void SpiWrite(avr_t* Avr, std::uint16_t Addr, std::uint8_t Value, void* Param);
+    static std::uint8_t SpiRead(avr_t* Avr, std::uint16_t Addr, void* Param);
+    static std::uint64_t OnSpiDone(avr_t* Avr, std::uint64_t When, void* Param);
+    void AfterWatchdogReset();
+    void Restarted();
 
     struct TInput {
         std::uint8_t Byte;
         TSimTime Arrival;
+        std::uint32_t SentBaud;
     };
     struct TPortIrqParam {
         TAvrMcu* Mcu;
@@ -109,9 +141,17 @@ class TAvrMcu {
     avr_t* FAvr = nullptr;
     avr_uart_t* FUart = nullptr;
     avr_irq_t* FUartInput = nullptr;
+    avr_spi_t* FSpi = nullptr;
+    std::uint8_t FSpiOut = 0xFF; // the byte shifting out
+    std::uint8_t FSpiIn = 0xFF;  // the byte the last transfer brought in
+    TSimTime FSpiStart{0};
+    TSimDuration FSpiBit{0};
+    std::uint32_t FExitAddress = 0; // _exit
+    std::uint64_t FWatchdogResets = 0;
+    bool FResetting = false; // inside a reset the harness makes
     std::deque<TInput> FInputs;
     bool FInputArmed = false;
-    std::deque<TUnitOutput> FOutput;
+    std::deque<TMcuOutput> FOutput;
     TSimTime FTxFree{0}; // the end of the byte on the transmit line
     bool FOutputSeen = false;
     std::uint8_t FDdr[3] = {0, 0, 0};

@@ -20,6 +20,13 @@ TAvrUnit::TAvrUnit(TAvrUnitConfig Config) : FConfig(std::move(Config)), FMcu(FCo
         FMicrowire.Refresh();
         WirePortB();
     };
+    FMcu.OnSpiTransfer = [this](std::uint8_t Mosi, TSimTime Start, TSimDuration Bit) {
+        Sync();
+        const std::uint8_t ddr = FMcu.Ddr('B'), port = FMcu.PortLatch('B');
+        const bool hold = (ddr & kHold) ? (port & kHold) != 0 : true;
+        return FChip && FChip->AsSpi() ? FSpi.HardwareByte(Mosi, Start, Bit, hold) : std::uint8_t{0xFF};
+    };
+    FMcu.OnReset = [this] { FI2C.MasterRestarted(); };
     WirePortB();
     WirePortC();
 }
@@ -33,12 +40,14 @@ std::unique_ptr<TSimChip> TAvrUnit::InsertChip(std::unique_ptr<TSimChip> Chip) {
     if (Chip) Chip->AttachClock(&FChipClock);
     std::swap(FChip, Chip);
     if (Chip) Chip->AttachClock(nullptr);
-    auto* spiChip = dynamic_cast<T25CChip*>(FChip.get());
+    auto* eeprom25 = dynamic_cast<T25CChip*>(FChip.get());
     FI2C.SetTarget(FChip ? FChip->AsI2C() : nullptr);
-    if (spiChip)
-        FSpi.SetTarget(spiChip, [spiChip] { return spiChip->NextOutput(); });
+    // A 25C can also be clocked bit by bit (the pins need its next output
+    // byte before its first clock); any SPI chip through the SPI unit.
+    if (eeprom25)
+        FSpi.SetTarget(eeprom25, [eeprom25] { return eeprom25->NextOutput(); });
     else
-        FSpi.SetTarget(nullptr, {});
+        FSpi.SetTarget(FChip ? FChip->AsSpi() : nullptr, {});
     FMicrowire.SetTarget(FChip ? FChip->AsMicrowire() : nullptr);
     WirePortB();
     WirePortC();
@@ -60,6 +69,12 @@ void TAvrUnit::SetDTR(bool Set) {
 TTargetReset TAvrUnit::TargetReset() const {
     if (!(FMcu.Ddr('D') & kTargetReset)) return TTargetReset::Released;
     return (FMcu.PortLatch('D') & kTargetReset) ? TTargetReset::DrivenHigh : TTargetReset::DrivenLow;
+}
+
+void TAvrUnit::SetI2CPullUps(bool Present) {
+    Sync();
+    FI2C.SetPullUps(Present);
+    WirePortC();
 }
 
 void TAvrUnit::PortChanged(char Port) {
@@ -99,13 +114,18 @@ void TAvrUnit::WirePortB() {
     auto level = [&](std::uint8_t Bit, bool Floating) { return (ddr & Bit) ? (port & Bit) != 0 : Floating; };
     const TSimTime now = FMcu.Now();
     bool dataOut = true;
+    // With the SPI unit on, it drives SCK (low between bytes, mode 0) and
+    // MOSI; its bytes come through OnSpiTransfer.
+    const bool spiUnit = FMcu.SpiEnabled();
+    const bool sck = spiUnit ? false : level(kSck, false);
+    const bool mosi = spiUnit ? false : level(kMosi, false);
     if (FChip && FChip->AsSpi()) {
         const bool wp = level(kWp, true);
         if (auto* chip = dynamic_cast<T25CChip*>(FChip.get())) chip->SetWriteProtectPin(!wp);
-        FSpi.Drive(level(kCs, true), level(kSck, false), level(kMosi, false), level(kHold, true), now);
+        FSpi.Drive(level(kCs, true), sck, mosi, level(kHold, true), now);
         dataOut = FSpi.So();
     } else if (FChip && FChip->AsMicrowire()) {
-        FMicrowire.Drive(level(kCs, false), level(kSck, false), level(kMosi, false), now);
+        FMicrowire.Drive(level(kCs, false), sck, mosi, now);
         dataOut = FMicrowire.Do();
         WakeForStatus();
     }

@@ -50,6 +50,9 @@ class TAvrUnit {
     // The level the unit puts on the target board's reset line (D7).
     TTargetReset TargetReset() const;
 
+    // Fits or removes the I2C pull-up resistors (removed: the lines read low).
+    void SetI2CPullUps(bool Present);
+
     // The pin-level wiring of each bus, with its timing record.
     TI2CPins& I2CPins() { return FI2C; }
     TSpiPins& SpiPins() { return FSpi; }

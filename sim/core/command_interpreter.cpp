@@ -48,6 +48,9 @@ void TCommandInterpreter::StartCommand(uint8_t Letter) {
     case 'D':
         FArgsNeeded = 2;
         break;
+    case 'L':
+        FArgsNeeded = FIdentity.FastestRate ? 2 : 0;
+        break;
     default:
         FArgsNeeded = 0;
         break;
@@ -69,6 +72,7 @@ void TCommandInterpreter::ArgumentByte(uint8_t Byte) {
             if (!failing) PageByte(Byte);
             ++FPageBytes;
             --FPageDataLeft;
+            if (!failing) StreamPage();
         }
         if (!FHost.PageContinues(FPageBytes, FPageDataLeft)) return;
         if (FPageDataLeft == 0) Execute();
@@ -88,6 +92,19 @@ void TCommandInterpreter::EndCommand() {
 
 void TCommandInterpreter::Abandon() {
     if (FLetter) EndCommand();
+}
+
+void TCommandInterpreter::LinkError(uint8_t Code) {
+    Abandon();
+    FHost.Send('?');
+    FHost.Send(Code);
+}
+
+bool TCommandInterpreter::TakeRateRequest(uint8_t& Code) {
+    if (!FRateRequest) return false;
+    Code = static_cast<uint8_t>(FRateRequest - 1);
+    FRateRequest = 0;
+    return true;
 }
 
 void TCommandInterpreter::SendText(const TUnitText& Text) {
@@ -137,7 +154,10 @@ void TCommandInterpreter::ExecuteOverridden() {
         filler = 1;
         break;
     case 'R':
-        filler = FArgs[0];
+        filler = FArgs[0] == 0 && FIdentity.FastestRate ? 256 : FArgs[0];
+        break;
+    case 'l':
+        filler = FIdentity.FastestRate ? 4 : 0;
         break;
     default:
         break;
@@ -181,11 +201,17 @@ void TCommandInterpreter::Execute() {
         break;
     case 'R': {
         // Data replies always have their full length; a failure shows in the
-        // acknowledgement.
+        // acknowledgement. A fast-link unit reads 256 bytes for a count of 0.
         uint8_t error = 0;
-        const uint8_t count = FArgs[0];
-        for (uint16_t i = 0; i < count; ++i)
-            FHost.Send(BusRead(i + 1u == count, error));
+        const uint16_t count = FArgs[0] == 0 && FIdentity.FastestRate ? 256 : FArgs[0];
+        if (FBus == TUnitBus::SPI && FSpiSelected) {
+            FHost.SpiReadBlock(count);
+        } else if (FBus == TUnitBus::I2C) {
+            FHost.I2CReadBlock(count);
+        } else {
+            for (uint16_t i = 0; i < count; ++i)
+                FHost.Send(BusRead(i + 1u == count, error));
+        }
         Reply(error);
         break;
     }
@@ -247,13 +273,43 @@ void TCommandInterpreter::Execute() {
         Reply(0);
         break;
     case '*':
-        Reply(FIdentity.Buffers ? kBuffersCode : 0);
+        Reply(FIdentity.FastestRate ? kFastLinkCode : FIdentity.Buffers ? kBuffersCode : 0);
+        break;
+    case 'l':
+    case 'L':
+        ExecuteLink();
         break;
     default:
         Reply('!');
         break;
     }
     EndCommand();
+}
+
+void TCommandInterpreter::ExecuteLink() {
+    // Only a fast-link unit knows the two; any other answers as to an
+    // unknown letter.
+    if (!FIdentity.FastestRate) {
+        Reply('!');
+        return;
+    }
+    if (FLetter == 'l') {
+        static const char digits[] = "0123456789ABCDEF";
+        const uint8_t ring = static_cast<uint8_t>(FIdentity.RingSize / 16);
+        FHost.Send(static_cast<uint8_t>(digits[FIdentity.FastestRate >> 4]));
+        FHost.Send(static_cast<uint8_t>(digits[FIdentity.FastestRate & 15]));
+        FHost.Send(static_cast<uint8_t>(digits[ring >> 4]));
+        FHost.Send(static_cast<uint8_t>(digits[ring & 15]));
+        Reply(0);
+        return;
+    }
+    uint8_t value = 0;
+    if (!HexArgument(value) || value > FIdentity.FastestRate) {
+        Reply('#');
+        return;
+    }
+    Reply(0);
+    FRateRequest = static_cast<uint8_t>(value + 1);
 }
 
 void TCommandInterpreter::Reset() {
@@ -264,6 +320,7 @@ void TCommandInterpreter::Reset() {
     FPolarity = 2;
     FClockSpeed = 1;
     FOperation = false;
+    FRateRequest = 0;
     FHost.BusChanged(FBus);
     FHost.ClockSpeedChanged(FClockSpeed);
     FHost.TargetResetChanged(TargetReset());
@@ -274,13 +331,13 @@ void TCommandInterpreter::Reset() {
 uint8_t TCommandInterpreter::BusStart() {
     switch (FBus) {
     case TUnitBus::I2C:
-        // START, or a repeated START inside a transfer.
-        FHost.I2CStart();
-        FI2CTransfer = true;
+        // START, or a repeated START inside a transfer; none when a line
+        // stays low.
         FI2CFirst = true;
         FI2CWriting = false;
         FI2CWroteData = false;
-        return 0;
+        FI2CTransfer = FHost.I2CStart();
+        return FI2CTransfer ? 0 : kBusHeldCode;
     case TUnitBus::SPI:
         // A fresh selection: /CS goes high first if it was low.
         if (FSpiSelected) SpiDeselect();
@@ -327,15 +384,15 @@ void TCommandInterpreter::BusStop() {
 
 uint8_t TCommandInterpreter::BusRecover() {
     switch (FBus) {
-    case TUnitBus::I2C:
-        // START then STOP: frees a chip stuck in a transfer and abandons a
-        // page that was never stopped, without writing it.
-        FHost.I2CStart();
-        FHost.I2CStop();
+    case TUnitBus::I2C: {
+        // Frees a chip stuck in a transfer and abandons a page that was
+        // never stopped, without writing it.
+        const bool free = FHost.I2CBusClear();
         FI2CTransfer = false;
         FI2CWriting = false;
         FI2CWroteData = false;
-        return 0;
+        return free ? 0 : kBusHeldCode;
+    }
     case TUnitBus::SPI:
         SpiDeselect();
         return 0;
@@ -360,8 +417,7 @@ uint8_t TCommandInterpreter::BusWrite(uint8_t Byte) {
         return 0;
     case TUnitBus::Microwire:
         if (!FMwSelected) return 'M';
-        for (int i = 7; i >= 0; --i)
-            FHost.MwClock(((Byte >> i) & 1) != 0);
+        FHost.MwShift(Byte, 8);
         return 0;
     }
     return 0;
@@ -378,10 +434,7 @@ uint8_t TCommandInterpreter::BusRead(bool Last, uint8_t& Error) {
             Error = 'M';
             return 0xFF;
         }
-        uint8_t value = 0;
-        for (int i = 0; i < 8; ++i)
-            value = static_cast<uint8_t>((value << 1) | (FHost.MwClock(false) ? 1 : 0));
-        return value;
+        return FHost.MwShift(0, 8);
     }
     }
     return 0xFF;
@@ -454,14 +507,28 @@ void TCommandInterpreter::PageByte(uint8_t Byte) {
     case TUnitBus::Microwire: {
         if (FPendingError) break;
         const uint8_t bits = FMwBitsLeft < 8 ? FMwBitsLeft : 8;
-        for (uint8_t i = 0; i < bits; ++i) {
-            const bool bit = ((Byte >> (7 - i)) & 1) != 0;
-            FMwBits = static_cast<uint16_t>((FMwBits << 1) | (bit ? 1u : 0u));
-            FMwLastDO = FHost.MwClock(bit);
-        }
+        FMwBits = static_cast<uint16_t>((FMwBits << bits) | (Byte >> (8 - bits)));
+        FMwLastDO = (FHost.MwShift(Byte, bits) & 1) != 0;
         FMwBitsLeft = static_cast<uint8_t>(FMwBitsLeft - bits);
         break;
     }
+    }
+}
+
+void TCommandInterpreter::StreamPage() {
+    // The rest of an I2C page that is already there, in one go (a host that
+    // takes it saves the work of a command byte for every data byte).
+    if (FBus != TUnitBus::I2C || FPendingError || !FPageDataLeft || !FI2CTransfer) return;
+    bool nacked = false;
+    const uint16_t taken = FHost.I2CWritePageData(FPageDataLeft, nacked);
+    FPageBytes = static_cast<uint16_t>(FPageBytes + taken);
+    FPageDataLeft = static_cast<uint16_t>(FPageDataLeft - taken);
+    if (taken && FI2CWriting) FI2CWroteData = true;
+    if (nacked) {
+        // As I2CWrite does for a byte not acknowledged.
+        FHost.I2CStop();
+        FI2CTransfer = FI2CWriting = FI2CWroteData = false;
+        FPendingError = 'T';
     }
 }
 

@@ -8,15 +8,18 @@
 //   X  -        -        start condition (I2C, a repeated start inside a
 //                        transfer); select the chip (SPI, Microwire)
 //   x  -        -        stop condition; deselect
-//   Z  -        -        I2C: bus recovery (start + stop, abandons a pending
-//                        write). Microwire: wait until the chip reports ready.
-//                        SPI: deselect
+//   Z  -        -        I2C: bus clear (up to nine clocks with SDA released
+//                        until a chip holding SDA lets go, then START and
+//                        STOP, which abandons a page a cut-short write left
+//                        loaded). Microwire: wait until the chip reports
+//                        ready. SPI: deselect
 //   w  byte     -        one byte onto the bus (Microwire: eight bits)
 //   r  -        byte     one byte from the bus (I2C: not acknowledged)
 //   W  n, data  -        I2C/SPI: n data bytes onto the bus; I2C then ends
 //                        the transfer with a stop and waits the write delay.
 //                        Microwire: n bits (1..16) from ceil(n/8) bytes
-//   R  n        n bytes  n bytes from the bus (I2C: all but the last acknowledged)
+//   R  n        n bytes  n bytes from the bus (I2C: all but the last
+//                        acknowledged); n = 0 reads 256 on a fast-link unit
 //   M  hh       -        bus: 00 I2C, 01 SPI, 02 Microwire
 //   P  hh       -        target reset polarity: 00 low, 01 high, 02 off
 //   E  hh       -        bus clock speed (stored: 01 fast, 10 medium, 20 slow)
@@ -27,13 +30,23 @@
 //   V  -        4 chars  hardware version
 //   v  -        4 chars  firmware version
 //   *  -        -        probe of the serial link; a unit that buffers
-//                        commands answers "?B" instead (see Buffers below)
+//                        commands answers "?B" instead (see Buffers below),
+//                        a fast-link unit "?F" (see FastestRate)
+// A fast-link unit also knows (any other answers them with "?!"):
+//   l  -        4 chars  "rrss": rr its fastest line rate, ss its receive
+//                        ring in 16-byte units (hex text)
+//   L  hh       -        line rate 00 115 200, 01 1 000 000, 02 2 000 000
+//                        baud: acknowledged at the old rate, then both ends
+//                        switch and the PC confirms with "*" (link_control.h)
 // Error codes: "!" unknown command, "#" argument not two upper-case hex
 // digits or out of range, "T" the chip did not acknowledge on I2C or stayed
 // busy past the ready time-out, "M" Microwire misuse (a bus command without
 // "X", a bit count outside 1..16), "m" Microwire out of sync (no dummy 0
-// after a read instruction). "%" and "V" are never produced by the unit's
-// own commands (it has no blank check or verify).
+// after a read instruction), "H" SDA or SCL stays low (no pull-up, or a
+// chip holds the bus), and from the serial line (link_control.h): "O"
+// received bytes were lost, "I" a command stopped arriving and was dropped.
+// "%" and "V" are never produced by the unit's own commands (it has no
+// blank check or verify).
 //
 // A write cycle starts when an I2C transfer with data is stopped ("x", or
 // the end of "W") and when an SPI WRITE or WRSR with data is deselected;
@@ -61,10 +74,28 @@ struct TUnitIdentity {
     // commands without waiting for each acknowledgement; one that does not
     // still opens, as it does for any "?" reply to the probe.
     bool Buffers = false;
+    // The fast link: the fastest line rate the unit switches to on "L" (1:
+    // 1 Mbaud, 2: 2 Mbaud; 0: none, the unit answers as one without it) and
+    // the size of its receive ring, which bounds the bytes a PC may send
+    // ahead of the acknowledgements. Such a unit buffers commands too, and
+    // reads blocks of 256 bytes ("R" with 0).
+    uint8_t FastestRate = 0;
+    uint16_t RingSize = 0;
 };
 
-// The probe reply's code of a unit that buffers commands.
+// The probe reply's code of a unit that buffers commands, and of one that
+// also has the fast link.
 constexpr uint8_t kBuffersCode = 'B';
+constexpr uint8_t kFastLinkCode = 'F';
+
+// Error codes the unit adds to those the PC has always known.
+constexpr uint8_t kBusHeldCode = 'H';
+constexpr uint8_t kOverrunCode = 'O';
+constexpr uint8_t kIncompleteCode = 'I';
+
+// Line rates of "L" (index = rate code).
+constexpr uint32_t kLineRates[] = {115200, 1000000, 2000000};
+constexpr uint8_t kLineRateCount = 3;
 
 class TCommandInterpreter {
   public:
@@ -75,6 +106,12 @@ class TCommandInterpreter {
     void Receive(uint8_t Byte);
     // Drops a command still waiting for argument bytes.
     void Abandon();
+    // Drops a command still waiting for argument bytes and answers "?" and
+    // Code in place of its acknowledgement (the serial line lost bytes).
+    void LinkError(uint8_t Code);
+    // The rate an "L" just acknowledged asked for, once: the line switches
+    // when the acknowledgement has gone out.
+    bool TakeRateRequest(uint8_t& Code);
     // Restart: bus released, then the defaults (I2C, default write delay,
     // polarity off, clock speed 01, no memory operation).
     void Reset();
@@ -100,6 +137,7 @@ class TCommandInterpreter {
     bool HexArgument(uint8_t& Value) const;
     void SetOperation(bool Active);
 
+    void ExecuteLink();
     uint8_t BusStart();
     void BusStop();
     uint8_t BusRecover();
@@ -111,6 +149,7 @@ class TCommandInterpreter {
     bool MicrowireReadyWait();
     void BeginPage(uint8_t Count);
     void PageByte(uint8_t Byte);
+    void StreamPage();
     uint8_t PageDone();
     void ReleaseBus();
 
@@ -149,4 +188,6 @@ class TCommandInterpreter {
     uint8_t FMwBitCount = 0;
     uint8_t FMwBitsLeft = 0;
     bool FMwLastDO = true;
+
+    uint8_t FRateRequest = 0; // 1 + the code of an acknowledged "L", 0: none
 };

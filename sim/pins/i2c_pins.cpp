@@ -7,13 +7,28 @@ void TI2CPins::SetTarget(TI2CTarget* Target) {
     Levels();
 }
 
+void TI2CPins::SetPullUps(bool Present) {
+    FPullUps = Present;
+    Levels();
+}
+
 void TI2CPins::Levels() {
-    FScl = !FMasterScl;
-    FSda = !(FMasterSda || FTargetSda);
+    FScl = FPullUps && !FMasterScl;
+    FSda = FPullUps && !(FMasterSda || FTargetSda);
+}
+
+void TI2CPins::CheckFrame(const char* Condition, TSimTime Time) {
+    // A START, one to eight clocks, then a STOP or START: a select byte cut
+    // short, which no target expects (and a protocol decoder loses the
+    // transfer after it). A START straight followed by a STOP, without a
+    // clock, is the bus clear's.
+    if (FClocksSinceStart > 0 && FClocksSinceStart < 9)
+        FLog.Fault(std::string(Condition) + " " + std::to_string(FClocksSinceStart) +
+                       " clocks after a START (a cut-short select byte)",
+                   Time);
 }
 
 void TI2CPins::Drive(bool SclLow, bool SdaLow, TSimTime Time) {
-    const bool scl = !SclLow;
     const bool sdaMaster = SdaLow;
     if (sdaMaster != FMasterSda) {
         FMasterSda = sdaMaster;
@@ -30,9 +45,11 @@ void TI2CPins::Drive(bool SclLow, bool SdaLow, TSimTime Time) {
             }
         }
     }
-    if (scl != FScl) {
+    if (SclLow != FMasterScl) {
         FMasterScl = SclLow;
+        const bool before = FScl;
         Levels();
+        if (FScl == before) return;
         if (FScl)
             SclRose(Time);
         else
@@ -49,6 +66,8 @@ void TI2CPins::Sampled(TSimTime Time) {
 
 void TI2CPins::StartCondition(TSimTime Time) {
     ++FStarts;
+    CheckFrame("START", Time);
+    FClocksSinceStart = 0;
     if (FStop.count() >= 0 && FStop > FStart && FSclRise <= FStop)
         FLog.Check("bus free (tBUF)", Time - FStop, FTiming.BusFree, Time);
     else if (FSclRise.count() >= 0)
@@ -65,6 +84,9 @@ void TI2CPins::StartCondition(TSimTime Time) {
 
 void TI2CPins::StopCondition(TSimTime Time) {
     ++FStops;
+    CheckFrame("STOP", Time);
+    FClocksSinceStart = -1;
+    FClock.Break();
     if (FSclRise.count() >= 0) FLog.Check("stop set-up (tSU:STO)", Time - FSclRise, FTiming.SetupStop, Time);
     FStop = Time;
     FMode = TMode::Idle;
@@ -78,6 +100,8 @@ void TI2CPins::SclRose(TSimTime Time) {
     if (FSdaChange.count() >= 0 && FSdaChange > FSclFall)
         FLog.Check("data set-up (tSU:DAT)", Time - FSdaChange, FTiming.SetupData, Time);
     FSclRise = Time;
+    if (FClocksSinceStart >= 0) ++FClocksSinceStart;
+    if (FMode != TMode::Idle) FClock.Rise(Time);
     switch (FMode) {
     case TMode::Receive:
         if (FBit < 8) {

@@ -27,6 +27,12 @@ class TI2CPins {
     // nullptr: an empty socket (the lines stay with their pull-ups).
     void SetTarget(TI2CTarget* Target);
     void SetTiming(const TI2CTiming& Timing) { FTiming = Timing; }
+    // Without pull-ups a released line does not rise: it reads low (a
+    // floating input on the MCU, taken at its worst).
+    void SetPullUps(bool Present);
+    // The master has restarted (its reset): a transfer it left half-done is
+    // no fault of what it does next.
+    void MasterRestarted() { FClocksSinceStart = -1; }
 
     // The master pulls SCL / SDA low (true) or releases them, at Time.
     void Drive(bool SclLow, bool SdaLow, TSimTime Time);
@@ -40,6 +46,8 @@ class TI2CPins {
     TPinTimingLog& Log() { return FLog; }
     std::uint64_t Starts() const { return FStarts; }
     std::uint64_t Stops() const { return FStops; }
+    // The SCL clock while a transfer is open.
+    TPeriodMeter& Clock() { return FClock; }
 
   private:
     enum class TMode { Idle, Receive, Transmit, Released };
@@ -50,6 +58,7 @@ class TI2CPins {
     void StartCondition(TSimTime Time);
     void StopCondition(TSimTime Time);
     void PresentBit();
+    void CheckFrame(const char* Condition, TSimTime Time);
 
     TI2CTarget* FTarget;
     TI2CTiming FTiming;
@@ -60,6 +69,10 @@ class TI2CPins {
     bool FTargetSda = false; // target pulls SDA low
     bool FScl = true;
     bool FSda = true;
+    bool FPullUps = true;
+    TPeriodMeter FClock;
+    // SCL clocks since the last START (-1: none since the master started).
+    long long FClocksSinceStart = -1;
 
     TMode FMode = TMode::Idle;
     int FBit = 0; // bits of the present byte so far (9 = the acknowledge clock)

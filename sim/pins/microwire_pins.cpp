@@ -18,6 +18,7 @@ void TMicrowirePins::Drive(bool Cs, bool Sk, bool Di, TSimTime Time) {
     }
     if (Cs != FCs) {
         FCs = Cs;
+        FClock.Break();
         if (Cs) {
             if (FCsFall.count() >= 0) FLog.Check("CS low (tCSL)", Time - FCsFall, FTiming.CsLow, Time);
             FCsRise = Time;
@@ -45,6 +46,7 @@ void TMicrowirePins::Drive(bool Cs, bool Sk, bool Di, TSimTime Time) {
             if (FDiChange.count() >= 0 && FDiChange > FSkFall)
                 FLog.Check("DI set-up (tDIS)", Time - FDiChange, FTiming.DataSetup, Time);
             FSkRise = Time;
+            FClock.Rise(Time);
             ++FClocks;
             FDo = FTarget ? FTarget->Clock(FDi) : true;
         } else {

@@ -36,6 +36,8 @@ class TMicrowirePins {
     bool Selected() const { return FCs; }
     TPinTimingLog& Log() { return FLog; }
     std::uint64_t Clocks() const { return FClocks; }
+    // The SK clock while the chip is selected.
+    TPeriodMeter& Clock() { return FClock; }
 
   private:
     TMicrowireTarget* FTarget;
@@ -45,6 +47,7 @@ class TMicrowirePins {
     bool FCs = false, FSk = false, FDi = false;
     bool FDo = true;
     std::uint64_t FClocks = 0;
+    TPeriodMeter FClock;
     TSimTime FCsRise{-1}, FCsFall{-1}, FSkRise{-1}, FSkFall{-1}, FDiChange{-1};
     bool FFirstClock = false;
 };

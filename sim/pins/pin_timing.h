@@ -7,6 +7,8 @@
 #include "virtual_clock.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,4 +31,25 @@ class TPinTimingLog {
 
     std::vector<std::string> FBreaches;
     std::size_t FCount = 0;
+};
+
+// The clock a master runs at: the intervals between successive rising
+// edges of a clock line, in 10 ns steps. Within a byte they are the bit
+// period; the pause between bytes adds a few longer ones, which the median
+// leaves out.
+class TPeriodMeter {
+  public:
+    void Rise(TSimTime At);
+    // The next rise starts afresh (the line left a transfer).
+    void Break() { FLast = TSimTime(-1); }
+    void Clear();
+
+    std::uint64_t Count() const { return FCount; }
+    TSimDuration Shortest() const;
+    TSimDuration Median() const;
+
+  private:
+    std::map<std::int64_t, std::uint64_t> FCounts;
+    std::uint64_t FCount = 0;
+    TSimTime FLast{-1};
 };

@@ -59,6 +59,8 @@ void TSpiPins::Drive(bool Cs, bool Sck, bool Si, bool Hold, TSimTime Time) {
             if (FSiChange.count() >= 0 && FSiChange > FSckFall)
                 FLog.Check("SI set-up (tSU)", Time - FSiChange, FTiming.DataSetup, Time);
             FSckRise = Time;
+            if (FBit == 0) FClock.Break();
+            FClock.Rise(Time);
             FIn = static_cast<std::uint8_t>((FIn << 1) | (FSi ? 1 : 0));
             if (++FBit == 8) {
                 if (FTarget) FTarget->Transfer(FIn);
@@ -80,4 +82,41 @@ void TSpiPins::Drive(bool Cs, bool Sck, bool Si, bool Hold, TSimTime Time) {
 void TSpiPins::Sampled(TSimTime Time) {
     if (FCs || !FTarget || FSoChange.count() < 0) return;
     FLog.Check("SO valid (tV)", Time - FSoChange, FTiming.OutputValid, Time);
+}
+
+std::uint8_t TSpiPins::HardwareByte(std::uint8_t Mosi, TSimTime Start, TSimDuration Bit, bool Hold) {
+    const TSimDuration half = Bit / 2;
+    const TSimTime firstRise = Start + half;
+    if (FCs) {
+        // Clocks while deselected are ignored by the target.
+        FSckRise = Start + Bit * 8 - half;
+        FSckFall = Start + Bit * 8;
+        return 0xFF;
+    }
+    if (!Hold) FLog.Fault("SCK moved while /HOLD was low", Start);
+    if (FBit != 0) FLog.Fault("a hardware byte began " + std::to_string(FBit) + " bits into a byte", Start);
+    if (FFirstClock) {
+        FLog.Check("/CS set-up (tCSS)", firstRise - FCsFall, FTiming.CsSetup, firstRise);
+        FLog.Check("SO valid (tV)", firstRise - FCsFall, FTiming.OutputValid, firstRise);
+        FFirstClock = false;
+    } else if (FSckFall.count() >= 0) {
+        FLog.Check("SCK low (tLO)", firstRise - FSckFall, FTiming.Low, firstRise);
+        FLog.Check("SO valid (tV)", firstRise - FSckFall, FTiming.OutputValid, firstRise);
+    }
+    // Every later bit: SCK high and low for half a bit, SI set half a bit
+    // before the rising edge and held half a bit after it, SO changed on
+    // the falling edge half a bit before it is sampled.
+    FLog.Check("SCK high (tHI)", half, FTiming.High, firstRise);
+    FLog.Check("SCK low (tLO)", half, FTiming.Low, firstRise);
+    FLog.Check("SI set-up (tSU)", half, FTiming.DataSetup, firstRise);
+    FLog.Check("SI hold (tHD)", half, FTiming.DataHold, firstRise);
+    FLog.Check("SO valid (tV)", half, FTiming.OutputValid, firstRise);
+    FSckRise = Start + Bit * 8 - half;
+    FSckFall = Start + Bit * 8;
+    FSoChange = FSckFall;
+    FClock.Break();
+    for (int i = 0; i < 8; ++i)
+        FClock.Rise(firstRise + Bit * i);
+    ++FBytes;
+    return FTarget ? FTarget->Transfer(Mosi) : 0xFF;
 }

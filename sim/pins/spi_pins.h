@@ -30,12 +30,19 @@ class TSpiPins {
 
     // Levels of /CS, SCK, SI and /HOLD as the master drives them, at Time.
     void Drive(bool Cs, bool Sck, bool Si, bool Hold, TSimTime Time);
+    // A byte clocked by an SPI unit from Start: eight bit times of Bit, SCK
+    // rising in the middle of each and falling at its end, SI set at the
+    // start of each bit. Returns what the target shifted out on SO (0xFF
+    // while deselected).
+    std::uint8_t HardwareByte(std::uint8_t Mosi, TSimTime Start, TSimDuration Bit, bool Hold);
     // The master reads SO at Time.
     void Sampled(TSimTime Time);
 
     // SO level (true = high or high impedance).
     bool So() const { return FSo; }
     TPinTimingLog& Log() { return FLog; }
+    // SCK while the chip is selected.
+    TPeriodMeter& Clock() { return FClock; }
     std::uint64_t Bytes() const { return FBytes; }
 
   private:
@@ -45,6 +52,7 @@ class TSpiPins {
     std::function<std::uint8_t()> FPeek;
     TSpiTiming FTiming;
     TPinTimingLog FLog;
+    TPeriodMeter FClock;
 
     bool FCs = true, FSck = false, FSi = false;
     bool FSo = true;

@@ -2,7 +2,10 @@
 // simulation is paced by real time: the MCU's clock never runs more than a
 // millisecond ahead of the time since the server started, bytes from the
 // terminal reach its UART at the real bit rate, and its replies go out as it
-// sends them. The PC side's time limits therefore hold as with a board.
+// sends them. The PC side's time limits therefore hold as with a board. The
+// bit rate is the one the program set on the terminal (the master end sees
+// its settings): when it and the MCU's differ, each end reads the other's
+// bytes garbled, as on a wire (serial_character.h).
 #pragma once
 
 #include "avr/avr_unit.h"
@@ -24,6 +27,8 @@ class TAvrPtyServer {
 
   private:
     TSimTime Elapsed() const;
+    // The rate the program has set on the terminal.
+    std::uint32_t ProgramBaud() const;
 
     TAvrUnit& FUnit;
     TPty FPty;

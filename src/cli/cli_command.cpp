@@ -33,6 +33,13 @@ void PrintHelp(std::ostream& out) {
             out << "  \"" << kind->Name << "\"" << (kind == &CommandLineDefaultKind() ? " (default)" : "")
                 << "\n";
     out << "\nOptions:\n  --help       this text\n  --version    the program's version\n\n"
+           "Programmer unit (\"Norvo ISP (COM)\", \"Norvo ISP (LPT)\"):\n"
+           "  --clock fast    I2C fast mode, 400 kHz (for 400 kHz parts: 100 kHz parts need\n"
+           "                  --clock medium); SPI 2 MHz; Microwire 250 kHz\n"
+           "  --clock medium  I2C 100 kHz (standard mode), SPI 1 MHz, Microwire 50 kHz\n"
+           "  --clock slow    10 kHz on I2C and Microwire, SPI 125 kHz (long wires)\n"
+           "  --baud N        the fastest serial rate asked of a unit with the fast link\n"
+           "                  (1000000 or 2000000; 115200: none); default the fastest that answers\n\n"
            "Exit codes: 0 success, 1 the operation failed, 2 bad usage or unreadable input.\n"
            "With --json, the device commands and checksum print one JSON object a line on standard\n"
            "output: {\"type\":\"status\",\"level\":\"busy|ok|warning|info\",\"text\":...} per status line,\n"

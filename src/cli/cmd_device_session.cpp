@@ -59,7 +59,7 @@ std::optional<int> WordValue(const CliArgs& Args, const std::string& Name,
 } // namespace
 
 std::set<std::string> DeviceValueOptions(std::set<std::string> Extra) {
-    Extra.insert({"device", "hardware", "port", "org", "polarity", "bus", "delay", "clock"});
+    Extra.insert({"device", "hardware", "port", "org", "polarity", "bus", "delay", "clock", "baud"});
     return Extra;
 }
 
@@ -99,6 +99,9 @@ TCliSession::TCliSession(const CliArgs& Args, std::ostream& Out, std::ostream& E
     FBus = static_cast<int>(Args.IntValue("bus", 0, 7).value_or(0)); // the address pins A2..A0
     FDelay = static_cast<int>(Args.IntValue("delay", 0, 255).value_or(-1));
     const auto clock = WordValue(Args, "clock", {{"fast", 0}, {"medium", 1}, {"slow", 2}});
+    // The fastest line rate a programmer unit with the fast link is asked
+    // for (115200 keeps it at the rate of the original unit).
+    const auto baud = Args.IntValue("baud", 115200, 2000000);
     FQuiet = Args.Has("quiet");
     FBar = !FQuiet && !FOutput.Json() && &Out == &std::cout && ::isatty(STDOUT_FILENO);
 
@@ -114,6 +117,7 @@ TCliSession::TCliSession(const CliArgs& Args, std::ostream& Out, std::ostream& E
     }
     if (FDelay >= 0) FCore.ApplyWriteTime(FDelay);
     if (clock) FCore.ApplyClock(static_cast<TClockChoice>(*clock));
+    if (baud) FCore.ApplyBaud(static_cast<int>(*baud));
     if (!FPort.empty()) {
         try {
             FCore.ApplyPort(FPort);

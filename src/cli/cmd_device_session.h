@@ -33,7 +33,7 @@ std::set<std::string> DeviceFlags(std::set<std::string> Extra = {});
 #define NORVOISP_DEVICE_OPTIONS                                                                              \
     "--device NAME [--hardware NAME] [--port COMn|LPTn|PATH|USBPATH] [--org 8|16] [--polarity "              \
     "low|high|off] "                                                                                         \
-    "[--bus N] [--delay MS] [--clock fast|medium|slow] [--quiet] [--json]"
+    "[--bus N] [--delay MS] [--clock fast|medium|slow] [--baud N] [--quiet] [--json]"
 
 class TCliSession : public TSessionEvents, private TFusePanel {
   public:

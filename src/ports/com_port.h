@@ -32,6 +32,8 @@ enum TBaudRate : int {
     br38400 = 38400,
     br57600 = 57600,
     br115200 = 115200,
+    br1000000 = 1000000,
+    br2000000 = 2000000,
 };
 enum TDataBits : int { dbDefault = 0, db5 = 5, db6 = 6, db7 = 7, db8 = 8 };
 

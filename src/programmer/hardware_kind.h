@@ -56,6 +56,9 @@ struct THardwareKind {
     void (*ApplyPort)(TKindSettings& Settings, const std::string& Port);
     // Writes the chosen bus clock into the kind's settings.
     void (*ApplyClock)(TKindSettings& Settings, TClockChoice Clock);
+    // Writes the fastest line rate the kind may ask its programmer for
+    // ("--baud"); nullptr: the kind has no line rate, the value is ignored.
+    void (*ApplyBaud)(TKindSettings& Settings, int Baud);
     // Writes the operator's write delay in milliseconds (0 gives it back to
     // the device) into the kind's settings.
     void (*ApplyWriteTime)(TKindSettings& Settings, int Milliseconds);

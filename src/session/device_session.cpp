@@ -65,6 +65,12 @@ void TDeviceSession::ApplyClock(TClockChoice Clock) {
     FKind->ApplyClock(settings, Clock);
 }
 
+void TDeviceSession::ApplyBaud(int Baud) {
+    if (!FKind || !FKind->ApplyBaud) return;
+    TKindSettings settings(FSettings, FKindName);
+    FKind->ApplyBaud(settings, Baud);
+}
+
 void TDeviceSession::ApplyWriteTime(int Milliseconds) {
     if (!FKind || !FKind->ApplyWriteTime) return;
     TKindSettings settings(FSettings, FKindName);

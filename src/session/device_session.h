@@ -59,6 +59,7 @@ class TDeviceSession {
     // value the kind does not take. A kind without a port ignores a port.
     void ApplyPort(const std::string& Port);
     void ApplyClock(TClockChoice Clock);
+    void ApplyBaud(int Baud);
     void ApplyWriteTime(int Milliseconds);
     // The port as the operator named it (ApplyPort), else the one the
     // kind's settings name ("COM3 (/dev/ttyUSB0)", "LPT1"); "" when there

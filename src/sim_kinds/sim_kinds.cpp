@@ -87,6 +87,7 @@ const THardwareKind SimKind = {
     .Needs = "nothing: the programmer unit simulated in the program, with a chip of the device chosen",
     .ApplyPort = nullptr,
     .ApplyClock = ApplyUnitClock,
+    .ApplyBaud = ApplyUnitBaud,
     .ApplyWriteTime = ChooseWriteTime,
     .PortName = nullptr,
 };

@@ -29,7 +29,7 @@ class TSimSerialLine : public TSerialLine {
     // Closing drops DTR and RTS, as a serial port's hang-up on close does.
     ~TSimSerialLine() override;
 
-    void SetBaudRate(int) override {}
+    void SetBaudRate(int Baud) override { FLink.SetBaudRate(static_cast<std::uint32_t>(Baud)); }
     void SetDataBits(int) override {}
     void SetParity(TParity) override {}
     bool SetDTR(bool Active) override;

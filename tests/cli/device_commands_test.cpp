@@ -206,6 +206,9 @@ TEST_F(CliDevice, UsageErrorsSayWhatIsWrong) {
         // 8 to 15 would make select bytes no chip answers.
         {{"erase", "--device", "24C02", "--bus", "8"},
          "norvoisp-cli erase: option --bus needs a number from 0 to 7"},
+        // Below the unit's own rate, or above the fast link's.
+        {{"erase", "--device", "24C02", "--baud", "9600"},
+         "norvoisp-cli erase: option --baud needs a number from 115200 to 2000000"},
     };
     for (const auto& c : cases) {
         const auto r = Cli(c.Args);

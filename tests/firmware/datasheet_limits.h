@@ -1,6 +1,6 @@
 // The bus timing each clock-speed class of the firmware must keep: the
 // strictest figures of the families' datasheets that class is for
-// (firmware/bus_pins.h lists where they come from). Nanoseconds.
+// (firmware/bus_clocks.h lists what each class is for). Nanoseconds.
 #pragma once
 
 #include "pins/i2c_pins.h"
@@ -35,13 +35,26 @@ inline TI2CTiming I2CStandardLimits() {
     return t;
 }
 
-// SPI, 1 MHz parts.
+// SPI, 1 MHz parts (the medium and slow clocks).
 inline TSpiTiming SpiLimits() {
     TSpiTiming t;
     t.High = t.Low = 500;
     t.CsSetup = t.CsHold = t.CsDisable = 500;
     t.DataSetup = t.DataHold = 100;
     t.OutputValid = 400;
+    return t;
+}
+
+// SPI, 2 MHz parts (the fast clock): the 2.5 V column of the 25xx040
+// datasheet.
+inline TSpiTiming SpiFastLimits() {
+    TSpiTiming t;
+    t.High = t.Low = 230;
+    t.CsSetup = t.CsHold = 250;
+    t.CsDisable = 500;
+    t.DataSetup = 50;
+    t.DataHold = 100;
+    t.OutputValid = 230;
     return t;
 }
 

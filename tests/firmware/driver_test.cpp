@@ -26,7 +26,7 @@ std::uint8_t Pattern(int i) {
 
 void SetLimits(TAvrUnit& Unit, int ClockSpeed) {
     Unit.I2CPins().SetTiming(ClockSpeed <= 1 ? I2CFastLimits() : I2CStandardLimits());
-    Unit.SpiPins().SetTiming(SpiLimits());
+    Unit.SpiPins().SetTiming(ClockSpeed <= 1 ? SpiFastLimits() : SpiLimits());
     Unit.MicrowirePins().SetTiming(MicrowireLimits());
 }
 
@@ -242,7 +242,8 @@ TEST(FirmwareDriver, AStockBoardOpensOnTheSecondProbe) {
     // The DTR sequence reset the board twice; the bootloader ate the first
     // probe, the firmware answered the second.
     EXPECT_EQ(rig.Unit.Mcu().Resets(), 2u);
-    EXPECT_EQ(OpenBytes(rig.Link, 0), "**SvE01");
+    // Then the fast link: its rate and ring, and the switch to 2 Mbaud.
+    EXPECT_EQ(OpenBytes(rig.Link, 0), "**SvE01lL02*");
     EXPECT_GE(rig.Link.Now(), 3s);
     rig.FillBuffer(Pattern);
     rig.Driver.ProgramFlash(rig.Buffer);
@@ -251,7 +252,7 @@ TEST(FirmwareDriver, AStockBoardOpensOnTheSecondProbe) {
     rig.Driver.HardwareClose();
     const std::size_t before = rig.Link.Sent().size();
     ASSERT_TRUE(rig.Driver.HardwareOpen());
-    EXPECT_EQ(OpenBytes(rig.Link, before), "**SvE01");
+    EXPECT_EQ(OpenBytes(rig.Link, before), "**SvE01lL02*");
     EXPECT_EQ(rig.Unit.Mcu().Resets(), 4u);
 }
 

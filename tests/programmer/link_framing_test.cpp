@@ -60,6 +60,50 @@ TEST(LinkFraming, EveryUnitErrorCodeBecomesItsException) {
     }
 }
 
+TEST(LinkFraming, TheOpenFirmwaresCodesAndTheResynchronisation) {
+    // "H": the bus cannot be driven. "O" and "I": the unit dropped received
+    // bytes and waits for a probe after a quiet line, which the driver
+    // sends before it raises the error.
+    struct TCase {
+        std::uint8_t Code;
+        const char* MessageStart;
+        bool Probe;
+    };
+    const TCase cases[] = {
+        {'H', "no pull-up on SDA/SCL or a chip holds the bus - fit 4.7 k", false},
+        {'O', "Bytes were lost on the link (the unit's receive buffer overflowed)", true},
+        {'I', "A command reached the unit incomplete and was dropped", true},
+    };
+    for (const auto& c : cases) {
+        TSimRig rig("24C02");
+        rig.Open();
+        rig.Driver->Unit().Faults().CommandFaults.push_back(Fault('X', c.Code));
+        const std::size_t before = rig.Commands().size();
+        const auto [type, message] = Raised([&] { rig.Driver->Start(); });
+        EXPECT_EQ(type, "EISPException") << c.Code;
+        EXPECT_EQ(message.rfind(c.MessageStart, 0), 0u) << message;
+        const auto after = rig.Commands();
+        EXPECT_EQ(after.size() - before, c.Probe ? 2u : 1u) << c.Code;
+        if (c.Probe) {
+            EXPECT_EQ(after.back(), "*") << c.Code;
+        }
+        EXPECT_NO_THROW(rig.Driver->Stop()) << c.Code;
+    }
+    // Pipelined, in the middle of a program: the acknowledgements still due
+    // are not waited for, and the next operation runs normally.
+    TUnitConfig unit;
+    unit.BuffersCommands = true;
+    unit.Faults.CommandFaults.push_back({TCommandFault::TKind::Error, 'W', 3, 'O'});
+    TSimRig rig("24C02", unit);
+    rig.Open();
+    rig.FillBuffer([](int i) { return static_cast<std::uint8_t>(i); });
+    const auto [type, message] = Raised([&] { rig.Driver->ProgramFlash(rig.Buffer); });
+    EXPECT_EQ(message.rfind("Bytes were lost on the link", 0), 0u) << message;
+    rig.Driver->Unit().Faults().CommandFaults.clear();
+    EXPECT_NO_THROW(rig.Driver->ProgramFlash(rig.Buffer));
+    EXPECT_EQ(rig.Chip().Memory(), rig.Buffer.HexData);
+}
+
 TEST(LinkFraming, AnAcknowledgementOtherThanCarriageReturnFails) {
     for (std::uint8_t ack : {std::uint8_t{0x0A}, std::uint8_t{'x'}, std::uint8_t{0x00}}) {
         TSimRig rig("24C02");

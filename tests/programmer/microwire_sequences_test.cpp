@@ -68,6 +68,24 @@ TEST(MicrowireProgram, X16WordsHighByteFirstWithAPauseAndReadyWait) {
     EXPECT_EQ(rig.Chip().Memory(), rig.Buffer.HexData);
 }
 
+TEST(MicrowireProgram, EndsWithTheChipWriteDisabled) {
+    // The write-enable latch stays set until power-off: left set, any
+    // stray write instruction (a glitch on CS, another tool) would change
+    // the chip. Programming disables it, as erase does.
+    for (const int organisation : {8, 16}) {
+        TSimRig rig("93C46");
+        rig.Driver->WriteTiming(static_cast<std::uint8_t>(organisation));
+        rig.Open();
+        rig.Driver->ProgramFlash(rig.Buffer);
+        const auto c = rig.Commands();
+        const std::string ewds = organisation == 8 ? "W 0A 80 00" : "W 09 80 00";
+        EXPECT_EQ(std::vector<std::string>(c.end() - 4, c.end()),
+                  (std::vector<std::string>{"X", ewds, "x", "$"}))
+            << organisation;
+        EXPECT_FALSE(static_cast<T93CChip&>(rig.Chip()).WriteEnabled()) << organisation;
+    }
+}
+
 TEST(MicrowireProgram, X8BytesAndTheWideParts) {
     TSimRig rig("93C86");
     rig.Driver->WriteTiming(8);

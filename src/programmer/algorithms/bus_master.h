@@ -57,4 +57,12 @@ class TBusMaster {
     virtual void WaitWriteCycle(TWriteCycle Cycle) = 0;
     // Every primitive issued so far is done and every read stored.
     virtual void Sync() = 0;
+
+    // The bytes a whole-device read or verify of an I2C or SPI device of
+    // DeviceSize bytes takes per ReadPage: PageSize unless the master reads
+    // longer blocks in one go.
+    virtual int ReadBlockSize(int PageSize, int DeviceSize) const {
+        (void)DeviceSize;
+        return PageSize;
+    }
 };

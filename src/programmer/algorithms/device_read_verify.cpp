@@ -24,6 +24,12 @@ int TFamilyAlgorithms::BlockSize() const {
     return SmartDongle::PageSize;
 }
 
+int TFamilyAlgorithms::ReadBlock() const {
+    const int page = BlockSize();
+    if (Dev().ProgrammerId() == FAMILY_93C) return page; // one word a command
+    return FBus.ReadBlockSize(page, Dev().FlashSize());
+}
+
 void TFamilyAlgorithms::CheckBuffer(const THexList& Afile) const {
     if (static_cast<std::int64_t>(Afile.Size()) < Dev().FlashSize())
         Fail("The buffer is smaller than the " + Dev().DeviceName());
@@ -121,7 +127,7 @@ void TFamilyAlgorithms::ReadFlash(THexList& Afile) {
     CheckBuffer(Afile);
     FDriver.DoUpdateProgress(0, size);
     if (Dev().ProgrammerId() == FAMILY_93C) SmartDongle::PageSize = Dev().PageSize();
-    const int block = BlockSize();
+    const int block = ReadBlock();
     const bool compared = FDriver.ReadCheck == rc_Compared;
     std::vector<std::uint8_t> again(compared ? Afile.HexData.size() : 0, 0);
     std::uint64_t unstable = 0;
@@ -166,7 +172,7 @@ void TFamilyAlgorithms::VerifyFlash(THexList& Afile) {
     CheckBuffer(Afile);
     FDriver.DoUpdateProgress(0, size);
     if (dev.ProgrammerId() == FAMILY_93C) SmartDongle::PageSize = dev.PageSize();
-    const int block = BlockSize();
+    const int block = ReadBlock();
 
     std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(size, 0)), 0);
     bool failed = false;

@@ -75,8 +75,11 @@ class TFamilyAlgorithms {
   private:
     [[noreturn]] void Fail(const std::string& Message) const;
     TDevice& Dev() const;
-    // The block size of the read and program loops (PageSize, checked).
+    // The block size of the program loop (PageSize, checked).
     int BlockSize() const;
+    // The block size of the whole-device read and verify loops: the page,
+    // or the longer block the bus master reads in one go.
+    int ReadBlock() const;
     // Raises when the buffer cannot hold the device.
     void CheckBuffer(const THexList& Afile) const;
     // Copies the first `length` bytes of Reply to Data[From...], never past

@@ -3,6 +3,8 @@
 #include "programmer/algorithms/family_algorithms.h"
 #include "programmer/driver_host.h"
 
+#include <algorithm>
+
 std::uint8_t I2CSelect(const TDevice& Device, int BusNumber, int a) {
     const int size = Device.FlashSize();
     int select = 0xA0;
@@ -34,7 +36,8 @@ void TFamilyAlgorithms::I2CProgramFlash(THexList& Afile) {
 }
 
 void TFamilyAlgorithms::I2CReadBuffer(std::vector<std::uint8_t>& Data, int From, int length) {
-    const int block = BlockSize();
+    // A page, or the longer block the whole-device read asked for.
+    const int block = std::max(BlockSize(), length);
     const std::uint8_t select = I2CSelect(Dev(), HostBusNumber(), From);
     FBus.Start();
     FBus.WriteByte(select);

@@ -1,5 +1,6 @@
 // The 93C family on the Microwire bus: command geometry per device and
-// organisation, word-by-word programming, page reading and erase-all.
+// organisation, word-by-word programming (ending write-disabled), page
+// reading and erase-all.
 #include "programmer/algorithms/family_algorithms.h"
 
 namespace {
@@ -71,6 +72,11 @@ void TFamilyAlgorithms::MwProgramFlash(THexList& Afile) {
         }
         FDriver.DoUpdateProgress(p, size);
     }
+    // The chip keeps its write-enable latch until power-off: it is
+    // disabled again, as after an erase, so that nothing can write it later.
+    FBus.Start();
+    FBus.WriteBits(bits, kWriteDisable);
+    FBus.Stop();
     FBus.EndOperation();
 }
 

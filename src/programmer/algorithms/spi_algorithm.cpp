@@ -2,6 +2,8 @@
 // programming and reading, and the status register.
 #include "programmer/algorithms/family_algorithms.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint8_t kWriteEnable = 0x06;
@@ -37,7 +39,8 @@ void TFamilyAlgorithms::SpiProgramFlash(THexList& Afile) {
 
 void TFamilyAlgorithms::SpiReadBuffer(std::vector<std::uint8_t>& Data, int From, int length) {
     const int size = Dev().FlashSize();
-    const int block = BlockSize();
+    // A page, or the longer block the whole-device read asked for.
+    const int block = std::max(BlockSize(), length);
     FBus.Start();
     for (std::uint8_t b : SpiCommand(kRead, From, size))
         FBus.WriteByte(b);

@@ -39,6 +39,7 @@ const THardwareKind Ch341aKind = {
     .Needs = "a CH341A board (USB id 1a86:5512), libusb-1.0 and the udev rule 60-norvoisp.rules",
     .ApplyPort = ApplyUsbPath,
     .ApplyClock = ApplyI2CSpeed,
+    .ApplyBaud = nullptr,
     .ApplyWriteTime = ChooseWriteTime,
     .PortName = nullptr,
 };

@@ -24,3 +24,5 @@ std::unique_ptr<TISPProgrammer> GetNewSmartSerialPsi();
 // What the unit's kinds share in their entries: the bus clock as the unit's
 // "Clockspeed" (1 fast, 16 medium, 32 slow) and the write delay.
 void ApplyUnitClock(TKindSettings& Settings, TClockChoice Clock);
+// The serial unit's fastest line rate for the fast link ("MaxBaud").
+void ApplyUnitBaud(TKindSettings& Settings, int Baud);

@@ -60,6 +60,10 @@ void ApplyUnitClock(TKindSettings& Settings, TClockChoice Clock) {
     Settings.Set("Clockspeed", Clock == TClockChoice::Fast ? 1 : Clock == TClockChoice::Medium ? 16 : 32);
 }
 
+void ApplyUnitBaud(TKindSettings& Settings, int Baud) {
+    Settings.Set(TSmartSerial::kMaxBaudKey, static_cast<std::int32_t>(Baud));
+}
+
 void SetParallelPortFactory(TParallelPortFactory Factory) {
     PortFactory() = std::move(Factory);
 }
@@ -94,6 +98,7 @@ const THardwareKind LptKind = {
     .Needs = "the programmer unit on a printer port (ppdev: group lp; or /dev/port as root)",
     .ApplyPort = ApplyLptPort,
     .ApplyClock = ApplyUnitClock,
+    .ApplyBaud = nullptr,
     .ApplyWriteTime = ChooseWriteTime,
     .PortName = LptPortName,
 };
@@ -107,9 +112,11 @@ const THardwareKind ComKind = {
     .StartUp = nullptr,
     .Simulated = false,
     .PortSyntax = "COMn or a device path such as /dev/ttyUSB0",
-    .Needs = "the programmer unit on a serial port or USB serial adapter, 115200 baud (group dialout)",
+    .Needs = "the programmer unit on a serial port or USB serial adapter, 115200 baud or the fast link up "
+             "to --baud (group dialout)",
     .ApplyPort = ApplyComPort,
     .ApplyClock = ApplyUnitClock,
+    .ApplyBaud = ApplyUnitBaud,
     .ApplyWriteTime = ChooseWriteTime,
     .PortName = ComPortName,
 };

@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,16 @@ class TSmartParallel : public TISPProgrammer {
     virtual void DefaultTimeOut();
     virtual void writepage(std::uint8_t Size, const std::string& stream);
     virtual std::string readpage(std::uint8_t Size);
+    // Into.size() bytes from the bus: readpage, unless the transport reads
+    // longer blocks (a fast-link unit: 256 in one "R").
+    virtual void ReadBlock(std::span<std::uint8_t> Into);
+    // The block of a whole-device read of an I2C or SPI device: PageSize
+    // unless the transport reads longer ones.
+    virtual int ReadBlockSize(int PageSize, int DeviceSize) const;
+    // After the unit reported received bytes lost ("?O", "?I"): the link is
+    // brought back in step before the error is raised. Nothing to do on the
+    // parallel link, whose unit never reports them.
+    virtual void ResyncLink() {}
 
     // --- bus primitives ---
     void Start();

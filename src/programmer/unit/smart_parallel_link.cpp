@@ -5,6 +5,8 @@
 #include "errors/errors.h"
 #include "programmer/unit/smart_parallel.h"
 
+#include <algorithm>
+
 namespace {
 
 const char kCommsFailed[] = "Communications with ISP failed during this operation";
@@ -63,6 +65,18 @@ void TSmartParallel::CheckErrors(std::uint8_t Data) {
         throw EVerifyError("Your target device failed verification");
     case 0x6D:
         Fail("Microwire exchange out of sync");
+    // The codes of the open firmware's unit; the original unit never sends
+    // them.
+    case 'H':
+        Fail("no pull-up on SDA/SCL or a chip holds the bus - fit 4.7 kΩ pull-ups from SDA and SCL to the "
+             "chip's supply (docs/wiring.md); if they are there, power the chip off and on");
+    case 'O':
+        ResyncLink();
+        Fail("Bytes were lost on the link (the unit's receive buffer overflowed); the link was "
+             "resynchronised");
+    case 'I':
+        ResyncLink();
+        Fail("A command reached the unit incomplete and was dropped; the link was resynchronised");
     default:
         return;
     }
@@ -70,6 +84,15 @@ void TSmartParallel::CheckErrors(std::uint8_t Data) {
 
 void TSmartParallel::writepage(std::uint8_t Size, const std::string& stream) {
     WriteString('W', std::string(1, static_cast<char>(Size)) + stream);
+}
+
+void TSmartParallel::ReadBlock(std::span<std::uint8_t> Into) {
+    const std::string reply = readpage(static_cast<std::uint8_t>(Into.size()));
+    std::copy_n(reply.begin(), std::min(reply.size(), Into.size()), Into.begin());
+}
+
+int TSmartParallel::ReadBlockSize(int PageSize, int) const {
+    return PageSize;
 }
 
 std::string TSmartParallel::readpage(std::uint8_t Size) {

@@ -93,6 +93,9 @@ bool TSmartSerial::HardwareOpen() {
     std::string id;
     EndPipeline();
     FUnitBuffers = false;
+    FProbeCode = 0;
+    FUnitFastLink = false;
+    FUnitRing = 0;
     try {
         Probe();
         id = readstring('S', 9);
@@ -103,6 +106,7 @@ bool TSmartSerial::HardwareOpen() {
     CheckSoftwareVersion();
     if (EEPROMTime == 0) EEPROMTime = static_cast<std::uint8_t>(Dev().EEPROMTime());
     WriteString('E', Hex2(SmartDongle::ClockSpeed));
+    NegotiateLink();
     return true;
 }
 
@@ -138,11 +142,13 @@ void TSmartSerial::Probe() {
         Writedata('*');
         reply = ReadData(true);
     }
-    if (reply == '?') FUnitBuffers = ReadData(true) == kBuffersCode;
+    FProbeCode = reply == '?' ? ReadData(true) : 0;
+    FUnitBuffers = FProbeCode == kBuffersCode || FProbeCode == kFastLinkCode;
 }
 
 void TSmartSerial::HardwareClose() {
     EndPipeline();
+    ReturnToBaseRate();
     DeInitHardwareDriver();
     SaveSettings();
 }
@@ -192,6 +198,7 @@ bool TSmartSerial::WaitReady() {
 }
 
 void TSmartSerial::writepage(std::uint8_t Size, const std::string& stream) {
+    if (Pipelining()) MakeRoom(2 + stream.size());
     WriteStringNOACK('W', std::string(1, static_cast<char>(Size)));
     Opened(FCommDriver.get()).WriteString(stream);
     if (Pipelining()) {
@@ -203,6 +210,7 @@ void TSmartSerial::writepage(std::uint8_t Size, const std::string& stream) {
 
 std::string TSmartSerial::readpage(std::uint8_t Size) {
     TComPort& port = Opened(FCommDriver.get());
+    if (Pipelining()) MakeRoom(2);
     WriteStringNOACK('R', std::string(1, static_cast<char>(Size)));
     if (FPendingAcks) CollectAcknowledgements();
     port.Flush();

@@ -13,6 +13,7 @@
 #include "programmer/unit/smart_parallel.h"
 
 #include <chrono>
+#include <deque>
 #include <memory>
 
 class TSmartSerial : public TSmartParallel {
@@ -77,6 +78,41 @@ class TSmartSerial : public TSmartParallel {
     bool AllowPipelining = true;
     // The unit said at open that it buffers commands.
     bool UnitBuffers() const { return FUnitBuffers; }
+
+    // --- the fast link (smart_serial_fast_link.cpp) ---
+    // A unit with the fast link answers the probe with "?" and this code,
+    // tells its fastest rate and its receive ring ("l"), and changes rate
+    // on "L"; the driver then takes the fastest rate that answers (capped
+    // by the setting kMaxBaudKey, "--baud"), sends as much ahead as the
+    // ring holds and reads blocks of 256 bytes. A unit without it is driven
+    // exactly as before.
+    static constexpr std::uint8_t kFastLinkCode = 'F';
+    static constexpr char kMaxBaudKey[] = "MaxBaud";
+    bool UnitFastLink() const { return FUnitFastLink; }
+    // The rate the line runs at.
+    std::uint32_t LineBaud() const;
+    // The unit's receive ring (0 without the fast link).
+    std::size_t UnitRing() const { return FUnitRing; }
+    // After "L" and the switch, the unit's answer to the probe at the new
+    // rate must begin within this; otherwise both go back to 115 200.
+    static constexpr auto kRateConfirm = std::chrono::milliseconds(50);
+    // The unit goes back by itself when no probe confirms the new rate
+    // within its 100 ms: the driver waits this long after the switch
+    // before it probes at 115 200 again.
+    static constexpr auto kUnitRateFallback = std::chrono::milliseconds(150);
+    // Quiet on the line before the probe that resynchronises the unit
+    // after it dropped received bytes (its 20 ms, and some).
+    static constexpr auto kResyncQuiet = std::chrono::milliseconds(40);
+
+    void ReadBlock(std::span<std::uint8_t> Into) override;
+    // A long sequential read from the bus (an SPI chip selected and its
+    // read instruction sent): Into.size() bytes. A fast-link unit gets
+    // "R" 256 kReadAhead blocks ahead of the replies, so that it reads and
+    // sends them back to back and the line, not the round trip, is the
+    // bound; any other unit one block (ReadBlock) at a time.
+    void ReadSequential(std::span<std::uint8_t> Into);
+    static constexpr std::size_t kReadAhead = 4;
+    int ReadBlockSize(int PageSize, int DeviceSize) const override;
     // While a byte is awaited with Nice, the user interface is kept alive
     // at least this often.
     static constexpr auto kNiceSlice = std::chrono::milliseconds(50);
@@ -93,6 +129,18 @@ class TSmartSerial : public TSmartParallel {
     // (at most kDrainLimit): late replies of an earlier run.
     void DrainStaleInput() override;
 
+    // The fast link: the rate at open, back to 115 200 at close, and the
+    // resynchronisation after the unit dropped bytes.
+    void NegotiateLink();
+    bool TryRate(std::uint8_t Code);
+    void ReturnToBaseRate();
+    void ResyncLink() override;
+    // The probe's answer within Timeout: true for "?" and Code.
+    bool ProbeAnswers(std::uint8_t Code, TLinkDuration Timeout);
+    void DropInput();
+    // Drops whatever arrives for Time, on the line's clock.
+    void Quiet(TLinkDuration Time);
+
     // Pipelining (smart_serial_pipeline.cpp): inside a memory operation a
     // unit that buffers commands gets the commands without a data reply back
     // to back; their acknowledgements are collected in order at the end of
@@ -101,16 +149,29 @@ class TSmartSerial : public TSmartParallel {
     // lock-step would raise it.
     bool Pipelining() const;
     void Deferred(std::size_t Bytes); // a command of Bytes sent, its acknowledgement due
-    void CollectAcknowledgements();
+    void MakeRoom(std::size_t Bytes); // before a command of Bytes goes out
+    // Until no more than UntilBytes of commands wait for their
+    // acknowledgement (all of them after an error).
+    void CollectAcknowledgements(std::size_t UntilBytes = 0);
     void EndPipeline();
+    // A fast-link unit's ring: acknowledgements are collected only when it
+    // would overflow, before data replies and at "$" (not every page).
+    bool DeepPipeline() const { return FUnitFastLink && Pipelining(); }
+    std::size_t Window() const;
 
   private:
     std::unique_ptr<TComPort> FCommDriver;
     TSerialLineFactory FLineFactory;
     TComPortTable FTable; // as resolved at the last open, saved with the settings
     bool FUnitBuffers = false;
+    std::uint8_t FProbeCode = 0; // what followed "?" in the probe's answer
+    bool FUnitFastLink = false;
+    std::size_t FUnitRing = 0;
+    std::uint8_t FUnitFastestRate = 0;
+    bool FResynced = false;        // the unit dropped bytes: no more acknowledgements will come
     bool FInOperation = false;     // between "%" and "$"
     std::size_t FPendingAcks = 0;  // commands sent whose acknowledgement is still to come
     std::size_t FPendingBytes = 0; // and their bytes
+    std::deque<std::size_t> FPendingSizes;
     bool FCollecting = false;
 };

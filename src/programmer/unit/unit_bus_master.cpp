@@ -48,8 +48,7 @@ void TUnitBusMaster::WriteBits(std::uint8_t Count, std::uint16_t Word) {
 }
 
 void TUnitBusMaster::ReadPage(std::span<std::uint8_t> Into) {
-    const std::string reply = FUnit.readpage(static_cast<std::uint8_t>(Into.size()));
-    std::copy_n(reply.begin(), std::min(reply.size(), Into.size()), Into.begin());
+    FUnit.ReadBlock(Into);
 }
 
 void TUnitBusMaster::WaitWriteCycle(TWriteCycle Cycle) {
@@ -62,4 +61,8 @@ void TUnitBusMaster::WaitWriteCycle(TWriteCycle Cycle) {
 
 void TUnitBusMaster::Sync() {
     FUnit.SyncCommands();
+}
+
+int TUnitBusMaster::ReadBlockSize(int PageSize, int DeviceSize) const {
+    return FUnit.ReadBlockSize(PageSize, DeviceSize);
 }

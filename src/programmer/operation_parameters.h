@@ -15,7 +15,7 @@ class TDriverHost;
 class TISPProgrammer;
 
 struct TOperationParameters {
-    const TDevice* Device = nullptr;
+    TDevice* Device = nullptr;
     // Bytes per block of the read and program loops (a 93C read goes by
     // the device's page whatever this is).
     int BlockSize = 0;

@@ -52,9 +52,9 @@ void TFamilyAlgorithms::SpiReadBuffer(std::vector<std::uint8_t>& Data, int From,
 }
 
 std::uint8_t TFamilyAlgorithms::ReadOptionByte() {
-    FBus.SelectBus(true);
+    SelectBus(true);
     if (Dev().ProgrammerId() != FAMILY_25C) return 0;
-    FBus.BeginOperation(false);
+    BeginOperation(false);
     FBus.Start();
     FBus.WriteByte(kReadStatus);
     std::uint8_t result = 0;
@@ -66,9 +66,9 @@ std::uint8_t TFamilyAlgorithms::ReadOptionByte() {
 }
 
 void TFamilyAlgorithms::WriteOptionByte(std::uint8_t Option) {
-    FBus.SelectBus(true);
+    SelectBus(true);
     if (Dev().ProgrammerId() != FAMILY_25C) return;
-    FBus.BeginOperation(false);
+    BeginOperation(false);
     FBus.Start();
     FBus.WriteByte(kWriteEnable);
     FBus.Stop();

@@ -49,7 +49,11 @@ void TCh341A::SetUsbBus(std::unique_ptr<TUsbBulkBus> Bus) {
 }
 
 TFamilyAlgorithms TCh341A::Algorithms() {
-    return TFamilyAlgorithms(*this, FMaster);
+    TOperationParameters p = CurrentOperationParameters(*this);
+    // The board's own write-time choice and I2C clock.
+    if (EEPROMTime != 0) p.WriteCycleTime = EEPROMTime;
+    p.Clock = I2CSpeedKHz;
+    return TFamilyAlgorithms(*this, FMaster, p);
 }
 
 TDevice& TCh341A::Dev() const {

@@ -59,7 +59,8 @@ std::unique_ptr<TSimChip> MakeChip(const std::string& Name, const TChipOptions& 
     const std::string& name = device->DeviceName();
     switch (device->ProgrammerId()) {
     case FAMILY_24C:
-        return std::make_unique<T24CChip>(name, size, page, writeTime, Options.AddressPins);
+        return std::make_unique<T24CChip>(name, size, page, writeTime, Options.AddressPins,
+                                          size == 131072 ? device->A16SelectBit() : 0);
     case FAMILY_25C:
         return std::make_unique<T25CChip>(name, size, page, writeTime, Options.Status);
     case FAMILY_93C: {

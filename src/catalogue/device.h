@@ -62,6 +62,12 @@ class TDevice {
 
     void AddOptions(TDeviceOptions Options) { FOptions.push_back(std::move(Options)); }
 
+    // A 24C part of 128 KiB: the bit of the select byte that carries address
+    // bit 16 (1 on the AT24C1024 and 24M01, 3 on Microchip's 24xx1025); 0
+    // for the parts that have no address bit 16.
+    std::uint8_t A16SelectBit() const { return FA16SelectBit; }
+    void SetA16SelectBit(std::uint8_t Bit) { FA16SelectBit = Bit; }
+
     // Panel factory; empty until the user interface installs one.
     const TFusesFormFactory& FusesForm() const { return FFusesForm; }
     void SetFusesForm(TFusesFormFactory AFusesForm) { FFusesForm = std::move(AFusesForm); }
@@ -81,4 +87,5 @@ class TDevice {
     TFusesFormFactory FFusesForm;
     std::vector<std::string> FSignatures;
     std::vector<TDeviceOptions> FOptions;
+    std::uint8_t FA16SelectBit = 0;
 };

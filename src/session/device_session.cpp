@@ -54,27 +54,19 @@ TISPProgrammer& TDeviceSession::SelectHardware(const std::string& Name) {
 
 void TDeviceSession::ApplyPort(const std::string& Port) {
     FNamedPort = Port;
-    if (!FKind || !FKind->ApplyPort) return;
-    TKindSettings settings(FSettings, FKindName);
-    FKind->ApplyPort(settings, Port);
+    Apply(&THardwareKind::ApplyPort, Port);
 }
 
 void TDeviceSession::ApplyClock(TClockChoice Clock) {
-    if (!FKind || !FKind->ApplyClock) return;
-    TKindSettings settings(FSettings, FKindName);
-    FKind->ApplyClock(settings, Clock);
+    Apply(&THardwareKind::ApplyClock, Clock);
 }
 
 void TDeviceSession::ApplyBaud(int Baud) {
-    if (!FKind || !FKind->ApplyBaud) return;
-    TKindSettings settings(FSettings, FKindName);
-    FKind->ApplyBaud(settings, Baud);
+    Apply(&THardwareKind::ApplyBaud, Baud);
 }
 
 void TDeviceSession::ApplyWriteTime(int Milliseconds) {
-    if (!FKind || !FKind->ApplyWriteTime) return;
-    TKindSettings settings(FSettings, FKindName);
-    FKind->ApplyWriteTime(settings, Milliseconds);
+    Apply(&THardwareKind::ApplyWriteTime, Milliseconds);
 }
 
 std::string TDeviceSession::PortName() const {

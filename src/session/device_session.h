@@ -93,6 +93,14 @@ class TDeviceSession {
     bool Operation(const std::string& Busy, const std::string& Complete, const std::function<void()>& Work);
 
   private:
+    // The kind's option writer Entry (a member of its entry) with Value, on
+    // the kind's settings; nothing for a kind without one.
+    template <class TWriter, class TValue> void Apply(TWriter THardwareKind::*Entry, const TValue& Value) {
+        if (!FKind || !(FKind->*Entry)) return;
+        TKindSettings settings(FSettings, FKindName);
+        (FKind->*Entry)(settings, Value);
+    }
+
     TSessionEvents& FEvents;
     TISPSettings& FSettings;
     TDriverHost* FPreviousHost;

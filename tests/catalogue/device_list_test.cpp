@@ -17,9 +17,9 @@ TEST(ProgrammerSupport, IsOneByteBitSetInModelOrder) {
     EXPECT_EQ(sizeof(TProgrammerSupport), 1u);
 }
 
-TEST(Catalogue, HoldsFiftyOneDevicesWithTheirValues) {
+TEST(Catalogue, HoldsFiftyThreeDevicesWithTheirValues) {
     const auto& list = DeviceList();
-    ASSERT_EQ(list.NumDevices(), 51);
+    ASSERT_EQ(list.NumDevices(), 53);
     std::set<std::string> names;
     for (int i = 0; i < list.NumDevices(); ++i) {
         const TDevice* d = list.Device(i);
@@ -32,20 +32,24 @@ TEST(Catalogue, HoldsFiftyOneDevicesWithTheirValues) {
         EXPECT_TRUE(d->Signatures().empty());
         EXPECT_EQ(d->EEPROMSize(), (d->DeviceName() == "24C256" || d->DeviceName() == "24WC256") ? 5 : 0);
     }
-    EXPECT_EQ(names.size(), 51u) << "names are unique";
+    EXPECT_EQ(names.size(), 53u) << "names are unique";
 
     struct Row {
         int index;
         const char* name;
-        int family, flash, page, time;
+        int family, flash, page, time, a16;
     };
-    // Table positions, the odd values and the family boundaries.
+    // Table positions, the odd values, the family boundaries and the 128 KiB
+    // parts with the select bit of their address bit 16.
     const Row rows[] = {
-        {0, "24C00", 0, 16, 1, 5},     {17, "24C256", 0, 32768, 64, 5},  {20, "24C1024", 0, 131072, 128, 5},
-        {21, "25C010", 1, 128, 16, 5}, {23, "25010 (AT)", 1, 128, 8, 5}, {43, "25HP512", 1, 65536, 128, 5},
-        {44, "93C06", 2, 32, 16, 6},   {45, "93C46", 2, 128, 16, 6},     {46, "93C56", 2, 256, 16, 4},
-        {47, "93C57", 2, 256, 16, 5},  {48, "93C66", 2, 512, 16, 4},     {49, "93C76", 2, 1024, 32, 2},
-        {50, "93C86", 2, 2048, 32, 2},
+        {0, "24C00", 0, 16, 1, 5, 0},           {17, "24C256", 0, 32768, 64, 5, 0},
+        {19, "24C512", 0, 65536, 128, 5, 0},    {20, "24C1024", 0, 131072, 128, 5, 1},
+        {21, "24LC1025", 0, 131072, 128, 5, 3}, {22, "24M01", 0, 131072, 128, 5, 1},
+        {23, "25C010", 1, 128, 16, 5, 0},       {25, "25010 (AT)", 1, 128, 8, 5, 0},
+        {45, "25HP512", 1, 65536, 128, 5, 0},   {46, "93C06", 2, 32, 16, 6, 0},
+        {47, "93C46", 2, 128, 16, 6, 0},        {48, "93C56", 2, 256, 16, 4, 0},
+        {49, "93C57", 2, 256, 16, 5, 0},        {50, "93C66", 2, 512, 16, 4, 0},
+        {51, "93C76", 2, 1024, 32, 2, 0},       {52, "93C86", 2, 2048, 32, 2, 0},
     };
     for (const auto& r : rows) {
         const TDevice* d = list.Device(r.index);
@@ -54,8 +58,13 @@ TEST(Catalogue, HoldsFiftyOneDevicesWithTheirValues) {
         EXPECT_EQ(d->FlashSize(), r.flash) << r.name;
         EXPECT_EQ(d->PageSize(), r.page) << r.name;
         EXPECT_EQ(d->EEPROMTime(), r.time) << r.name;
+        EXPECT_EQ(d->A16SelectBit(), r.a16) << r.name;
     }
-    EXPECT_THROW(list.Device(51), std::out_of_range);
+    // Only the parts with an address bit 16 name a select bit for it.
+    for (int i = 0; i < list.NumDevices(); ++i)
+        EXPECT_EQ(list.Device(i)->A16SelectBit() != 0, list.Device(i)->FlashSize() == 131072)
+            << list.Device(i)->DeviceName();
+    EXPECT_THROW(list.Device(53), std::out_of_range);
     EXPECT_THROW(list.Device(-1), std::out_of_range);
 }
 
@@ -66,7 +75,7 @@ TEST(Catalogue, DeviceListsByFamilyAndSupport) {
     EXPECT_EQ(spi.front(), "25C010");
     EXPECT_EQ(spi.back(), "25HP512");
     EXPECT_EQ(spi[2], "25010 (AT)");
-    EXPECT_EQ(list.GetDeviceList(kEisp, 0).size(), 21u);
+    EXPECT_EQ(list.GetDeviceList(kEisp, 0).size(), 23u);
     const std::vector<std::string> mw{"93C06", "93C46", "93C56", "93C57", "93C66", "93C76", "93C86"};
     EXPECT_EQ(list.GetDeviceList(kEisp, 2), mw);
     EXPECT_TRUE(list.GetDeviceList(kEisp, 3).empty());

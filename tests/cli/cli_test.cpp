@@ -25,7 +25,7 @@ TEST(CliDevices, FamilyFilterKeepsCatalogueOrder) {
 
     r = Cli({"devices"});
     ASSERT_EQ(r.code, 0);
-    EXPECT_EQ(FirstColumn(r.out).size(), 51u);
+    EXPECT_EQ(FirstColumn(r.out).size(), 53u);
     EXPECT_EQ(FirstColumn(Cli({"devices", "--family=25C"}).out).size(), 23u);
 }
 

@@ -94,6 +94,11 @@ void TCh341Emulator::Busy(TSimDuration Time) {
     FStats.BusTime += Time;
 }
 
+void TCh341Emulator::Delay(TSimDuration Time) {
+    Busy(Time);
+    FStats.DelayTime += Time;
+}
+
 TSimDuration TCh341Emulator::I2CBits(int Bits) const {
     return TSimDuration(static_cast<std::int64_t>(Bits) * 1'000'000'000LL / FI2CHz);
 }
@@ -226,9 +231,9 @@ void TCh341Emulator::I2CStream(std::span<const std::uint8_t> P) {
         } else if ((c & 0xF0) == kI2CSet) {
             FI2CHz = kI2CSpeeds[c & 3];
         } else if ((c & 0xF0) == kI2CMicroseconds) {
-            Busy(std::chrono::microseconds(c & 0x0F));
+            Delay(std::chrono::microseconds(c & 0x0F));
         } else if ((c & 0xF0) == kI2CMilliseconds) {
-            Busy(std::chrono::milliseconds(c & 0x0F));
+            Delay(std::chrono::milliseconds(c & 0x0F));
         } else {
             Malformed("unknown I2C command " + Hex(c));
             return;
@@ -257,7 +262,7 @@ void TCh341Emulator::UioStream(std::span<const std::uint8_t> P) {
         } else if (c == kUioIn) {
             FPacketReply.push_back(ReadPins());
         } else if (op == kUioMicroseconds) {
-            Busy(std::chrono::microseconds(c & 0x3F));
+            Delay(std::chrono::microseconds(c & 0x3F));
             continue;
         } else {
             Malformed("unknown UIO command " + Hex(c));

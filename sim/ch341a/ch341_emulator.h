@@ -77,6 +77,7 @@ struct TCh341Stats {
     std::uint64_t InBytes = 0;
     std::uint64_t Malformed = 0;   // packets that broke the rules
     TSimDuration BusTime{0};       // time the pins were busy
+    TSimDuration DelayTime{0};     // of it, the delay commands' pauses
     TSimDuration RoundTripTime{0}; // time spent in IN round trips
 };
 
@@ -143,6 +144,7 @@ class TCh341Emulator {
     void UioStream(std::span<const std::uint8_t> P);
     void Malformed(const std::string& Why);
     void Busy(TSimDuration Time);
+    void Delay(TSimDuration Time);
     TSimDuration I2CBits(int Bits) const;
 
     // The socket's pins.

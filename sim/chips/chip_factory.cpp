@@ -4,6 +4,7 @@
 #include "chips/eeprom_24c.h"
 #include "chips/eeprom_25c.h"
 #include "chips/eeprom_93c.h"
+#include "chips/spi_nor.h"
 #include "errors/errors.h"
 
 #include <chrono>
@@ -69,6 +70,9 @@ std::unique_ptr<TSimChip> MakeChip(const std::string& Name, const TChipOptions& 
         return std::make_unique<T93CChip>(name, size, page, writeTime, bits->first, bits->second,
                                           Options.Organisation);
     }
+    case FAMILY_SPI_FLASH:
+        if (!device->SpiFlash()) throw Exception("No SPI flash entry for \"" + name + "\"");
+        return std::make_unique<TSpiNorChip>(*device->SpiFlash());
     default:
         throw Exception("Unknown device family of \"" + name + "\"");
     }

@@ -1,6 +1,9 @@
 // The devices this programmer supports, in the order they are offered.
 #include "catalogue/device_list.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace {
 
 struct CatalogueRow {
@@ -92,6 +95,24 @@ void TDeviceList::RegisterDeviceList() {
         auto device = std::make_unique<TDevice>(row.name, row.family, support, row.flashSize, row.eepromSize,
                                                 row.pageSize, std::move(options));
         device->SetA16SelectBit(row.a16SelectBit);
+        AddDevice(std::move(device));
+    }
+}
+
+void TDeviceList::RegisterSpiFlashDevices(const TSpiFlashDatabase& Database) {
+    // The PC polls the part's busy bit: the unit is told no write delay.
+    const TProgrammerSupport support{pk_usb, pk_eisp};
+    std::vector<TSpiFlashDatabase::TPartPtr> parts = Database.Parts();
+    std::sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) {
+        return std::tie(a->Maker, a->Size, a->Name) < std::tie(b->Maker, b->Size, b->Name);
+    });
+    for (const auto& part : parts) {
+        std::vector<TDeviceOptions> options;
+        options.emplace_back(support, nullptr, nullptr, std::make_shared<TTimings>(0, 0, 0, 0), nullptr);
+        auto device = std::make_unique<TDevice>(
+            part->Name, FAMILY_SPI_FLASH, support, static_cast<std::int32_t>(part->Size), 0,
+            static_cast<std::int32_t>(part->PageSize), std::move(options));
+        device->SetSpiFlash(part);
         AddDevice(std::move(device));
     }
 }

@@ -19,9 +19,12 @@ TEST(ProgrammerSupport, IsOneByteBitSetInModelOrder) {
 
 TEST(Catalogue, HoldsFiftyThreeDevicesWithTheirValues) {
     const auto& list = DeviceList();
-    ASSERT_EQ(list.NumDevices(), 53);
+    // The EEPROM table first; the SPI flash parts of the database follow it.
+    ASSERT_GT(list.NumDevices(), 53);
+    for (int i = 53; i < list.NumDevices(); ++i)
+        ASSERT_EQ(list.Device(i)->ProgrammerId(), FAMILY_SPI_FLASH) << list.Device(i)->DeviceName();
     std::set<std::string> names;
-    for (int i = 0; i < list.NumDevices(); ++i) {
+    for (int i = 0; i < 53; ++i) {
         const TDevice* d = list.Device(i);
         names.insert(d->DeviceName());
         EXPECT_EQ(d->ProgrammerSupport().AsByte(), 0x05) << d->DeviceName();
@@ -61,10 +64,10 @@ TEST(Catalogue, HoldsFiftyThreeDevicesWithTheirValues) {
         EXPECT_EQ(d->A16SelectBit(), r.a16) << r.name;
     }
     // Only the parts with an address bit 16 name a select bit for it.
-    for (int i = 0; i < list.NumDevices(); ++i)
+    for (int i = 0; i < 53; ++i)
         EXPECT_EQ(list.Device(i)->A16SelectBit() != 0, list.Device(i)->FlashSize() == 131072)
             << list.Device(i)->DeviceName();
-    EXPECT_THROW(list.Device(53), std::out_of_range);
+    EXPECT_THROW(list.Device(list.NumDevices()), std::out_of_range);
     EXPECT_THROW(list.Device(-1), std::out_of_range);
 }
 
@@ -78,7 +81,8 @@ TEST(Catalogue, DeviceListsByFamilyAndSupport) {
     EXPECT_EQ(list.GetDeviceList(kEisp, 0).size(), 23u);
     const std::vector<std::string> mw{"93C06", "93C46", "93C56", "93C57", "93C66", "93C76", "93C86"};
     EXPECT_EQ(list.GetDeviceList(kEisp, 2), mw);
-    EXPECT_TRUE(list.GetDeviceList(kEisp, 3).empty());
+    EXPECT_FALSE(list.GetDeviceList(kEisp, FAMILY_SPI_FLASH).empty());
+    EXPECT_TRUE(list.GetDeviceList(kEisp, 4).empty());
     EXPECT_TRUE(list.GetDeviceList(TProgrammerSupport{pk_isp}, 0).empty());
 }
 
@@ -88,7 +92,7 @@ TEST(Catalogue, DefaultsAndNameLookups) {
     EXPECT_EQ(list.GetDefaultDevice(kEisp, 1)->DeviceName(), "25C010");
     EXPECT_EQ(list.GetDefaultDevice(TProgrammerSupport{pk_usb}, 2)->DeviceName(), "93C06");
     EXPECT_EQ(list.GetDefaultDevice(TProgrammerSupport{pk_kit}, 0), nullptr);
-    EXPECT_EQ(list.GetDefaultDevice(kEisp, 3), nullptr);
+    EXPECT_EQ(list.GetDefaultDevice(kEisp, 4), nullptr);
 
     EXPECT_EQ(list.GetNewDeviceInstance("24wc02", kEisp)->DeviceName(), "24WC02");
     EXPECT_EQ(list.GetNewDeviceInstance("93C46", kEisp)->ProgrammerId(), 2);

@@ -11,12 +11,14 @@
 // the bus number, the reset polarity, the write time) comes in the
 // operation's parameters, taken once when it starts
 // (operation_parameters.h), and reaches the bus master's frame with them.
-// The algorithms read no global.
+// The algorithms read no global. The SPI flash family has algorithms of
+// its own (spi_flash_algorithms.h), handed their parameters here.
 #pragma once
 
 #include "buffer/hex_list.h"
 #include "catalogue/device.h"
 #include "programmer/algorithms/bus_master.h"
+#include "programmer/algorithms/spi_flash_algorithms.h"
 #include "programmer/isp_programmer.h"
 #include "programmer/operation_parameters.h"
 
@@ -68,6 +70,12 @@ class TFamilyAlgorithms {
     // one device page); `length` bytes at most, never past the device's end
     // or the buffer's.
     void ReadBuffer(std::vector<std::uint8_t>& Data, int From, int length);
+
+    // The SPI flash family's algorithms for the selected part, with the
+    // driver's progress callback, status log and hardware name; writes to
+    // a protected part are refused.
+    TSpiFlashAlgorithms SpiFlash();
+    TBusMaster& Bus() const { return FBus; }
 
     // --- per family ---
     void I2CProgramFlash(THexList& Afile);

@@ -27,7 +27,9 @@ void TCh341BusMaster::Fail(const std::string& Message) const {
 }
 
 std::uint8_t TCh341BusMaster::Family() const {
-    return FDriver.Device() ? FDriver.Device()->ProgrammerId() : static_cast<std::uint8_t>(FAMILY_24C);
+    // SPI flash parts sit on the 25C socket's SPI pins.
+    return FDriver.Device() ? FamilyBus(FDriver.Device()->ProgrammerId())
+                            : static_cast<std::uint8_t>(FAMILY_24C);
 }
 
 void TCh341BusMaster::Reset() {
@@ -121,6 +123,23 @@ void TCh341BusMaster::EndOperation() {
 
 void TCh341BusMaster::Sync() {
     if (!FQueue.Empty()) Flush();
+}
+
+void TCh341BusMaster::Pause(TLinkDuration Time) {
+    using std::chrono::microseconds;
+    constexpr auto kInBatch = std::chrono::milliseconds(2);
+    if (Time > kInBatch) return TBusMaster::Pause(Time);
+    auto left = std::chrono::duration_cast<microseconds>(Time).count();
+    while (left > 0) {
+        Room();
+        const auto step = std::min<long long>(left, 63);
+        FQueue.Append(S::Uio, {static_cast<std::uint8_t>(Ch341::UioMicroseconds | step)});
+        left -= step;
+    }
+}
+
+TLinkClock& TCh341BusMaster::Clock() {
+    return FDriver.Transfer().Clock();
 }
 
 // ------------------------------------------------------------- the bus

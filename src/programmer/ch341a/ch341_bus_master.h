@@ -49,6 +49,10 @@ class TCh341BusMaster final : public TBusMaster {
     void ReadPage(std::span<std::uint8_t> Into) override;
     void WaitWriteCycle(TWriteCycle Cycle) override;
     void Sync() override;
+    // Short pauses (a page program's) go into the batch as UIO delays, so
+    // the poll after them needs no round trip of its own; long ones sleep.
+    void Pause(TLinkDuration Time) override;
+    TLinkClock& Clock() override;
 
     const TCh341PacketQueue& Queue() const { return FQueue; }
 

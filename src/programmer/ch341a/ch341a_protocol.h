@@ -48,6 +48,7 @@ inline constexpr std::uint8_t UioIn = 0x00;  // the levels of D0-D7 back
 inline constexpr std::uint8_t UioDir = 0x40; // | directions of D0-D5 (1 = output)
 inline constexpr std::uint8_t UioOut = 0x80; // | levels of D0-D5
 inline constexpr std::uint8_t UioEnd = 0x20;
+inline constexpr std::uint8_t UioMicroseconds = 0xC0; // | n: a pause of n (0-63) microseconds
 
 // The socket's pins on the port. 25C parts: /CS on D0, SCK on D3, SI on D5,
 // SO on D7. 93C parts, on their adapter: CS (active high) on D0, SK on D3,

@@ -18,7 +18,7 @@ namespace {
 
 // The part's record once its run is over, appended to the log when there is
 // one. False after a warning line when it could not be written.
-bool LogRecord(TDeviceSession& Session, const TProductionOptions& Options, TTraceRecord& Record) {
+bool LogRecord(TCliSession& Session, const TProductionOptions& Options, TTraceRecord& Record) {
     Record.Failure = Record.Passed ? std::string() : Session.LastFailure();
     Record.DurationSeconds = Session.Seconds();
     if (!Options.LogFile) return true;
@@ -36,7 +36,7 @@ bool LogRecord(TDeviceSession& Session, const TProductionOptions& Options, TTrac
 int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std::ostream& err) {
     const std::string file = a.Required("file");
     // "-" reads the data from standard input; the status lines go to standard error then.
-    TDeviceSession session(a, IsStandardStream(file) ? err : out, err, Run.Port);
+    TCliSession session(a, IsStandardStream(file) ? err : out, err, Run.Port);
     const TProductionOptions options = ReadProductionOptions(a, session.Device());
     if (Run.Unit > 0) session.Output().SetTag({{"unit", Run.Unit}, {"port", session.Port()}});
     if (Run.ResultSink) session.SetResultSink(Run.ResultSink);

@@ -26,11 +26,11 @@ void TCh347BusMaster::ConfigureBus() {
     FSpi.Flush();
 }
 
-void TCh347BusMaster::SelectBus(bool) {
+void TCh347BusMaster::SelectBus(const TOperationParameters&, bool) {
     CheckFamily();
 }
 
-void TCh347BusMaster::BeginOperation(bool) {}
+void TCh347BusMaster::BeginOperation(const TOperationParameters&, bool) {}
 
 void TCh347BusMaster::EndOperation() {
     Sync();

@@ -39,8 +39,8 @@ class TCh347BusMaster final : public TBusMaster {
     // bridge that went away shows up here, before the operation begins).
     void ConfigureBus();
 
-    void SelectBus(bool ResetPolarity) override;
-    void BeginOperation(bool PagedWrites) override;
+    void SelectBus(const TOperationParameters& Parameters, bool ResetPolarity) override;
+    void BeginOperation(const TOperationParameters& Parameters, bool PagedWrites) override;
     void EndOperation() override;
     void Start() override;
     void Stop() override;

@@ -17,6 +17,9 @@ struct TTraceSerial {
     std::uint32_t Address = 0;
     // The bytes as stored, most significant first.
     std::vector<std::uint8_t> Bytes;
+    // With a line database: the series and the lease the number came from.
+    std::string Series;
+    std::int64_t Lease = 0;
 };
 
 struct TTraceRecord {
@@ -43,7 +46,8 @@ struct TTraceRecord {
 //   {"record":"part","time":...,"host":...,"program":...,"hardware":...,
 //    "port":...,"unit":...,"device":...,"file":...,"file_sha256":...,
 //    "crc32":"1A2B3C4D","sha256":...,"sum16":"ABCD",
-//    "serial":{"value":N,"address":"0010","bytes":"0001F4"} or null,
+//    "serial":{"value":N,"address":"0010","bytes":"0001F4"} or null (with a
+//    line database also "series":NAME,"lease":N),
 //    "steps":[...],"result":"passed"|"failed","failure":null or text,
 //    "first_failed_address":null or N,"failed_bytes":N,"duration_s":X}
 nlohmann::ordered_json TraceRecordJson(const TTraceRecord& Record);

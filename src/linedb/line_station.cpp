@@ -1,6 +1,5 @@
 #include "linedb/line_station.h"
 
-#include "fileio/atomic_replace.h"
 #include "linedb/line_schema.h"
 #include "production/local_time.h"
 
@@ -8,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -47,11 +47,17 @@ TUploadMark ReadMark(const std::string& LogFile, const std::string& Station) {
     return mark;
 }
 
+// Written without fsync: a mark lost in a crash only costs a longer read.
 void WriteMark(const std::string& LogFile, const std::string& Station, const TUploadMark& Mark) {
-    std::ostringstream text;
-    text << "# norvoisp: how far this log is uploaded to the line database\nstation=" << Station
-         << "\noffset=" << Mark.Offset << "\nseq=" << Mark.Seq << "\n";
-    (void)ReplaceFileAtomic(MarkFile(LogFile), text.str()); // a lost mark only costs a longer read
+    const std::string file = MarkFile(LogFile), temp = file + ".new";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << "# norvoisp: how far this log is uploaded to the line database\nstation=" << Station
+            << "\noffset=" << Mark.Offset << "\nseq=" << Mark.Seq << "\n";
+        if (!out.flush()) return;
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, file, ec);
 }
 
 void CloseLease(TPgConnection& Db, const std::string& Station, const TSerialLease& Lease, const char* How) {
@@ -191,6 +197,12 @@ TUploadResult TLineStation::Upload(const std::string& LogFile) {
     TUploadMark mark;
     {
         TPgTransaction t(db);
+        // The log is the spool: should the server lose this commit in a
+        // crash, the records are still in the log and go up again (the
+        // database, not the mark, says what it holds). A lease, by contrast,
+        // is committed durably: the numbers are handed out on the strength
+        // of it.
+        db.Exec("SET LOCAL synchronous_commit = off");
         db.Exec("SELECT pg_advisory_xact_lock(1, hashtext($1))", {station});
         const long long stored =
             db.Exec("SELECT coalesce(max(seq), 0) FROM parts WHERE station = $1", {station}).Int(0, 0);
@@ -271,7 +283,7 @@ TUploadResult TLineStation::Upload(const std::string& LogFile) {
         }
         t.Commit();
     }
-    WriteMark(LogFile, station, mark);
+    if (result.Uploaded > 0 || conflict) WriteMark(LogFile, station, mark);
     if (conflict)
         throw ELineDbError(ELineDbError::ld_statement, "The " + db.Name() + ": " + *conflict, "23505");
     return result;

@@ -42,12 +42,10 @@ start)
   as_owner "$bin/initdb" -D "$dir/data" -U line_admin --pwfile="$dir/pw" --auth-local=scram-sha-256 \
     --auth-host=scram-sha-256 -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 || {
       cat "$dir/initdb.log" >&2; exit 1; }
-  cat >>"$dir/data/postgresql.conf" <<CONF
-fsync = off
-synchronous_commit = off
-full_page_writes = off
-max_connections = 100
-CONF
+  # The tests need no durability; a benchmark (PG_CLUSTER_DURABLE=1) keeps it.
+  if [ "${PG_CLUSTER_DURABLE:-0}" != 1 ]; then
+    printf 'fsync = off\nsynchronous_commit = off\nfull_page_writes = off\n' >>"$dir/data/postgresql.conf"
+  fi
   server "$dir" start
   admin="host=$dir port=5432 user=line_admin password=admin-secret dbname=postgres"
   PGCONNECT_TIMEOUT=10 "$bin/psql" -q -v ON_ERROR_STOP=1 "$admin" <<SQL

@@ -12,7 +12,7 @@ import sys
 
 BEGIN = "<!-- devices:begin -->"
 END = "<!-- devices:end -->"
-BUSES = {"24C": "I2C", "25C": "SPI", "93C": "Microwire"}
+BUSES = {"24C": "I2C", "25C": "SPI", "93C": "Microwire", "SPI Flash": "SPI"}
 
 
 def catalogue(cli):
@@ -22,9 +22,14 @@ def catalogue(cli):
         fields = line.split()
         if len(fields) < 5:
             continue
-        # The name may hold a space ("25010 (AT)"): the last four fields are fixed.
-        name = " ".join(fields[:-4])
-        family, size, page, write_ms = fields[-4:]
+        # The name may hold a space ("25010 (AT)"), and so may the family
+        # ("SPI Flash"): the last three fields are numbers.
+        size, page, write_ms = fields[-3:]
+        rest = fields[:-3]
+        if rest[-2:] == ["SPI", "Flash"]:
+            family, name = "SPI Flash", " ".join(rest[:-2])
+        else:
+            family, name = rest[-1], " ".join(rest[:-1])
         rows.append((name, family, int(size), int(page), int(write_ms)))
     if not rows:
         sys.exit(f"{cli} devices printed no devices")

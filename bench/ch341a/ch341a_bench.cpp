@@ -1,9 +1,11 @@
 // The CH341A kind on its emulated board, timed on the board's clock: one USB
-// round trip (1 ms) per bulk IN, the bus bits at the chosen speed, the chips'
-// own write cycles (the catalogue's write times).
+// round trip (1 ms) per exchange and a packet slot for each further reply
+// packet, the bus bits at the chosen speed, the chips' own write cycles (the
+// catalogue's write times).
 //
 //  ProgramVerify/<device>:  program, then verify. Counters: program_s and
-//    verify_s (modelled), round_trips, bus_s (the time the pins were busy),
+//    verify_s (modelled), round_trips, in_packets (bulk IN packets), bus_s
+//    (the time the pins were busy),
 //    write_s (the chips' write cycles), bound_s = bus_s + write_s (what no
 //    programmer on this bus can beat), model/bound, wall_ms (real time of
 //    the whole run in this process).
@@ -57,7 +59,7 @@ void Run(benchmark::State& State, TCase c) {
 
     TCh341Emulator& e = board.Emulator();
     const auto seconds = [](TSimDuration d) { return std::chrono::duration<double>(d).count(); };
-    double program = 0, verify = 0, trips = 0, busTime = 0, writeTime = 0, wall = 0;
+    double program = 0, verify = 0, trips = 0, packets = 0, busTime = 0, writeTime = 0, wall = 0;
     for (auto _ : State) {
         const auto wall0 = std::chrono::steady_clock::now();
         const TCh341Stats s0 = e.Stats();
@@ -73,7 +75,8 @@ void Run(benchmark::State& State, TCase c) {
         State.SetIterationTime(t2 - t0);
         program += t1 - t0;
         verify += t2 - t1;
-        trips += static_cast<double>(e.Stats().InTransfers - s0.InTransfers);
+        trips += static_cast<double>(e.Stats().RoundTrips - s0.RoundTrips);
+        packets += static_cast<double>(e.Stats().InTransfers - s0.InTransfers);
         busTime += seconds(e.Stats().BusTime - s0.BusTime);
         writeTime += static_cast<double>(e.Chip()->WriteCycles() - cycles0) * seconds(e.Chip()->WriteTime());
         wall += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall0).count();
@@ -82,6 +85,7 @@ void Run(benchmark::State& State, TCase c) {
     State.counters["program_s"] = program / n;
     State.counters[c.Program ? "verify_s" : "read_s"] = verify / n;
     State.counters["round_trips"] = trips / n;
+    State.counters["in_packets"] = packets / n;
     State.counters["bus_s"] = busTime / n;
     State.counters["write_s"] = writeTime / n;
     State.counters["bound_s"] = (busTime + writeTime) / n;

@@ -4,7 +4,11 @@
 // temporary file, flushed to the disk, renamed), and srec_cat converting the
 // same file to the same format as a whole process, side by side.
 //
-//   bench_formats [repetitions]
+//   bench_formats [repetitions] [--warm-memory]
+//
+// --warm-memory keeps freed memory in the process (glibc's mmap and trim
+// thresholds raised), so the figures leave out the kernel's first touch of
+// fresh pages; without it every run allocates as a fresh process does.
 //
 // Files go to $TMPDIR (use a RAM file system such as /dev/shm to measure the
 // code rather than the disk: every save is flushed to the disk before it
@@ -21,7 +25,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <malloc.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -35,9 +41,12 @@ double Median(std::vector<double> v) {
 struct TFormat {
     const char* name;
     int code;
-    std::uint32_t imageBytes;  // Tektronix and 8-bit Atmel address 64 KiB at most
-    const char* srecCatFormat; // nullptr: srec_cat has no such format
+    std::uint32_t imageBytes;            // Tektronix and 8-bit Atmel address 64 KiB at most
+    const char* srecCatFormat;           // nullptr: srec_cat has no such format (or not compared)
+    std::uint32_t bufferBytes = 0x20000; // the device: a 24C1024, or a 512 Mbit SPI flash
 };
+
+constexpr std::uint32_t k64MiB = 64u * 1024 * 1024;
 
 const TFormat kFormats[] = {
     {"Intel hex", 1, 0x20000, "-Intel"},
@@ -47,17 +56,37 @@ const TFormat kFormats[] = {
     {"Atmel generic 16-bit", 9, 0x20000, "-Atmel_Generic_BigEndian"},
     {"Atmel generic 8-bit", 10, 0x10000, nullptr},
     {"binary", 11, 0x20000, "-Binary"},
+    // A whole 512 Mbit SPI flash: Intel hex 32, S3 records, binary.
+    {"Intel hex 32, 64 MiB", 3, k64MiB, nullptr, k64MiB},
+    {"Motorola S3, 64 MiB", 6, k64MiB, nullptr, k64MiB},
+    {"binary, 64 MiB", 11, k64MiB, nullptr, k64MiB},
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const int reps = argc > 1 ? std::max(3, std::atoi(argv[1])) : 30;
+    int reps = 30;
+    bool warm = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--warm-memory")
+            warm = true;
+        else
+            reps = std::max(3, std::atoi(argv[i]));
+    }
+    if (warm) {
+        mallopt(M_MMAP_THRESHOLD, 1 << 30);
+        mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    }
     const std::string folder = (std::filesystem::temp_directory_path() / "norvoisp-bench-formats").string();
     std::filesystem::create_directories(folder);
     const std::string srecCat = bench::FindOnPath("srec_cat");
 
-    std::printf("Data file formats: load + save of an image in a 24C1024 buffer, median of %d runs.\n", reps);
+    std::printf(
+        "Data file formats: load + save of an image in a 24C1024 buffer (and of a whole 64 MiB SPI flash\n"
+        "image), median of %d runs (%d for the 64 MiB images).\n",
+        reps, std::max(3, reps / 10));
+    std::printf("Memory: %s\n", warm ? "warm (freed memory kept and reused)"
+                                     : "as a fresh process (every large block newly mapped)");
     std::printf("Files in %s; srec_cat: %s\n\n", folder.c_str(),
                 srecCat.empty() ? "not found" : srecCat.c_str());
     std::printf("| Format | Image KiB | File KiB | Load ms | Save ms | of which file read + write ms | Load "
@@ -66,8 +95,10 @@ int main(int argc, char** argv) {
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
 
     for (const auto& f : kFormats) {
+        // The 64 MiB images: fewer runs (each moves some 200 MB of text).
+        const int tries = f.bufferBytes > 0x20000 ? std::max(3, reps / 10) : reps;
         THexList image;
-        image.SetSizeof(0x20000);
+        image.SetSizeof(f.bufferBytes);
         // Dense data with a few 0xFF holes, the usual content of a full part.
         std::uint32_t x = 12345;
         for (std::uint32_t a = 0; a < f.imageBytes; ++a) {
@@ -86,10 +117,10 @@ int main(int argc, char** argv) {
         // replacing a file by text of the same length as the save does.
         std::vector<double> reads, writes;
         {
-            const auto text = ReadDataBytes(in, MaxDataTextSize);
-            for (int r = 0; r < reps; ++r) {
+            const auto text = ReadDataBytes(in, DataTextLimit(f.bufferBytes));
+            for (int r = 0; r < tries; ++r) {
                 const auto t0 = Clock::now();
-                const auto again = ReadDataBytes(in, MaxDataTextSize);
+                const auto again = ReadDataBytes(in, DataTextLimit(f.bufferBytes));
                 const auto t1 = Clock::now();
                 WriteDataFileAtomic(out, *text);
                 const auto t2 = Clock::now();
@@ -100,8 +131,8 @@ int main(int argc, char** argv) {
 
         std::vector<double> loads, saves, sums;
         THexList buffer;
-        buffer.SetSizeof(0x20000);
-        for (int r = 0; r < reps; ++r) {
+        buffer.SetSizeof(f.bufferBytes);
+        for (int r = 0; r < tries; ++r) {
             const auto t0 = Clock::now();
             int type = 0;
             const int loaded = TFileLoader::LoadAnyFile(in, buffer, type);

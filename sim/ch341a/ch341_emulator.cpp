@@ -65,6 +65,8 @@ std::unique_ptr<TSimChip> TCh341Emulator::InsertChip(std::unique_ptr<TSimChip> C
 
 void TCh341Emulator::PowerUp() {
     FReply.clear();
+    FPacketReply.clear();
+    FTurnaround = false;
     FI2CHz = 100'000;
     FPinOut = 0;
     FPinDir = 0;
@@ -92,6 +94,11 @@ void TCh341Emulator::Busy(TSimDuration Time) {
     FStats.BusTime += Time;
 }
 
+void TCh341Emulator::Delay(TSimDuration Time) {
+    Busy(Time);
+    FStats.DelayTime += Time;
+}
+
 TSimDuration TCh341Emulator::I2CBits(int Bits) const {
     return TSimDuration(static_cast<std::int64_t>(Bits) * 1'000'000'000LL / FI2CHz);
 }
@@ -114,15 +121,32 @@ TUsbResult TCh341Emulator::BulkOut(std::span<const std::uint8_t> Data) {
     }
     FOutSincePlug += take;
     FStats.OutBytes += take;
+    FTurnaround = true;
     for (std::size_t at = 0; at < take; at += PacketSize) {
         ++FStats.OutPackets;
+        FPacketReply.clear();
         Packet(Data.subspan(at, std::min(PacketSize, take - at)));
+        if (FPacketReply.empty()) continue;
+        if (FPacketReply.size() > MaxReply) {
+            Malformed("its commands produce " + std::to_string(FPacketReply.size()) +
+                      " reply bytes, more than the " + std::to_string(MaxReply) + " of a packet");
+            FPacketReply.resize(MaxReply);
+        }
+        FReply.push_back(std::move(FPacketReply));
+        FPacketReply.clear();
     }
     if (unplug) {
         Unplug();
         return TUsbResult::NoDevice;
     }
     return TUsbResult::Ok;
+}
+
+std::size_t TCh341Emulator::PendingReply() const {
+    std::size_t n = 0;
+    for (const auto& p : FReply)
+        n += p.size();
+    return n;
 }
 
 TUsbResult TCh341Emulator::BulkIn(std::size_t Max, std::vector<std::uint8_t>& Into) {
@@ -133,12 +157,16 @@ TUsbResult TCh341Emulator::BulkIn(std::size_t Max, std::vector<std::uint8_t>& In
         FClock.Advance(InTimeout);
         return TUsbResult::Timeout;
     }
-    FClock.Advance(RoundTrip);
-    FStats.RoundTripTime += RoundTrip;
-    const std::size_t n = std::min(Max, FReply.size());
-    Into.assign(FReply.begin(), FReply.begin() + static_cast<std::ptrdiff_t>(n));
-    FReply.erase(FReply.begin(), FReply.begin() + static_cast<std::ptrdiff_t>(n));
-    FStats.InBytes += n;
+    const TSimDuration wait = FTurnaround ? RoundTrip : InPacketTime;
+    if (FTurnaround) ++FStats.RoundTrips;
+    FTurnaround = false;
+    FClock.Advance(wait);
+    FStats.RoundTripTime += wait;
+    std::vector<std::uint8_t> packet = std::move(FReply.front());
+    FReply.pop_front();
+    if (packet.size() > Max) return TUsbResult::Overflow;
+    FStats.InBytes += packet.size();
+    Into = std::move(packet);
     return TUsbResult::Ok;
 }
 
@@ -174,6 +202,11 @@ void TCh341Emulator::I2CStream(std::span<const std::uint8_t> P) {
         } else if ((c & 0xC0) == kI2COut) {
             const std::size_t n = c & 0x3F;
             const std::size_t count = n == 0 ? 1 : n;
+            if (count > MaxRun) {
+                Malformed("I2C output of " + std::to_string(count) + " bytes, more than " +
+                          std::to_string(MaxRun));
+                return;
+            }
             if (i + count >= P.size()) {
                 Malformed("I2C output of " + std::to_string(count) + " bytes runs past the packet");
                 return;
@@ -181,21 +214,26 @@ void TCh341Emulator::I2CStream(std::span<const std::uint8_t> P) {
             for (std::size_t k = 1; k <= count; ++k) {
                 const bool ack = bus ? bus->Write(P[i + k]) : false;
                 Busy(I2CBits(9));
-                if (n == 0) FReply.push_back(ack ? 0x00 : 0x80);
+                if (n == 0) FPacketReply.push_back(ack ? 0x00 : 0x80);
             }
             i += count;
         } else if ((c & 0xC0) == kI2CIn) {
             const std::size_t n = c & 0x3F;
+            if (n > MaxRun) {
+                Malformed("I2C input of " + std::to_string(n) + " bytes, more than " +
+                          std::to_string(MaxRun));
+                return;
+            }
             for (std::size_t k = 0; k < (n == 0 ? 1 : n); ++k) {
-                FReply.push_back(bus ? bus->Read(n != 0) : 0xFF);
+                FPacketReply.push_back(bus ? bus->Read(n != 0) : 0xFF);
                 Busy(I2CBits(9));
             }
         } else if ((c & 0xF0) == kI2CSet) {
             FI2CHz = kI2CSpeeds[c & 3];
         } else if ((c & 0xF0) == kI2CMicroseconds) {
-            Busy(std::chrono::microseconds(c & 0x0F));
+            Delay(std::chrono::microseconds(c & 0x0F));
         } else if ((c & 0xF0) == kI2CMilliseconds) {
-            Busy(std::chrono::milliseconds(c & 0x0F));
+            Delay(std::chrono::milliseconds(c & 0x0F));
         } else {
             Malformed("unknown I2C command " + Hex(c));
             return;
@@ -208,7 +246,7 @@ void TCh341Emulator::SpiStream(std::span<const std::uint8_t> P) {
     for (std::uint8_t b : P) {
         std::uint8_t in = 0xFF; // SO pulled up
         if (spi && FChipSelected) in = spi->Transfer(Reverse(b));
-        FReply.push_back(Reverse(in));
+        FPacketReply.push_back(Reverse(in));
         Busy(TSimDuration(8LL * 1'000'000'000LL / SpiClockHz));
     }
 }
@@ -222,9 +260,9 @@ void TCh341Emulator::UioStream(std::span<const std::uint8_t> P) {
         } else if (op == kUioDir) {
             SetPins(FPinOut, c & 0x3F);
         } else if (c == kUioIn) {
-            FReply.push_back(ReadPins());
+            FPacketReply.push_back(ReadPins());
         } else if (op == kUioMicroseconds) {
-            Busy(std::chrono::microseconds(c & 0x3F));
+            Delay(std::chrono::microseconds(c & 0x3F));
             continue;
         } else {
             Malformed("unknown UIO command " + Hex(c));

@@ -6,11 +6,16 @@
 //
 // A bulk OUT transfer is cut into 32-byte packets, as the USB bus carries
 // it. Every packet begins with one stream command and holds its
-// sub-commands; a sub-command never continues in the next packet.
-//   0xAA  I2C stream: 0x74 START, 0x75 STOP, 0x80|n (n 1-31) the next n
+// sub-commands; a sub-command never continues in the next packet. Each
+// packet is decoded on its own, and the reply bytes it produces leave
+// together as one bulk IN packet (none when it produces none). A packet
+// holds at most 32 bytes, so a packet whose commands would produce more
+// replies is an error: it is counted as malformed and only its first 32
+// reply bytes leave (a real board's behaviour there is undocumented).
+//   0xAA  I2C stream: 0x74 START, 0x75 STOP, 0x80|n (n 1-32) the next n
 //         bytes onto the bus, 0x80 the next byte onto the bus and its
 //         acknowledge bit as a reply byte (bit 7 set: not acknowledged),
-//         0xC0|n (n 1-31) n bytes from the bus, each acknowledged, 0xC0
+//         0xC0|n (n 1-32) n bytes from the bus, each acknowledged, 0xC0
 //         one byte not acknowledged, 0x60|s speed (s bits 1-0: 20, 100,
 //         400, 750 kHz), 0x40|n n microseconds delay, 0x50|n n
 //         milliseconds delay (n 0-15), 0x00 end of the packet's commands.
@@ -32,8 +37,10 @@
 // takes its bit time at the chosen speed (I2C: 9 bits a byte, one bit for a
 // START or STOP; SPI: 8 bits a byte at SpiClockHz; UIO: UioStep a
 // sub-command), delay commands take their time, the chips' write cycles
-// run on it, and every bulk IN transfer costs one USB round trip
-// (RoundTrip, 1 ms: a full-speed host polls once a frame).
+// run on it. The first bulk IN after a bulk OUT costs one USB round trip
+// (RoundTrip, 1 ms: a full-speed host schedules the transfers of the next
+// frame), the further reply packets of the same batch a packet slot each
+// (InPacketTime: a frame carries 19 bulk packets at full speed).
 #pragma once
 
 #include "chips/chip.h"
@@ -51,7 +58,8 @@
 enum class TUsbResult : std::uint8_t {
     Ok,
     NoDevice, // the board is unplugged
-    Timeout,  // a bulk IN found no reply bytes
+    Timeout,  // a bulk IN found no reply packet
+    Overflow, // the reply packet was longer than the bulk IN asked for
 };
 
 struct TCh341Faults {
@@ -62,12 +70,14 @@ struct TCh341Faults {
 
 struct TCh341Stats {
     std::uint64_t OutTransfers = 0;
-    std::uint64_t InTransfers = 0;
+    std::uint64_t InTransfers = 0; // bulk IN packets taken (or timed out)
+    std::uint64_t RoundTrips = 0;  // bulk INs that waited for a turnaround
     std::uint64_t OutPackets = 0;
     std::uint64_t OutBytes = 0;
     std::uint64_t InBytes = 0;
     std::uint64_t Malformed = 0;   // packets that broke the rules
     TSimDuration BusTime{0};       // time the pins were busy
+    TSimDuration DelayTime{0};     // of it, the delay commands' pauses
     TSimDuration RoundTripTime{0}; // time spent in IN round trips
 };
 
@@ -77,6 +87,11 @@ class TCh341Emulator {
     static constexpr std::uint32_t SpiClockHz = 1'500'000;
     static constexpr TSimDuration UioStep = std::chrono::microseconds(1);
     static constexpr TSimDuration RoundTrip = std::chrono::milliseconds(1);
+    static constexpr TSimDuration InPacketTime = std::chrono::microseconds(1000) / 19;
+    // The most reply bytes one packet's commands may produce, and the most
+    // bytes one I2C run (0x80|n, 0xC0|n) may move.
+    static constexpr std::size_t MaxReply = 32;
+    static constexpr std::size_t MaxRun = 32;
     // How long a bulk IN waits for a reply that never comes.
     static constexpr TSimDuration InTimeout = std::chrono::seconds(1);
 
@@ -94,11 +109,14 @@ class TCh341Emulator {
     // --- the USB side ---
     // One bulk OUT transfer.
     TUsbResult BulkOut(std::span<const std::uint8_t> Data);
-    // One bulk IN transfer of at most Max bytes into Into (replaced). Timeout
-    // when there is no reply byte at all (the clock moves by InTimeout).
+    // One bulk IN packet, the reply of the oldest packet not yet read, into
+    // Into (replaced). Timeout when there is none (the clock moves by
+    // InTimeout); Overflow when it is longer than Max (the packet is lost,
+    // Into stays empty).
     TUsbResult BulkIn(std::size_t Max, std::vector<std::uint8_t>& Into);
-    // Reply bytes waiting to be read.
-    std::size_t PendingReply() const { return FReply.size(); }
+    // Reply bytes, and reply packets, waiting to be read.
+    std::size_t PendingReply() const;
+    std::size_t PendingPackets() const { return FReply.size(); }
 
     // --- faults ---
     TCh341Faults& Faults() { return FFaults; }
@@ -126,6 +144,7 @@ class TCh341Emulator {
     void UioStream(std::span<const std::uint8_t> P);
     void Malformed(const std::string& Why);
     void Busy(TSimDuration Time);
+    void Delay(TSimDuration Time);
     TSimDuration I2CBits(int Bits) const;
 
     // The socket's pins.
@@ -135,7 +154,9 @@ class TCh341Emulator {
 
     TVirtualClock FClock;
     std::unique_ptr<TSimChip> FChip;
-    std::deque<std::uint8_t> FReply;
+    std::deque<std::vector<std::uint8_t>> FReply; // one reply packet per OUT packet with replies
+    std::vector<std::uint8_t> FPacketReply;       // the replies of the packet being decoded
+    bool FTurnaround = false;                     // the next bulk IN waits for the round trip
     TCh341Faults FFaults;
     TCh341Stats FStats;
     std::vector<std::string> FMalformedReasons;

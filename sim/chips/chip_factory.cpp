@@ -4,6 +4,7 @@
 #include "chips/eeprom_24c.h"
 #include "chips/eeprom_25c.h"
 #include "chips/eeprom_93c.h"
+#include "chips/spi_nor.h"
 #include "errors/errors.h"
 
 #include <chrono>
@@ -59,7 +60,8 @@ std::unique_ptr<TSimChip> MakeChip(const std::string& Name, const TChipOptions& 
     const std::string& name = device->DeviceName();
     switch (device->ProgrammerId()) {
     case FAMILY_24C:
-        return std::make_unique<T24CChip>(name, size, page, writeTime, Options.AddressPins);
+        return std::make_unique<T24CChip>(name, size, page, writeTime, Options.AddressPins,
+                                          size == 131072 ? device->A16SelectBit() : 0);
     case FAMILY_25C:
         return std::make_unique<T25CChip>(name, size, page, writeTime, Options.Status);
     case FAMILY_93C: {
@@ -68,6 +70,9 @@ std::unique_ptr<TSimChip> MakeChip(const std::string& Name, const TChipOptions& 
         return std::make_unique<T93CChip>(name, size, page, writeTime, bits->first, bits->second,
                                           Options.Organisation);
     }
+    case FAMILY_SPI_FLASH:
+        if (!device->SpiFlash()) throw Exception("No SPI flash entry for \"" + name + "\"");
+        return std::make_unique<TSpiNorChip>(*device->SpiFlash());
     default:
         throw Exception("Unknown device family of \"" + name + "\"");
     }

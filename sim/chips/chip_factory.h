@@ -1,5 +1,6 @@
 // Chip models by catalogue name: size, page size and write time come from the
-// device catalogue unless overridden; the family decides the model.
+// device catalogue unless overridden; the family decides the model. An SPI
+// flash part is made from its database entry (the options do not apply).
 #pragma once
 
 #include "chips/chip.h"

@@ -7,7 +7,7 @@
 #include <bit>
 
 T24CChip::T24CChip(std::string Name, std::size_t Size, std::size_t PageSize, TSimDuration WriteTime,
-                   std::uint8_t AddressPins)
+                   std::uint8_t AddressPins, std::uint8_t A16SelectBit)
     : TSimChip(std::move(Name), FAMILY_24C, Size, PageSize, WriteTime), FAddressPins(AddressPins & 7) {
     if (Size < 16 || Size > 131072 || !std::has_single_bit(Size))
         throw Exception("A 24C part holds a power of two from 16 to 131072 bytes");
@@ -21,7 +21,16 @@ T24CChip::T24CChip(std::string Name, std::size_t Size, std::size_t PageSize, TSi
         FAddressBytes = Size <= 2048 ? 1 : 2;
         FWordBits = 8 * FAddressBytes;
         const int blockBits = addressBits > FWordBits ? addressBits - FWordBits : 0;
-        FBlockMask = static_cast<std::uint8_t>((1u << blockBits) - 1);
+        if (addressBits > 16) {
+            // Address bit 16 where the part puts it.
+            if (A16SelectBit < 1 || A16SelectBit > 3)
+                throw Exception("A 24C part of 128 KiB carries address bit 16 in select bit 1, 2 or 3");
+            FBlockMask = static_cast<std::uint8_t>(1u << (A16SelectBit - 1));
+            FNeedsA2High = A16SelectBit == 3;
+        } else {
+            if (A16SelectBit) throw Exception("Only a 24C part of 128 KiB has an address bit 16");
+            FBlockMask = static_cast<std::uint8_t>((1u << blockBits) - 1);
+        }
         FPinMask = static_cast<std::uint8_t>(7 & ~FBlockMask);
     }
     FPage.assign(PageSize, 0xFF);
@@ -38,11 +47,15 @@ void T24CChip::PowerOn() {
 bool T24CChip::Matches(std::uint8_t Select) const {
     if ((Select & 0xF0) != 0xA0) return false;
     if (FIgnoreSelect) return true;
+    if (FNeedsA2High && (FAddressPins & 4) == 0) return false;
     return ((Select >> 1) & FPinMask) == (FAddressPins & FPinMask);
 }
 
 std::uint32_t T24CChip::BlockBits(std::uint8_t Select) const {
-    return static_cast<std::uint32_t>((Select >> 1) & FBlockMask) << FWordBits;
+    if (FBlockMask == 0) return 0;
+    // The block bits, moved down to bit 0 (the 24xx1025's sits in select bit 3).
+    const auto bits = static_cast<std::uint32_t>((Select >> 1) & FBlockMask) >> std::countr_zero(FBlockMask);
+    return bits << FWordBits;
 }
 
 void T24CChip::Start() {

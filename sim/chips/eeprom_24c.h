@@ -1,10 +1,13 @@
-// 24C serial EEPROM on I2C (AT24C01A ... AT24C1024, 24xx00).
+// 24C serial EEPROM on I2C (AT24C01A ... AT24C1024, 24xx00, 24xx1025, M24M01).
 //
 // Select byte 1010 b3 b2 b1 R/W. Bits 3..1 are compared with the chip-address
 // pins A2 A1 A0 where the part has them; the others carry the high address
 // bits: A8..A10 from bit 1 up on parts with a one-byte word address (24C04,
-// 24C08, 24C16), A16 in bit 1 on the 24C1024. The 24C00 has no address pins
-// (three don't-care bits) and uses only the low four bits of its word address.
+// 24C08, 24C16), A16 of a 128 KiB part where its catalogue row says: bit 1
+// on the AT24C1024 and M24M01, bit 3 on Microchip's 24xx1025, whose A2 pin
+// must then be tied high or the part does not answer at all. The 24C00 has
+// no address pins (three don't-care bits) and uses only the low four bits of
+// its word address.
 //
 // Writes go into a page buffer whose address wraps inside the page; STOP after
 // at least one data byte starts the write cycle, during which the chip does
@@ -20,8 +23,10 @@ class T24CChip : public TSimChip, public TI2CTarget {
   public:
     // Size a power of two from 16 to 131072 bytes; PageSize at least 1 and a
     // divisor of Size. AddressPins: levels of A2 A1 A0 (bits 2..0).
+    // A16SelectBit: the select bit (1 to 3) that carries address bit 16, for
+    // a part of 131072 bytes only.
     T24CChip(std::string Name, std::size_t Size, std::size_t PageSize, TSimDuration WriteTime,
-             std::uint8_t AddressPins = 0);
+             std::uint8_t AddressPins = 0, std::uint8_t A16SelectBit = 0);
 
     // Select bits 3..1 that are compared with pins (bit 0 = select bit 1).
     std::uint8_t PinMask() const { return FPinMask; }
@@ -53,6 +58,7 @@ class T24CChip : public TSimChip, public TI2CTarget {
     int FAddressBytes = 1;
     int FWordBits = 8;
     bool FIgnoreSelect = false;
+    bool FNeedsA2High = false; // the 24xx1025's A2 pin, given up to the block bit
     std::uint8_t FAddressPins = 0;
 
     TState FState = TState::Idle;

@@ -2,6 +2,25 @@
 
 #include <stdexcept>
 
+const char* FamilyName(std::uint8_t ProgrammerId) {
+    switch (ProgrammerId) {
+    case FAMILY_24C:
+        return "24C";
+    case FAMILY_25C:
+        return "25C";
+    case FAMILY_93C:
+        return "93C";
+    case FAMILY_SPI_FLASH:
+        return "SPI Flash";
+    default:
+        return "?";
+    }
+}
+
+std::uint8_t FamilyBus(std::uint8_t ProgrammerId) {
+    return ProgrammerId == FAMILY_SPI_FLASH ? std::uint8_t{FAMILY_25C} : ProgrammerId;
+}
+
 TFusesFormFactory& TDevice::BasePanelFactory() {
     static TFusesFormFactory factory;
     return factory;

@@ -3,6 +3,7 @@
 
 #include "catalogue/device_panel.h"
 #include "catalogue/programmer_support.h"
+#include "catalogue/spi_flash_part.h"
 
 #include <cstdint>
 #include <memory>
@@ -40,7 +41,14 @@ struct TDeviceOptions {
 };
 
 // Family numbers (also the item index of the device-type drop-down).
-enum : std::uint8_t { FAMILY_24C = 0, FAMILY_25C = 1, FAMILY_93C = 2 };
+enum : std::uint8_t { FAMILY_24C = 0, FAMILY_25C = 1, FAMILY_93C = 2, FAMILY_SPI_FLASH = 3 };
+
+// "24C", "25C", "93C", "SPI Flash"; "?" for a number that is no family.
+const char* FamilyName(std::uint8_t ProgrammerId);
+// The bus a family's parts sit on, numbered as the EEPROM families that
+// define it (the programmer unit's "M" takes the same numbers): 24C I2C,
+// 25C SPI, 93C Microwire; SPI flash rides the 25C bus.
+std::uint8_t FamilyBus(std::uint8_t ProgrammerId);
 
 class TDevice {
   public:
@@ -62,6 +70,17 @@ class TDevice {
 
     void AddOptions(TDeviceOptions Options) { FOptions.push_back(std::move(Options)); }
 
+    // The database's facts of an SPI flash part; nullptr for the EEPROMs.
+    const TSpiFlashPart* SpiFlash() const { return FSpiFlash.get(); }
+    const std::shared_ptr<const TSpiFlashPart>& SpiFlashPart() const { return FSpiFlash; }
+    void SetSpiFlash(std::shared_ptr<const TSpiFlashPart> Part) { FSpiFlash = std::move(Part); }
+
+    // A 24C part of 128 KiB: the bit of the select byte that carries address
+    // bit 16 (1 on the AT24C1024 and 24M01, 3 on Microchip's 24xx1025); 0
+    // for the parts that have no address bit 16.
+    std::uint8_t A16SelectBit() const { return FA16SelectBit; }
+    void SetA16SelectBit(std::uint8_t Bit) { FA16SelectBit = Bit; }
+
     // Panel factory; empty until the user interface installs one.
     const TFusesFormFactory& FusesForm() const { return FFusesForm; }
     void SetFusesForm(TFusesFormFactory AFusesForm) { FFusesForm = std::move(AFusesForm); }
@@ -81,4 +100,6 @@ class TDevice {
     TFusesFormFactory FFusesForm;
     std::vector<std::string> FSignatures;
     std::vector<TDeviceOptions> FOptions;
+    std::shared_ptr<const TSpiFlashPart> FSpiFlash;
+    std::uint8_t FA16SelectBit = 0;
 };

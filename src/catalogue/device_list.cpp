@@ -42,6 +42,12 @@ TDevice* TDeviceList::GetNewDeviceInstance(const std::string& DeviceString,
     for (const auto& d : FDevices)
         if (AsciiUpper(d->DeviceName()) == wanted && d->ProgrammerSupport().Intersects(CurrentSupport))
             found = d.get();
+    if (found) return found;
+    for (const auto& d : FDevices) {
+        if (!d->SpiFlash() || !d->ProgrammerSupport().Intersects(CurrentSupport)) continue;
+        for (const auto& alias : d->SpiFlash()->Aliases)
+            if (AsciiUpper(alias) == wanted) found = d.get();
+    }
     return found;
 }
 
@@ -49,6 +55,7 @@ TDeviceList& DeviceList() {
     static TDeviceList* list = [] {
         auto* l = new TDeviceList; // lives until the process ends
         l->RegisterDeviceList();
+        l->RegisterSpiFlashDevices(SpiFlashDatabase());
         return l;
     }();
     return *list;

@@ -27,9 +27,13 @@ int RunDevices(const std::vector<std::string>& args, std::ostream& out, std::ost
     for (int i = 0; i < list.NumDevices(); ++i) {
         const TDevice* d = list.Device(i);
         if (family >= 0 && d->ProgrammerId() != family) continue;
-        out << std::left << std::setw(12) << d->DeviceName() << std::setw(8) << kFamilies[d->ProgrammerId()]
-            << std::right << std::setw(8) << d->FlashSize() << std::setw(6) << d->PageSize() << std::setw(10)
-            << d->EEPROMTime() << "\n";
+        // A name as wide as its column (W25Q128JV-IM, "SPI Flash") keeps a space after it.
+        const auto column = [](const std::string& Text, std::size_t Width) {
+            return Text.size() >= Width ? Text + " " : Text;
+        };
+        out << std::left << std::setw(12) << column(d->DeviceName(), 12) << std::setw(8)
+            << column(FamilyName(d->ProgrammerId()), 8) << std::right << std::setw(8) << d->FlashSize()
+            << std::setw(6) << d->PageSize() << std::setw(10) << d->EEPROMTime() << "\n";
     }
     return EXIT_OK;
 }

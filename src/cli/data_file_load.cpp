@@ -100,7 +100,7 @@ bool LoadDataFile(const std::string& FileName, THexList& Buffer, std::ostream* O
     try {
         if (IsStandardStream(FileName)) {
             // Read once into one string (never split into lines first).
-            const auto bytes = ReadAll(CliInput(), MaxDataTextSize);
+            const auto bytes = ReadAll(CliInput(), DataTextLimit(Buffer.Size()));
             if (!bytes) {
                 Err << "File Load - Warning: file larger than device\n";
                 return false;
@@ -115,7 +115,7 @@ bool LoadDataFile(const std::string& FileName, THexList& Buffer, std::ostream* O
         }
         // Every byte is read once: a pipe (<(...), a FIFO) cannot be read
         // again, and the checksum is of what was loaded.
-        if (const auto bytes = ReadDataBytes(FileName, MaxDataTextSize)) {
+        if (const auto bytes = ReadDataBytes(FileName, DataTextLimit(Buffer.Size()))) {
             if (!LoadBytes(FileName, FileName, *bytes, Buffer, Out, Err)) return false;
             if (Sha256) *Sha256 = Sha256Of(*bytes);
             return true;

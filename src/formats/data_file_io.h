@@ -20,6 +20,13 @@ class EDataFileError : public Exception {
 // this is not read into memory.
 inline constexpr std::size_t MaxDataTextSize = 64u * 1024u * 1024u;
 
+// The longest text read into a buffer of BufferSize bytes: room for an image
+// of that size in the widest record format (S3 records take three characters
+// a byte) with comments, and never less than MaxDataTextSize.
+inline constexpr std::size_t DataTextLimit(std::size_t BufferSize) {
+    return BufferSize > MaxDataTextSize / 4 ? 4 * BufferSize : MaxDataTextSize;
+}
+
 // True when FileName names something that is not a folder.
 bool DataFileExists(const std::string& FileName);
 

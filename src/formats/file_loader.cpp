@@ -9,6 +9,7 @@
 #include "formats/tektronix.h"
 #include "formats/tektronix_ext.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -130,10 +131,11 @@ int TFileLoader::GetTextType(std::string_view Text) {
 int TFileLoader::LoadFile(const std::string& FileName, THexList& Data, int AFileType) {
     Data.SetFileName(FileName);
     Data.Clear();
-    const auto text = ReadDataText(FileName);
+    const std::size_t limit = DataTextLimit(Data.Size());
+    const auto text = ReadDataText(FileName, limit);
     if (!text)
         throw EDataFileError("Cannot read file \"" + FileName + "\": larger than " +
-                                 std::to_string(MaxDataTextSize / (1024 * 1024)) + " MiB of text",
+                                 std::to_string(limit / (1024 * 1024)) + " MiB of text",
                              FileName);
     return LoadFromText(Data, *text, AFileType);
 }
@@ -155,7 +157,7 @@ int TFileLoader::LoadAnyFile(const std::string& FileName, THexList& Data, int& F
         FileType = ft_NotFound;
         return LoadBinary(FileName, Data);
     }
-    const auto bytes = ReadDataBytes(FileName, MaxDataTextSize);
+    const auto bytes = ReadDataBytes(FileName, DataTextLimit(Data.Size()));
     if (!bytes) {
         // Too long to hold in memory whole: the text before a zero byte may
         // still be a format; the two steps each read what they need.
@@ -167,23 +169,38 @@ int TFileLoader::LoadAnyFile(const std::string& FileName, THexList& Data, int& F
 
 namespace {
 
-// What a buffer holds, to be put back as it was.
+// What a buffer holds, to be put back as it was. A blank buffer (every byte
+// FFh with status normal, as a buffer is before its first load) is put back
+// by clearing it: a 64 MiB image needs no second copy of 128 MiB.
 class TBufferCopy {
   public:
     explicit TBufferCopy(const THexList& Data)
-        : FSize(Data.HexData.size()), FBytes(new std::uint8_t[2 * FSize]), FFileName(Data.FileName()) {
+        : FSize(Data.HexData.size()), FBlank(Blank(Data)), FFileName(Data.FileName()) {
+        if (FBlank) return;
+        FBytes.reset(new std::uint8_t[2 * FSize]);
         std::memcpy(FBytes.get(), Data.HexData.data(), FSize);
         std::memcpy(FBytes.get() + FSize, Data.StatusArray().data(), FSize);
     }
     void PutBack(THexList& Data) const {
-        std::memcpy(Data.HexData.data(), FBytes.get(), FSize);
-        std::memcpy(Data.StatusArray().data(), FBytes.get() + FSize, FSize);
+        if (FBlank) {
+            Data.Clear();
+        } else {
+            std::memcpy(Data.HexData.data(), FBytes.get(), FSize);
+            std::memcpy(Data.StatusArray().data(), FBytes.get() + FSize, FSize);
+        }
         Data.SetFileName(FFileName);
     }
 
   private:
+    static bool Blank(const THexList& Data) {
+        const auto& status = Data.StatusArray();
+        return Data.LastActualLocation() == 0 && std::all_of(status.begin(), status.end(), [](TProgStatus s) {
+                   return s == TProgStatus(ps_normal);
+               });
+    }
     static_assert(sizeof(TProgStatus) == 1 && std::is_trivially_copyable_v<TProgStatus>);
     std::size_t FSize;
+    bool FBlank;
     std::unique_ptr<std::uint8_t[]> FBytes;
     std::string FFileName;
 };
@@ -282,10 +299,6 @@ std::uint64_t TFileLoader::MaxFileAddress(int AFileType) {
         return Atmel8MaxAddress;
     case ft_AtmelGeneric16:
         return Atmel16MaxAddress;
-    case ft_MotorolaExorciser:
-    case ft_MotorolaExormacs:
-    case ft_Motorola32:
-        return 0xFFFFFF; // S1 and S2 records
     default:
         return 0xFFFFFFFF;
     }

@@ -3,6 +3,8 @@
 #include "formats/buffer_access.h"
 #include "formats/row_walk.h"
 
+#include <algorithm>
+
 namespace {
 
 std::uint8_t OnesComplementChecksum(std::string_view Record, std::size_t Bytes) {
@@ -78,31 +80,27 @@ void LoadMotFile(const TTextLines& StrData, THexList& Data) {
 }
 
 void WriteMotText(TTextBuffer& Out, const THexList& Data) {
-    // "S2", count, six address digits, 16 data bytes, checksum, CR LF: 46.
-    // Addresses above 0xFFFFFF take more digits; the room allows for eight.
+    // "S2", count, six address digits, 16 data bytes, checksum, CR LF: 46;
+    // an S3 record has eight address digits: 48.
     char* p = Out.Room(RowCount(Data) * 48 + 12);
-    bool wide = false;
+    // Records widen for good: S1 up to FFFFh, S2 above it, S3 above FFFFFFh.
+    int addressBytes = 2;
     WalkRows(Data, [&](std::uint32_t Base, const std::uint8_t* Bytes, int Count) {
-        if (Base > 0xFFFF) wide = true;
-        const int addressDigits = wide ? 6 : 4;
+        if (Base > 0xFFFF) addressBytes = std::max(addressBytes, 3);
+        if (Base > 0xFFFFFF) addressBytes = 4;
         *p++ = 'S';
-        *p++ = wide ? '2' : '1';
-        char* const rec = p;
-        p = PutHexByte(p, static_cast<std::uint8_t>(Count + addressDigits / 2 + 1));
-        p = PutHex(p, Base, addressDigits);
-        unsigned sum = static_cast<unsigned>(Count + addressDigits / 2 + 1) + (Base & 0xFF) +
-                       ((Base >> 8) & 0xFF) + (wide ? (Base >> 16) & 0xFF : 0);
-        // An address too long for its digits: the checksum is over the pairs
-        // of characters as written.
-        const bool exact = Base <= (wide ? 0xFFFFFFu : 0xFFFFu);
+        *p++ = static_cast<char>('1' + addressBytes - 2);
+        const auto count = static_cast<std::uint8_t>(Count + addressBytes + 1);
+        p = PutHexByte(p, count);
+        p = PutHex(p, Base, 2 * addressBytes);
+        unsigned sum = count;
+        for (int i = 0; i < addressBytes; ++i)
+            sum += (Base >> (8 * i)) & 0xFF;
         for (int i = 0; i < Count; ++i) {
             p = PutHexByte(p, Bytes[i]);
             sum += Bytes[i];
         }
-        const std::string_view written(rec, static_cast<std::size_t>(p - rec));
-        const std::uint8_t cs = exact ? static_cast<std::uint8_t>(~sum & 0xFF)
-                                      : OnesComplementChecksum(written, written.size() / 2);
-        p = PutHexByte(p, cs);
+        p = PutHexByte(p, static_cast<std::uint8_t>(~sum & 0xFF));
         p = PutLineEnd(p);
     });
     std::memcpy(p, "S9030000FC\r\n", 12);

@@ -47,13 +47,15 @@ class EUsbError : public Exception {
 class TUsbTransfer {
   public:
     virtual ~TUsbTransfer() = default;
-    // Sends the bulk OUT transfers of Out one after the other and reads
-    // exactly InCount bytes from the bulk IN endpoint, the reads in flight
-    // while the writes go out (a device may need its replies taken before it
-    // accepts more). Raises EUsbError; every wait is bounded by the transfer
-    // time-out.
+    // Sends the bulk OUT transfers of Out one after the other and reads the
+    // reply: one bulk IN packet for each entry of InPackets, of exactly that
+    // many bytes (1 to the endpoint's packet size), the reads in flight while
+    // the writes go out (a device may need its replies taken before it
+    // accepts more). Returns the packets' bytes one after the other. Raises
+    // EUsbError (Io when a packet's length differs from the one expected);
+    // every wait is bounded by the transfer time-out.
     virtual std::vector<std::uint8_t> Exchange(const std::vector<std::vector<std::uint8_t>>& Out,
-                                               std::size_t InCount) = 0;
+                                               std::span<const std::size_t> InPackets) = 0;
     // The time base of the caller's polling limits: the system's clock for
     // a real device, the emulator's for a simulated one.
     virtual TLinkClock& Clock() = 0;
@@ -68,6 +70,7 @@ struct TUsbOpenRequest {
     int Interface = 0; // claimed while open
     std::uint8_t OutEndpoint = 0;
     std::uint8_t InEndpoint = 0;
+    std::size_t PacketSize = 64;             // of the bulk endpoints (wMaxPacketSize)
     std::chrono::milliseconds Timeout{1000}; // of each transfer
 };
 
@@ -88,3 +91,7 @@ std::unique_ptr<TUsbBulkBus> NewLibUsbBus();
 
 // "USB bus 1, port 1.4" for the path "1-1.4".
 std::string UsbPlaceName(const std::string& Path);
+
+// Raises EUsbError (Io) when a reply packet of Got bytes came where one of
+// Expected bytes was due.
+void CheckReplyPacket(std::size_t Got, std::size_t Expected);

@@ -17,11 +17,14 @@ TEST(ProgrammerSupport, IsOneByteBitSetInModelOrder) {
     EXPECT_EQ(sizeof(TProgrammerSupport), 1u);
 }
 
-TEST(Catalogue, HoldsFiftyOneDevicesWithTheirValues) {
+TEST(Catalogue, HoldsFiftyThreeDevicesWithTheirValues) {
     const auto& list = DeviceList();
-    ASSERT_EQ(list.NumDevices(), 51);
+    // The EEPROM table first; the SPI flash parts of the database follow it.
+    ASSERT_GT(list.NumDevices(), 53);
+    for (int i = 53; i < list.NumDevices(); ++i)
+        ASSERT_EQ(list.Device(i)->ProgrammerId(), FAMILY_SPI_FLASH) << list.Device(i)->DeviceName();
     std::set<std::string> names;
-    for (int i = 0; i < list.NumDevices(); ++i) {
+    for (int i = 0; i < 53; ++i) {
         const TDevice* d = list.Device(i);
         names.insert(d->DeviceName());
         EXPECT_EQ(d->ProgrammerSupport().AsByte(), 0x05) << d->DeviceName();
@@ -32,20 +35,24 @@ TEST(Catalogue, HoldsFiftyOneDevicesWithTheirValues) {
         EXPECT_TRUE(d->Signatures().empty());
         EXPECT_EQ(d->EEPROMSize(), (d->DeviceName() == "24C256" || d->DeviceName() == "24WC256") ? 5 : 0);
     }
-    EXPECT_EQ(names.size(), 51u) << "names are unique";
+    EXPECT_EQ(names.size(), 53u) << "names are unique";
 
     struct Row {
         int index;
         const char* name;
-        int family, flash, page, time;
+        int family, flash, page, time, a16;
     };
-    // Table positions, the odd values and the family boundaries.
+    // Table positions, the odd values, the family boundaries and the 128 KiB
+    // parts with the select bit of their address bit 16.
     const Row rows[] = {
-        {0, "24C00", 0, 16, 1, 5},     {17, "24C256", 0, 32768, 64, 5},  {20, "24C1024", 0, 131072, 128, 5},
-        {21, "25C010", 1, 128, 16, 5}, {23, "25010 (AT)", 1, 128, 8, 5}, {43, "25HP512", 1, 65536, 128, 5},
-        {44, "93C06", 2, 32, 16, 6},   {45, "93C46", 2, 128, 16, 6},     {46, "93C56", 2, 256, 16, 4},
-        {47, "93C57", 2, 256, 16, 5},  {48, "93C66", 2, 512, 16, 4},     {49, "93C76", 2, 1024, 32, 2},
-        {50, "93C86", 2, 2048, 32, 2},
+        {0, "24C00", 0, 16, 1, 5, 0},           {17, "24C256", 0, 32768, 64, 5, 0},
+        {19, "24C512", 0, 65536, 128, 5, 0},    {20, "24C1024", 0, 131072, 128, 5, 1},
+        {21, "24LC1025", 0, 131072, 128, 5, 3}, {22, "24M01", 0, 131072, 128, 5, 1},
+        {23, "25C010", 1, 128, 16, 5, 0},       {25, "25010 (AT)", 1, 128, 8, 5, 0},
+        {45, "25HP512", 1, 65536, 128, 5, 0},   {46, "93C06", 2, 32, 16, 6, 0},
+        {47, "93C46", 2, 128, 16, 6, 0},        {48, "93C56", 2, 256, 16, 4, 0},
+        {49, "93C57", 2, 256, 16, 5, 0},        {50, "93C66", 2, 512, 16, 4, 0},
+        {51, "93C76", 2, 1024, 32, 2, 0},       {52, "93C86", 2, 2048, 32, 2, 0},
     };
     for (const auto& r : rows) {
         const TDevice* d = list.Device(r.index);
@@ -54,8 +61,13 @@ TEST(Catalogue, HoldsFiftyOneDevicesWithTheirValues) {
         EXPECT_EQ(d->FlashSize(), r.flash) << r.name;
         EXPECT_EQ(d->PageSize(), r.page) << r.name;
         EXPECT_EQ(d->EEPROMTime(), r.time) << r.name;
+        EXPECT_EQ(d->A16SelectBit(), r.a16) << r.name;
     }
-    EXPECT_THROW(list.Device(51), std::out_of_range);
+    // Only the parts with an address bit 16 name a select bit for it.
+    for (int i = 0; i < 53; ++i)
+        EXPECT_EQ(list.Device(i)->A16SelectBit() != 0, list.Device(i)->FlashSize() == 131072)
+            << list.Device(i)->DeviceName();
+    EXPECT_THROW(list.Device(list.NumDevices()), std::out_of_range);
     EXPECT_THROW(list.Device(-1), std::out_of_range);
 }
 
@@ -66,10 +78,11 @@ TEST(Catalogue, DeviceListsByFamilyAndSupport) {
     EXPECT_EQ(spi.front(), "25C010");
     EXPECT_EQ(spi.back(), "25HP512");
     EXPECT_EQ(spi[2], "25010 (AT)");
-    EXPECT_EQ(list.GetDeviceList(kEisp, 0).size(), 21u);
+    EXPECT_EQ(list.GetDeviceList(kEisp, 0).size(), 23u);
     const std::vector<std::string> mw{"93C06", "93C46", "93C56", "93C57", "93C66", "93C76", "93C86"};
     EXPECT_EQ(list.GetDeviceList(kEisp, 2), mw);
-    EXPECT_TRUE(list.GetDeviceList(kEisp, 3).empty());
+    EXPECT_FALSE(list.GetDeviceList(kEisp, FAMILY_SPI_FLASH).empty());
+    EXPECT_TRUE(list.GetDeviceList(kEisp, 4).empty());
     EXPECT_TRUE(list.GetDeviceList(TProgrammerSupport{pk_isp}, 0).empty());
 }
 
@@ -79,7 +92,7 @@ TEST(Catalogue, DefaultsAndNameLookups) {
     EXPECT_EQ(list.GetDefaultDevice(kEisp, 1)->DeviceName(), "25C010");
     EXPECT_EQ(list.GetDefaultDevice(TProgrammerSupport{pk_usb}, 2)->DeviceName(), "93C06");
     EXPECT_EQ(list.GetDefaultDevice(TProgrammerSupport{pk_kit}, 0), nullptr);
-    EXPECT_EQ(list.GetDefaultDevice(kEisp, 3), nullptr);
+    EXPECT_EQ(list.GetDefaultDevice(kEisp, 4), nullptr);
 
     EXPECT_EQ(list.GetNewDeviceInstance("24wc02", kEisp)->DeviceName(), "24WC02");
     EXPECT_EQ(list.GetNewDeviceInstance("93C46", kEisp)->ProgrammerId(), 2);

@@ -1,9 +1,15 @@
 // norvoisp-cli with the CH341A kind on the emulated board: the commands,
-// the USB path of --port and the I2C speed of --clock.
+// the USB path of --port and the I2C speed of --clock. Run twice: on the
+// emulated board (NORVOISP_CH341_SIM), and on the computer's USB, which
+// ctest then puts on the stand-in libusb with the board behind it.
 #include "cli_run.h"
 #include "common/temp_dir.h"
+#include "standin_control.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -12,11 +18,18 @@ class CliCh341 : public ::testing::Test {
     TTempDir FDir{"cli-ch341"};
     TScopedEnv FRegistry{"NORVOISP_REGISTRY", FDir.File("registry.reg").c_str()};
     TScopedEnv FImages{"NORVOISP_SIM_IMAGE", FDir.Path().c_str()};
-    TScopedEnv FSim{"NORVOISP_CH341_SIM", "1"};
+    TScopedEnv FSim{"NORVOISP_CH341_SIM", OnLibUsbStandIn() ? nullptr : "1"};
     TScopedEnv FTrace{"NORVOISP_CH341_TRACE", FDir.File("trace.txt").c_str()};
+    std::unique_ptr<TScopedEnv> FSocket;
 
     std::string File(const std::string& Name) const { return FDir.File(Name); }
     Result Board(std::vector<std::string> Args) {
+        // On the stand-in the socket holds what the command names.
+        const auto device = std::find(Args.begin(), Args.end(), "--device");
+        if (device != Args.end() && device + 1 != Args.end()) {
+            FSocket.reset();
+            FSocket = std::make_unique<TScopedEnv>("NORVOISP_LIBUSB_CHIP", device[1].c_str());
+        }
         Args.insert(Args.begin() + 1, {"--hardware", "ch341a (usb)"});
         return Cli(Args);
     }
@@ -34,6 +47,10 @@ TEST_F(CliCh341, ProgramVerifyAndReadBack) {
     r = Board({"read", "--device", "24C16", "--file", File("out.bin"), "--to", "11", "--quiet"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ReadBytes(File("out.bin")), image);
+    // On the stand-in the replies came through libusb.
+    if (OnLibUsbStandIn()) {
+        EXPECT_GT(LibUsbStandInStats().in_with_data, 100u);
+    }
 }
 
 TEST_F(CliCh341, PortIsTheBoardsUsbPath) {

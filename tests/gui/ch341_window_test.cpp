@@ -1,7 +1,11 @@
 // The window with the "CH341A (USB)" kind on the emulated board
 // (NORVOISP_CH341_SIM=1): chosen in the drop-down, program, verify and read,
-// its options dialog and its information.
+// its options dialog and its information. Run twice: on the emulated
+// board, and on the computer's USB, which ctest then puts on the stand-in
+// libusb with the board behind it (NORVOISP_LIBUSB_CHIP fills its socket).
+#include "common/temp_dir.h"
 #include "main_window_fixture.h"
+#include "standin_control.h"
 #include "widget_actions.h"
 
 #include "gui/ch341_options_dialog.h"
@@ -17,6 +21,8 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <optional>
+
 namespace {
 
 const QString kBoard = QStringLiteral("-M=CH341A (USB)");
@@ -31,10 +37,13 @@ class Ch341WindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() { qputenv("NORVOISP_CH341_SIM", "1"); }
+    void initTestCase() {
+        if (!OnLibUsbStandIn()) qputenv("NORVOISP_CH341_SIM", "1");
+    }
     void cleanupTestCase() { qunsetenv("NORVOISP_CH341_SIM"); }
 
     void chosenInTheDropDownItProgramsVerifiesAndReads() {
+        TScopedEnv socket("NORVOISP_LIBUSB_CHIP", "24C256");
         TWindowFixture f;
         f.WriteEnvironment(QStringLiteral("\"LASTDEVICE\"=\"24C256\"\r\n\"LASTDEVICETYPE\"=\"0\""));
         Tmain& w = f.Start();
@@ -58,6 +67,8 @@ class Ch341WindowTest : public QObject {
                               "EEPROM: Verifying", "EEPROM: Verify Complete - 00:00", "EEPROM: Reading",
                               "EEPROM: Read Complete - 00:00"}));
         QVERIFY(buf.HexData == image);
+        // On the stand-in the replies came through libusb.
+        if (OnLibUsbStandIn()) QVERIFY(LibUsbStandInStats().in_with_data > 100);
 
         // Screenshot of the window on the board, for review.
         QVERIFY(QDir().mkpath(QStringLiteral(NORVOISP_SCREENSHOT_DIR)));
@@ -65,29 +76,39 @@ class Ch341WindowTest : public QObject {
     }
 
     void aBoardPulledOutIsReportedAndFoundAgain() {
+        TScopedEnv socket("NORVOISP_LIBUSB_CHIP", "93C46");
         TWindowFixture f;
         f.WriteEnvironment(QStringLiteral("\"LASTDEVICE\"=\"93C46\"\r\n\"LASTDEVICETYPE\"=\"2\""));
         Tmain& w = f.Start({kBoard});
         QVERIFY(Board(w));
         auto* bus = dynamic_cast<TSimCh341Bus*>(Board(w)->UsbBus());
-        QVERIFY(bus);
+        QVERIFY(bus || OnLibUsbStandIn());
         THexList& buf = w.Prjct()->FlashMemory;
         for (std::uint32_t i = 0; i < buf.Size(); ++i)
             buf.HexData[i] = static_cast<std::uint8_t>(i * 3);
         w.ProgramFlash->trigger();
         QCOMPARE(f.LastLine(), QStringLiteral("EEPROM: Programming Complete - 00:00"));
 
-        bus->Emulator().Faults().UnplugAfterOutBytes = bus->Emulator().Stats().OutBytes + 500;
-        w.ProgramFlash->trigger();
-        const QString all = f.Lines().join(QLatin1Char('\n')) + f.Log.Errors.join(QLatin1Char('\n'));
-        QVERIFY2(all.contains(QStringLiteral("CH341A disconnected during the operation: plug it in again")),
-                 qPrintable(all));
-        bus->Emulator().Replug();
+        {
+            // Out part way through the next programming, in again after it.
+            std::optional<TScopedEnv> unplug;
+            if (bus)
+                bus->Emulator().Faults().UnplugAfterOutBytes = bus->Emulator().Stats().OutBytes + 500;
+            else
+                unplug.emplace("NORVOISP_LIBUSB_UNPLUG", "20");
+            w.ProgramFlash->trigger();
+            const QString all = f.Lines().join(QLatin1Char('\n')) + f.Log.Errors.join(QLatin1Char('\n'));
+            QVERIFY2(
+                all.contains(QStringLiteral("CH341A disconnected during the operation: plug it in again")),
+                qPrintable(all));
+            if (bus) bus->Emulator().Replug();
+        }
         w.VerifyFlash->trigger();
         QCOMPARE(f.LastLine(), QStringLiteral("EEPROM: Verify Complete - 00:00"));
     }
 
     void optionsDialogStoresTheChoices() {
+        TScopedEnv socket("NORVOISP_LIBUSB_CHIP", "24C02");
         TWindowFixture f;
         Tmain& w = f.Start({kBoard});
         QStringList boards;
@@ -125,6 +146,7 @@ class Ch341WindowTest : public QObject {
     }
 
     void informationListsTheBoard() {
+        TScopedEnv socket("NORVOISP_LIBUSB_CHIP", "24C02");
         TWindowFixture f;
         Tmain& w = f.Start({kBoard});
         QString text;

@@ -9,6 +9,18 @@ TCh341Rig::TCh341Rig(const std::string& DeviceName, int Organisation, TSimOption
     auto bus = std::make_unique<TSimCh341Bus>(*Driver, std::move(Options));
     Bus = bus.get();
     Driver->SetUsbBus(std::move(bus));
+    SetUp(DeviceName, Organisation);
+}
+
+TCh341Rig::TCh341Rig(TLibUsb, const std::string& DeviceName, int Organisation) {
+    FSocket.push_back(std::make_unique<TScopedEnv>("NORVOISP_LIBUSB_CHIP", DeviceName.c_str()));
+    FSocket.push_back(std::make_unique<TScopedEnv>("NORVOISP_LIBUSB_ORG",
+                                                   std::to_string(Organisation == 8 ? 8 : 16).c_str()));
+    Driver = std::make_unique<TCh341A>();
+    SetUp(DeviceName, Organisation);
+}
+
+void TCh341Rig::SetUp(const std::string& DeviceName, int Organisation) {
     Device = DeviceList().GetNewDeviceInstance(DeviceName, TProgrammerSupport{pk_usb});
     if (!Device) throw std::runtime_error("no device " + DeviceName);
     Driver->SetHardwareName(AsciiUpper(Ch341aHardwareName));
@@ -22,12 +34,14 @@ TCh341Rig::TCh341Rig(const std::string& DeviceName, int Organisation, TSimOption
 }
 
 TCh341Rig::~TCh341Rig() {
+    // The board goes while the socket's environment is still in place.
+    Driver.reset();
     SetDriverHost(nullptr);
 }
 
 void TCh341Rig::Open() {
     Driver->HardwareOpen();
-    Bus->EnsureChip();
+    if (Bus) Bus->EnsureChip();
 }
 
 TSimChip& TCh341Rig::Chip() {

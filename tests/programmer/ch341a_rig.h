@@ -1,18 +1,28 @@
-// The CH341A kind on its emulated board, in-process: the driver with the
-// fake front end of sim_rig.h, the board and the chip in its socket.
+// The CH341A kind in-process: the driver with the fake front end of
+// sim_rig.h, on the emulated board (the board and the chip in its socket at
+// hand) or on the computer's USB, which the tests put on the stand-in libusb
+// (tests/libusb) with a chip of the device in its socket.
 #pragma once
 
+#include "common/temp_dir.h"
 #include "programmer/ch341a/ch341a_driver.h"
 #include "programmer/simulated/sim_ch341_bus.h"
 #include "sim_rig.h"
 
+#include <memory>
+#include <vector>
+
 class TCh341Rig {
   public:
     explicit TCh341Rig(const std::string& DeviceName, int Organisation = 16, TSimOptions Options = {});
+    struct TLibUsb {};
+    TCh341Rig(TLibUsb, const std::string& DeviceName, int Organisation = 16);
     ~TCh341Rig();
 
-    // HardwareOpen (the chip goes into the socket with the first exchange).
+    // HardwareOpen (on the emulated board the chip goes into the socket with
+    // the first exchange).
     void Open();
+    // The emulated board and its chip (not on the computer's USB).
     TCh341Emulator& Board() { return Bus->Emulator(); }
     TSimChip& Chip();
     double Seconds() { return Board().Clock().Seconds(); }
@@ -23,6 +33,10 @@ class TCh341Rig {
     TISPSettings Settings;
     TFakeHost Host;
     std::unique_ptr<TCh341A> Driver;
-    TSimCh341Bus* Bus = nullptr;
+    TSimCh341Bus* Bus = nullptr; // nullptr on the computer's USB
     THexList Buffer;
+
+  private:
+    void SetUp(const std::string& DeviceName, int Organisation);
+    std::vector<std::unique_ptr<TScopedEnv>> FSocket;
 };

@@ -26,6 +26,11 @@ TEST(I2CAddressing, SelectByteAndWordAddress) {
         {"24C256", 0x1234, 1, 0xA2, "\x12\x34"},
         {"24C1024", 0x10000, 0, 0xA2, std::string("\x00\x00", 2)},
         {"24C1024", 0x1FFFF, 0, 0xA2, "\xFF\xFF"},
+        {"24M01", 0x1ABCD, 0, 0xA2, "\xAB\xCD"},                    // A16 in bit 1, as the 24C1024
+        {"24M01", 0x0ABCD, 2, 0xA4, "\xAB\xCD"},                    //
+        {"24LC1025", 0x10000, 0, 0xA8, std::string("\x00\x00", 2)}, // block select B0 in bit 3
+        {"24LC1025", 0x1FFFF, 3, 0xAE, "\xFF\xFF"},                 // A1 A0 in bits 2 and 1
+        {"24LC1025", 0x0FFFF, 1, 0xA2, "\xFF\xFF"},                 //
         {"24C08", 0x300, 0, 0xA6, std::string("\x00", 1)},
         {"24C04", 0x100, 3, 0xA6, std::string("\x00", 1)}, // bus and address bits merge
         {"24C02", 0x80, 7, 0xAE, "\x80"},
@@ -83,8 +88,12 @@ TEST(I2CProgram, PagesOfFourOnA24C02WithoutStop) {
 }
 
 TEST(I2CProgram, BlockBitsAndTwoByteAddressesReachTheWholeChip) {
-    for (const char* name : {"24C16", "24C1024"}) {
-        TSimRig rig(name);
+    // The 24LC1025 works only with its A2 pin tied high.
+    for (const auto& [name, pins] :
+         {std::pair<const char*, int>{"24C16", 0}, {"24C1024", 0}, {"24M01", 0}, {"24LC1025", 4}}) {
+        TSimOptions options;
+        options.AddressPins = static_cast<std::uint8_t>(pins);
+        TSimRig rig(name, {}, options);
         rig.Host.Panel.Polarity = 0;
         rig.Open();
         rig.FillBuffer([](int i) { return static_cast<std::uint8_t>((i * 7) ^ (i >> 8)); });

@@ -82,10 +82,15 @@ TEST(Ch341Emulator, UioStreamBitBangsA93C46OnItsAdapter) {
 
 TEST(Ch341Emulator, ATransferIsCutIntoPacketsAndBrokenPacketsAreCounted) {
     TBoard b("24C02");
-    // Two packets in one transfer: the second begins at byte 32.
+    // Two packets in one transfer: the second begins at byte 32, and each
+    // answers with its own bulk IN packet.
     TBytes two = Padded({0xAA, 0x74, 0x80, 0xA0, 0x00});
     two.insert(two.end(), {0xAB, 0x00, 0x20});
-    EXPECT_EQ(b.Exchange(two, 2).size(), 2u);
+    EXPECT_EQ(b.Exchange(two, 32), (TBytes{0x00}));
+    EXPECT_EQ(b.board.PendingPackets(), 1u);
+    TBytes pins;
+    EXPECT_EQ(b.board.BulkIn(32, pins), TUsbResult::Ok);
+    EXPECT_EQ(pins.size(), 1u);
     EXPECT_EQ(b.board.Stats().OutPackets, 2u);
     EXPECT_EQ(b.board.Stats().Malformed, 0u);
     // An I2C run that would continue in the next packet, an unknown stream.
@@ -97,6 +102,40 @@ TEST(Ch341Emulator, ATransferIsCutIntoPacketsAndBrokenPacketsAreCounted) {
     ASSERT_EQ(b.board.MalformedReasons().size(), 2u);
     EXPECT_NE(b.board.MalformedReasons()[0].find("runs past the packet"), std::string::npos);
     EXPECT_NE(b.board.MalformedReasons()[1].find("unknown command 55"), std::string::npos);
+}
+
+TEST(Ch341Emulator, APacketsReplyIsOneBulkInPacketOfAtMost32Bytes) {
+    TBoard b("24C256");
+    for (std::size_t i = 0; i < 64; ++i)
+        b.board.Chip()->Memory()[i] = static_cast<std::uint8_t>(i + 1);
+    // A random read of 28 bytes: four acknowledge bits and 27 + 1 data bytes
+    // fill the reply to its 32 bytes.
+    const TBytes read28{0xAA, 0x74, 0x80, 0xA0, 0x80, 0x00, 0x80, 0x00,
+                        0x74, 0x80, 0xA1, 0xDB, 0xC0, 0x75, 0x00};
+    const TBytes full = b.Exchange(read28, 32);
+    ASSERT_EQ(full.size(), 32u);
+    EXPECT_EQ(full[4], 1);
+    EXPECT_EQ(full[31], 28);
+    // One byte more is a reply the packet cannot carry: an error of the
+    // sender; only the first 32 bytes leave.
+    TBytes read29 = read28;
+    read29[11] = 0xDC;
+    EXPECT_EQ(b.Exchange(read29, 32).size(), 32u);
+    EXPECT_EQ(b.board.PendingPackets(), 0u);
+    EXPECT_EQ(b.board.Stats().Malformed, 1u);
+    EXPECT_NE(b.board.MalformedReasons().at(0).find("produce 33 reply bytes, more than the 32 of a packet"),
+              std::string::npos)
+        << b.board.MalformedReasons().at(0);
+    // A bulk IN shorter than the packet overflows and loses it; a run of
+    // more than 32 bytes is refused.
+    b.board.BulkOut(read28);
+    TBytes reply;
+    EXPECT_EQ(b.board.BulkIn(16, reply), TUsbResult::Overflow);
+    EXPECT_TRUE(reply.empty());
+    EXPECT_EQ(b.board.PendingPackets(), 0u);
+    b.board.BulkOut(TBytes{0xAA, 0xE1, 0x00});
+    EXPECT_EQ(b.board.Stats().Malformed, 2u);
+    EXPECT_EQ(b.board.PendingPackets(), 0u);
 }
 
 TEST(Ch341Emulator, TimeIsBusBitsAndOneRoundTripPerBulkIn) {
@@ -112,6 +151,15 @@ TEST(Ch341Emulator, TimeIsBusBitsAndOneRoundTripPerBulkIn) {
     EXPECT_EQ(b.board.Clock().Now() - t0, std::chrono::microseconds(1110 + 3000 + 5));
     EXPECT_EQ(b.board.BulkIn(8, reply), TUsbResult::Timeout);
     EXPECT_EQ(b.board.Clock().Now() - t0, std::chrono::microseconds(1'004'115));
+    // The second reply packet of a transfer comes in the packet slot after
+    // the first, not after another round trip.
+    TBytes two = Padded({0xAA, 0x74, 0x80, 0xA0, 0x75, 0x00});
+    two.insert(two.end(), {0xAB, 0x00, 0x20});
+    b.board.BulkOut(two);
+    const auto t1 = b.board.Clock().Now();
+    b.board.BulkIn(32, reply);
+    b.board.BulkIn(32, reply);
+    EXPECT_EQ(b.board.Clock().Now() - t1, TCh341Emulator::RoundTrip + TCh341Emulator::InPacketTime);
 }
 
 TEST(Ch341Emulator, PulledOutAfterSomeBytes) {

@@ -56,22 +56,29 @@ struct TSelectCase {
 
 TEST(Chip24C, SelectByteBlockBitsAndPinsChooseTheByte) {
     const TSelectCase cases[] = {
-        {"24C16", 0, 0xAE, {0xF3}, 0x7F3},           // A10..A8 in select bits 3..1
-        {"24C08", 0, 0xA6, {0x00}, 0x300},           // A9 A8, pin A2 low
-        {"24C08", 0, 0xAE, {0x00}, -1},              // pin A2 is low, select says high
-        {"24C04", 3, 0xA6, {0x00}, 0x100},           // bus 3: pins A2 A1 = 0 1, bit 1 is A8
-        {"24C04", 3, 0xA4, {0x00}, 0x000},           //
-        {"24C04", 3, 0xA2, {0x00}, -1},              // A1 pin high, select says low
-        {"24C02", 0, 0xA2, {0x10}, -1},              // three pins, all low
-        {"24C02", 5, 0xAA, {0x10}, 0x10},            //
-        {"24C256", 1, 0xA2, {0x12, 0x34}, 0x1234},   // two address bytes
-        {"24C256", 1, 0xA0, {0x12, 0x34}, -1},       //
-        {"24C256", 0, 0xA0, {0x92, 0x34}, 0x1234},   // bits above the array are don't care
-        {"24C1024", 0, 0xA2, {0x00, 0x00}, 0x10000}, // A16 in bit 1
-        {"24C1024", 0, 0xA6, {0x00, 0x00}, -1},      // A1 pin low
-        {"24C1024", 2, 0xA6, {0x01, 0x02}, 0x10102}, //
-        {"24C00", 0, 0xAE, {0x13}, 0x03},            // don't-care select bits, 4 address bits
-        {"24C01", 0, 0xB0, {0x00}, -1},              // not a 1010 device code
+        {"24C16", 0, 0xAE, {0xF3}, 0x7F3},            // A10..A8 in select bits 3..1
+        {"24C08", 0, 0xA6, {0x00}, 0x300},            // A9 A8, pin A2 low
+        {"24C08", 0, 0xAE, {0x00}, -1},               // pin A2 is low, select says high
+        {"24C04", 3, 0xA6, {0x00}, 0x100},            // bus 3: pins A2 A1 = 0 1, bit 1 is A8
+        {"24C04", 3, 0xA4, {0x00}, 0x000},            //
+        {"24C04", 3, 0xA2, {0x00}, -1},               // A1 pin high, select says low
+        {"24C02", 0, 0xA2, {0x10}, -1},               // three pins, all low
+        {"24C02", 5, 0xAA, {0x10}, 0x10},             //
+        {"24C256", 1, 0xA2, {0x12, 0x34}, 0x1234},    // two address bytes
+        {"24C256", 1, 0xA0, {0x12, 0x34}, -1},        //
+        {"24C256", 0, 0xA0, {0x92, 0x34}, 0x1234},    // bits above the array are don't care
+        {"24C1024", 0, 0xA2, {0x00, 0x00}, 0x10000},  // A16 in bit 1
+        {"24C1024", 0, 0xA6, {0x00, 0x00}, -1},       // A1 pin low
+        {"24C1024", 2, 0xA6, {0x01, 0x02}, 0x10102},  //
+        {"24M01", 6, 0xAE, {0x01, 0x02}, 0x10102},    // A16 in bit 1, E2 E1 in bits 3 and 2
+        {"24M01", 6, 0xAC, {0x01, 0x02}, 0x00102},    //
+        {"24LC1025", 4, 0xA8, {0x01, 0x02}, 0x10102}, // block select B0 in bit 3, A1 A0 in bits 2, 1
+        {"24LC1025", 4, 0xA0, {0x01, 0x02}, 0x00102}, //
+        {"24LC1025", 7, 0xAE, {0x01, 0x02}, 0x10102}, //
+        {"24LC1025", 7, 0xA8, {0x01, 0x02}, -1},      // A1 A0 pins high, select says low
+        {"24LC1025", 0, 0xA8, {0x01, 0x02}, -1},      // A2 not tied high: the part does not work
+        {"24C00", 0, 0xAE, {0x13}, 0x03},             // don't-care select bits, 4 address bits
+        {"24C01", 0, 0xB0, {0x00}, -1},               // not a 1010 device code
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " select " + std::to_string(c.select));

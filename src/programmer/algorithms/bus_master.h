@@ -10,6 +10,8 @@
 // unit) stores them at once. Either way, a read value is valid after Sync().
 #pragma once
 
+#include "ports/link_clock.h"
+
 #include <cstdint>
 #include <span>
 
@@ -57,6 +59,20 @@ class TBusMaster {
     virtual void WaitWriteCycle(TWriteCycle Cycle) = 0;
     // Every primitive issued so far is done and every read stored.
     virtual void Sync() = 0;
+
+    // Nothing happens on the bus for Time before the next primitive (the
+    // chip finishes a write meanwhile). A master that batches its traffic
+    // may put the pause into the batch; by default what is queued goes out
+    // and the caller sleeps.
+    virtual void Pause(TLinkDuration Time) {
+        Sync();
+        Clock().Sleep(Time);
+    }
+
+    // The time base the programmer's traffic runs on: what a wait for the
+    // chip is bounded by and paused with (a simulated programmer's virtual
+    // clock). Valid while an operation runs.
+    virtual TLinkClock& Clock() { return SystemLinkClock(); }
 
     // The bytes a whole-device read or verify of an I2C or SPI device of
     // DeviceSize bytes takes per ReadPage: PageSize unless the master reads

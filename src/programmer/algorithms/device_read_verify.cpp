@@ -66,6 +66,9 @@ void TFamilyAlgorithms::ProgramPages(
 
 void TFamilyAlgorithms::ProgramFlash(THexList& Afile) {
     switch (Dev().ProgrammerId()) {
+    case FAMILY_SPI_FLASH:
+        SpiFlash().ProgramFlash(Afile);
+        break;
     case FAMILY_24C:
         I2CProgramFlash(Afile);
         break;
@@ -97,6 +100,7 @@ void TFamilyAlgorithms::ReadBuffer(std::vector<std::uint8_t>& Data, int From, in
 }
 
 void TFamilyAlgorithms::EraseDevice() {
+    if (Dev().ProgrammerId() == FAMILY_SPI_FLASH) return SpiFlash().EraseChip();
     FBus.SelectBus(true);
     TDevice& dev = Dev();
     if (dev.ProgrammerId() == FAMILY_93C) {
@@ -121,6 +125,10 @@ void RaiseUnstableRead(std::uint64_t Count) {
 }
 
 void TFamilyAlgorithms::ReadFlash(THexList& Afile) {
+    if (Dev().ProgrammerId() == FAMILY_SPI_FLASH) {
+        TLowPriority lower;
+        return SpiFlash().ReadFlash(Afile);
+    }
     FBus.SelectBus(true);
     TLowPriority lower;
     const int size = Dev().FlashSize();
@@ -165,6 +173,10 @@ void TFamilyAlgorithms::LogMismatch(const std::string& Line) {
 }
 
 void TFamilyAlgorithms::VerifyFlash(THexList& Afile) {
+    if (Dev().ProgrammerId() == FAMILY_SPI_FLASH) {
+        TLowPriority lower;
+        return SpiFlash().VerifyFlash(Afile);
+    }
     FBus.SelectBus(true);
     TLowPriority lower;
     TDevice& dev = Dev();

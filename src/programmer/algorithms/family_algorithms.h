@@ -9,12 +9,14 @@
 // callback and the hardware name its errors carry; the block size of the
 // read and program loops is the module variable SmartDongle::PageSize; the
 // bus number and the reset polarity come from the device panel
-// (driver_host.h).
+// (driver_host.h). The SPI flash family has algorithms of its own
+// (spi_flash_algorithms.h), handed their parameters here.
 #pragma once
 
 #include "buffer/hex_list.h"
 #include "catalogue/device.h"
 #include "programmer/algorithms/bus_master.h"
+#include "programmer/algorithms/spi_flash_algorithms.h"
 #include "programmer/isp_programmer.h"
 
 #include <cstdint>
@@ -62,6 +64,12 @@ class TFamilyAlgorithms {
     // one device page); `length` bytes at most, never past the device's end
     // or the buffer's.
     void ReadBuffer(std::vector<std::uint8_t>& Data, int From, int length);
+
+    // The SPI flash family's algorithms for the selected part, with the
+    // driver's progress callback, status log and hardware name; writes to
+    // a protected part are refused.
+    TSpiFlashAlgorithms SpiFlash();
+    TBusMaster& Bus() const { return FBus; }
 
     // --- per family ---
     void I2CProgramFlash(THexList& Afile);

@@ -10,7 +10,8 @@ std::uint8_t I2CSelect(const TDevice& Device, int BusNumber, int a) {
     int select = 0xA0;
     select |= BusNumber << 1;
     if (size < 4096) select |= ((a >> 8) & 7) << 1; // address bits 8..10
-    select |= (a & 0x10000) >> 15;                  // address bit 16
+    // Address bit 16 where the part's row puts it.
+    if (const int bit = Device.A16SelectBit()) select |= ((a >> 16) & 1) << bit;
     return static_cast<std::uint8_t>(select);
 }
 

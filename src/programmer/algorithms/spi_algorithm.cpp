@@ -52,6 +52,7 @@ void TFamilyAlgorithms::SpiReadBuffer(std::vector<std::uint8_t>& Data, int From,
 }
 
 std::uint8_t TFamilyAlgorithms::ReadOptionByte() {
+    if (Dev().ProgrammerId() == FAMILY_SPI_FLASH) return SpiFlash().ReadStatus().at(0);
     FBus.SelectBus(true);
     if (Dev().ProgrammerId() != FAMILY_25C) return 0;
     FBus.BeginOperation(false);
@@ -66,6 +67,8 @@ std::uint8_t TFamilyAlgorithms::ReadOptionByte() {
 }
 
 void TFamilyAlgorithms::WriteOptionByte(std::uint8_t Option) {
+    if (Dev().ProgrammerId() == FAMILY_SPI_FLASH)
+        return SpiFlash().WriteStatus(std::span<const std::uint8_t>(&Option, 1));
     FBus.SelectBus(true);
     if (Dev().ProgrammerId() != FAMILY_25C) return;
     FBus.BeginOperation(false);

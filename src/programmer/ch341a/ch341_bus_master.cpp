@@ -7,6 +7,7 @@
 #include "programmer/ch341a/ch341a_protocol.h"
 
 #include <algorithm>
+#include <optional>
 
 using K = TCh341Reply::TKind;
 using S = TCh341Stream;
@@ -14,7 +15,10 @@ using S = TCh341Stream;
 namespace {
 
 // A poll loop gives up after this many polls even if the clock stood still.
-constexpr int kMaxPolls = 10000;
+// It must never come before the write cycle limit: a board's round trip
+// takes about a millisecond, but a stand-in for it can answer in a few
+// microseconds, and ten thousand of those are over before 20 ms have passed.
+constexpr int kMaxPolls = 1000000;
 
 } // namespace
 
@@ -23,7 +27,9 @@ void TCh341BusMaster::Fail(const std::string& Message) const {
 }
 
 std::uint8_t TCh341BusMaster::Family() const {
-    return FDriver.Device() ? FDriver.Device()->ProgrammerId() : static_cast<std::uint8_t>(FAMILY_24C);
+    // SPI flash parts sit on the 25C socket's SPI pins.
+    return FDriver.Device() ? FamilyBus(FDriver.Device()->ProgrammerId())
+                            : static_cast<std::uint8_t>(FAMILY_24C);
 }
 
 void TCh341BusMaster::Reset() {
@@ -37,6 +43,10 @@ std::vector<std::uint8_t> TCh341BusMaster::Flush() {
 
 void TCh341BusMaster::Failed(const TCh341Reply& Reply) const {
     const std::string device = FDriver.Device() ? FDriver.Device()->DeviceName() : "chip";
+    if (Reply.Kind == K::DummyZero && Reply.Bit == 1) // the probe before writing
+        Fail("The " + device +
+             " does not answer (DO stays high after a read command): check that it sits in its adapter the "
+             "right way round and that its ORG pin matches the organisation chosen");
     if (Reply.Kind == K::DummyZero)
         Fail("Microwire exchange out of sync: the " + device +
              " sent no dummy 0 after the read command; check that it sits in its adapter and that its ORG "
@@ -88,8 +98,7 @@ void TCh341BusMaster::ConfigureBus() {
 
 std::uint8_t TCh341BusMaster::ReadPort() {
     Reset();
-    FQueue.Append(S::Uio, {Ch341::UioIn});
-    FQueue.Expect({K::Keep});
+    FQueue.Append(S::Uio, {Ch341::UioIn}, {{K::Keep}});
     return Flush().at(0);
 }
 
@@ -104,7 +113,9 @@ void TCh341BusMaster::SelectBus(bool) {
     FDriver.CheckISPMode();
 }
 
-void TCh341BusMaster::BeginOperation(bool) {}
+void TCh341BusMaster::BeginOperation(bool) {
+    FMicrowireAnswered = false;
+}
 
 void TCh341BusMaster::EndOperation() {
     Sync();
@@ -112,6 +123,23 @@ void TCh341BusMaster::EndOperation() {
 
 void TCh341BusMaster::Sync() {
     if (!FQueue.Empty()) Flush();
+}
+
+void TCh341BusMaster::Pause(TLinkDuration Time) {
+    using std::chrono::microseconds;
+    constexpr auto kInBatch = std::chrono::milliseconds(2);
+    if (Time > kInBatch) return TBusMaster::Pause(Time);
+    auto left = std::chrono::duration_cast<microseconds>(Time).count();
+    while (left > 0) {
+        Room();
+        const auto step = std::min<long long>(left, 63);
+        FQueue.Append(S::Uio, {static_cast<std::uint8_t>(Ch341::UioMicroseconds | step)});
+        left -= step;
+    }
+}
+
+TLinkClock& TCh341BusMaster::Clock() {
+    return FDriver.Transfer().Clock();
 }
 
 // ------------------------------------------------------------- the bus
@@ -152,8 +180,7 @@ void TCh341BusMaster::WriteByte(std::uint8_t Byte) {
     Room();
     switch (FFamily) {
     case FAMILY_25C:
-        FQueue.Append(S::Spi, {Ch341::ReverseBits(Byte)});
-        FQueue.Expect({K::Discard});
+        FQueue.Append(S::Spi, {Ch341::ReverseBits(Byte)}, {{K::Discard}});
         break;
     case FAMILY_93C:
         ShiftOut(8, static_cast<std::uint16_t>(Byte << 8));
@@ -163,8 +190,8 @@ void TCh341BusMaster::WriteByte(std::uint8_t Byte) {
         const bool select = FAfterStart;
         FAfterStart = false;
         if (select && (Byte & 1) == 0) FSelect = Byte;
-        FQueue.Append(S::I2C, {Ch341::I2COut, Byte});
-        FQueue.Expect({K::AckCheck, nullptr, static_cast<std::uint8_t>(select ? 1 : 0), Byte});
+        FQueue.Append(S::I2C, {Ch341::I2COut, Byte},
+                      {{K::AckCheck, nullptr, static_cast<std::uint8_t>(select ? 1 : 0), Byte}});
         break;
     }
     }
@@ -174,20 +201,19 @@ void TCh341BusMaster::ReadByte(std::uint8_t& Into) {
     Room();
     switch (FFamily) {
     case FAMILY_25C:
-        FQueue.Append(S::Spi, {0xFF});
-        FQueue.Expect({K::StoreSpi, &Into});
+        FQueue.Append(S::Spi, {0xFF}, {{K::StoreSpi, &Into}});
         break;
     case FAMILY_93C:
         for (int bit = 7; bit >= 0; --bit) {
             // DO changes after the rising edge; it is sampled there.
-            FQueue.Append(S::Uio, {Ch341::UioOut | Ch341::PinCS, Ch341::UioOut | Ch341::PinCS | Ch341::PinSCK,
-                                   Ch341::UioIn});
-            FQueue.Expect({K::PinBit, &Into, static_cast<std::uint8_t>(bit)});
+            FQueue.Append(
+                S::Uio,
+                {Ch341::UioOut | Ch341::PinCS, Ch341::UioOut | Ch341::PinCS | Ch341::PinSCK, Ch341::UioIn},
+                {{K::PinBit, &Into, static_cast<std::uint8_t>(bit)}});
         }
         break;
     default:
-        FQueue.Append(S::I2C, {Ch341::I2CIn}); // not acknowledged
-        FQueue.Expect({K::Store, &Into});
+        FQueue.Append(S::I2C, {Ch341::I2CIn}, {{K::Store, &Into}}); // not acknowledged
         break;
     }
 }
@@ -230,13 +256,28 @@ void TCh341BusMaster::WriteBits(std::uint8_t Count, std::uint16_t Word) {
     Room();
     if (FFamily != FAMILY_93C) Fail("Microwire command on another bus");
     if (Count < 1 || Count > 16) Fail("Microwire command of " + std::to_string(Count) + " bits");
+    const bool read = Count >= 3 && (Word >> 13) == 0b110;
+    if (!read && !FMicrowireAnswered) ProbeMicrowire(Count);
     ShiftOut(Count, Word);
     // After a read instruction (start bit, opcode 10) the chip answers with
     // a dummy 0 on DO; a 1 means that the lengths disagree or no chip answers.
-    if (Count >= 3 && (Word >> 13) == 0b110) {
-        FQueue.Append(S::Uio, {Ch341::UioIn});
-        FQueue.Expect({K::DummyZero});
+    if (read) {
+        FQueue.Append(S::Uio, {Ch341::UioIn}, {{K::DummyZero}});
     }
+}
+
+void TCh341BusMaster::ProbeMicrowire(std::uint8_t Count) {
+    // With no part in the adapter DO floats high, and every ready poll would
+    // pass: before the first write of an operation, a read of address 0
+    // (inside the select the caller began) must bring the dummy 0. Sent at
+    // once, so an empty socket stops the operation before anything is said
+    // to be written.
+    ShiftOut(Count, 0xC000);
+    FQueue.Append(S::Uio, {Ch341::UioIn}, {{K::DummyZero, nullptr, 1}});
+    Uio(0);            // the read ends with the select,
+    Uio(Ch341::PinCS); // and the caller's command begins a new one
+    Flush();
+    FMicrowireAnswered = true;
 }
 
 void TCh341BusMaster::ReadPage(std::span<std::uint8_t> Into) {
@@ -247,17 +288,23 @@ void TCh341BusMaster::ReadPage(std::span<std::uint8_t> Into) {
         return;
     }
     if (Into.empty()) return;
-    // All but the last byte acknowledged, in runs of at most 31.
+    // All but the last byte acknowledged, in runs of at most 32, each run as
+    // long as the reply budget of its packet allows (the select and address
+    // acknowledgements share the first).
     std::size_t at = 0;
+    std::vector<TCh341Reply> stores;
     while (at + 1 < Into.size()) {
-        const std::size_t n = std::min(Into.size() - 1 - at, Ch341::I2CMaxRun);
-        FQueue.Append(S::I2C, {static_cast<std::uint8_t>(Ch341::I2CIn | n)});
+        std::size_t budget = FQueue.ReplyRoom(S::I2C);
+        if (budget == 0) budget = Ch341::MaxReply; // a fresh packet
+        const std::size_t n = std::min({Into.size() - 1 - at, Ch341::I2CMaxRun, budget});
+        stores.clear();
         for (std::size_t k = 0; k < n; ++k)
-            FQueue.Expect({K::Store, &Into[at + k]});
+            stores.push_back({K::Store, &Into[at + k]});
+        const std::uint8_t run[] = {static_cast<std::uint8_t>(Ch341::I2CIn | n)};
+        FQueue.Append(S::I2C, run, stores);
         at += n;
     }
-    FQueue.Append(S::I2C, {Ch341::I2CIn});
-    FQueue.Expect({K::Store, &Into[at]});
+    FQueue.Append(S::I2C, {Ch341::I2CIn}, {{K::Store, &Into[at]}});
 }
 
 // ------------------------------------------------------------- write cycles
@@ -276,28 +323,43 @@ void TCh341BusMaster::WaitWriteCycle(TWriteCycle) {
     }
 }
 
-void TCh341BusMaster::PollI2C() {
+// Write cycles are polled until the chip is ready. The first exchange of a
+// poll loop carries what started the cycle (the page, the STOP or the
+// deselect that ends the command) together with the first poll, so the
+// cycle began before its answer came in: the write cycle limit counts from
+// then. Each later poll is judged by the time it was sent: the chip is
+// given up on only when a poll sent after the limit still finds it busy, so
+// a host that stalls between a poll and its answer (the scheduler, a hub)
+// never fails a write that has succeeded, and the limit, twice the write
+// time and 10 ms counted from the first answer, is never eaten into.
+void TCh341BusMaster::PollUntilReady(const std::function<bool()>& Ready) {
     TLinkClock& clock = FDriver.Transfer().Clock();
-    const TLinkTime limit = clock.Now() + FDriver.WriteCycleLimit();
+    std::optional<TLinkTime> limit;
     for (int i = 0; i < kMaxPolls; ++i) {
-        // The chip acknowledges its select byte again once the cycle is over.
-        FQueue.Append(S::I2C, {Ch341::I2CStart, Ch341::I2COut, FSelect, Ch341::I2CStop});
-        FQueue.Expect({K::Keep});
-        if ((Flush().at(0) & Ch341::I2CNak) == 0) return;
-        if (clock.Now() >= limit) break;
+        const TLinkTime sent = clock.Now();
+        if (Ready()) return;
+        if (!limit)
+            limit = clock.Now() + FDriver.WriteCycleLimit();
+        else if (sent >= *limit)
+            break;
     }
     StillBusy();
 }
 
+void TCh341BusMaster::PollI2C() {
+    PollUntilReady([this] {
+        // The chip acknowledges its select byte again once the cycle is over.
+        FQueue.Append(S::I2C, {Ch341::I2CStart, Ch341::I2COut, FSelect, Ch341::I2CStop}, {{K::Keep}});
+        return (Flush().at(0) & Ch341::I2CNak) == 0;
+    });
+}
+
 void TCh341BusMaster::PollSpi() {
-    TLinkClock& clock = FDriver.Transfer().Clock();
-    const TLinkTime limit = clock.Now() + FDriver.WriteCycleLimit();
     const std::string device = FDriver.Device() ? FDriver.Device()->DeviceName() : "chip";
-    for (int i = 0; i < kMaxPolls; ++i) {
+    PollUntilReady([&] {
         Uio(Ch341::SpiSelected);
-        FQueue.Append(S::Spi, {Ch341::ReverseBits(0x05), 0xFF}); // read status register
-        FQueue.Expect({K::Discard});
-        FQueue.Expect({K::Keep});
+        FQueue.Append(S::Spi, {Ch341::ReverseBits(0x05), 0xFF},
+                      {{K::Discard}, {K::Keep}}); // read status register
         Uio(Ch341::SpiIdle);
         const std::uint8_t status = Ch341::ReverseBits(Flush().at(0));
         // Bits 4 to 6 read as 0 on every 25C part: all ones is SO pulled up.
@@ -305,25 +367,15 @@ void TCh341BusMaster::PollSpi() {
             Fail("The " + device +
                  " does not answer (its status register reads FFh): check that it sits in the socket the "
                  "right way round");
-        if ((status & 1) == 0) return; // WIP clear
-        if (clock.Now() >= limit) break;
-    }
-    StillBusy();
+        return (status & 1) == 0; // WIP clear
+    });
 }
 
 void TCh341BusMaster::PollMicrowire() {
-    TLinkClock& clock = FDriver.Transfer().Clock();
-    const TLinkTime limit = clock.Now() + FDriver.WriteCycleLimit();
-    for (int i = 0; i < kMaxPolls; ++i) {
+    PollUntilReady([this] {
         // With CS high, DO shows busy (0) or ready (1).
-        FQueue.Append(S::Uio, {Ch341::UioOut | Ch341::PinCS, Ch341::UioIn});
-        FQueue.Expect({K::Keep});
-        if (Flush().at(0) & Ch341::PinMISO) {
-            Uio(0);
-            return;
-        }
-        if (clock.Now() >= limit) break;
-    }
+        FQueue.Append(S::Uio, {Ch341::UioOut | Ch341::PinCS, Ch341::UioIn}, {{K::Keep}});
+        return (Flush().at(0) & Ch341::PinMISO) != 0;
+    });
     Uio(0);
-    StillBusy();
 }

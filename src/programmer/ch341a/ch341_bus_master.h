@@ -9,13 +9,15 @@
 // Write cycles end by polling the chip, bounded by the device's write time:
 // ACK polling on I2C (the select byte is acknowledged again), the WIP bit of
 // the status register on SPI, the ready level of DO on Microwire. Each poll
-// is one round trip.
+// is one round trip. Before a 93C part is written, a read proves that it is
+// there (an empty adapter would pass every ready poll).
 #pragma once
 
 #include "programmer/algorithms/bus_master.h"
 #include "programmer/ch341a/ch341_packet_queue.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TCh341A;
@@ -47,6 +49,10 @@ class TCh341BusMaster final : public TBusMaster {
     void ReadPage(std::span<std::uint8_t> Into) override;
     void WaitWriteCycle(TWriteCycle Cycle) override;
     void Sync() override;
+    // Short pauses (a page program's) go into the batch as UIO delays, so
+    // the poll after them needs no round trip of its own; long ones sleep.
+    void Pause(TLinkDuration Time) override;
+    TLinkClock& Clock() override;
 
     const TCh341PacketQueue& Queue() const { return FQueue; }
 
@@ -58,9 +64,16 @@ class TCh341BusMaster final : public TBusMaster {
     void Uio(std::uint8_t Levels);
     // Microwire: Count bits of Word from bit 15 down, clocked into the chip.
     void ShiftOut(std::uint8_t Count, std::uint16_t Word);
+    // Polls with Ready (true: the chip is ready) until it is, or raises
+    // "Program/erase BUSY timed out" once a poll sent after the write
+    // cycle limit still finds it busy.
+    void PollUntilReady(const std::function<bool()>& Ready);
     void PollI2C();
     void PollSpi();
     void PollMicrowire();
+    // Microwire: a read of address 0 with a Count-bit command must bring the
+    // dummy 0, or the part does not answer.
+    void ProbeMicrowire(std::uint8_t Count);
     [[noreturn]] void Fail(const std::string& Message) const;
     [[noreturn]] void Failed(const TCh341Reply& Reply) const;
     [[noreturn]] void StillBusy() const;
@@ -68,6 +81,7 @@ class TCh341BusMaster final : public TBusMaster {
     TCh341A& FDriver;
     TCh341PacketQueue FQueue;
     std::uint8_t FFamily = 0;
-    std::uint8_t FSelect = 0xA0; // the select byte of the present I2C transfer
-    bool FAfterStart = false;    // the next I2C byte is a select byte
+    std::uint8_t FSelect = 0xA0;     // the select byte of the present I2C transfer
+    bool FAfterStart = false;        // the next I2C byte is a select byte
+    bool FMicrowireAnswered = false; // the 93C part answered a read in this operation
 };

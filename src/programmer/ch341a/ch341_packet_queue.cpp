@@ -35,12 +35,27 @@ std::size_t TCh341PacketQueue::Room(TCh341Stream S) const {
     return used >= Ch341::PacketSize ? 0 : Ch341::PacketSize - used;
 }
 
-void TCh341PacketQueue::Append(TCh341Stream S, std::span<const std::uint8_t> Bytes) {
-    if (Bytes.size() + 1 + (HasEnd(S) ? 1 : 0) > Ch341::PacketSize)
+std::size_t TCh341PacketQueue::ReplyRoom(TCh341Stream S) const {
+    if (Room(S) == 0) return 0;
+    return Ch341::MaxReply - FPackets.back().Replies;
+}
+
+void TCh341PacketQueue::Append(TCh341Stream S, std::span<const std::uint8_t> Bytes,
+                               std::span<const TCh341Reply> Replies) {
+    if (Bytes.size() + 1 + (HasEnd(S) ? 1 : 0) > Ch341::PacketSize || Replies.size() > Ch341::MaxReply)
         throw std::logic_error("CH341A sub-commands larger than a packet");
-    if (Bytes.size() > Room(S)) FPackets.push_back({S, {CommandOf(S)}});
-    auto& packet = FPackets.back().Bytes;
-    packet.insert(packet.end(), Bytes.begin(), Bytes.end());
+    if (Bytes.size() > Room(S) || Replies.size() > ReplyRoom(S)) FPackets.push_back({S, {CommandOf(S)}});
+    TPacket& packet = FPackets.back();
+    packet.Bytes.insert(packet.Bytes.end(), Bytes.begin(), Bytes.end());
+    packet.Replies += Replies.size();
+    FReplies.insert(FReplies.end(), Replies.begin(), Replies.end());
+}
+
+std::vector<std::size_t> TCh341PacketQueue::ReplyPackets() const {
+    std::vector<std::size_t> sizes;
+    for (const TPacket& p : FPackets)
+        if (p.Replies) sizes.push_back(p.Replies);
+    return sizes;
 }
 
 std::vector<std::vector<std::uint8_t>> TCh341PacketQueue::Transfers() const {
@@ -77,11 +92,12 @@ void TCh341PacketQueue::Clear() {
 std::vector<std::uint8_t> TCh341PacketQueue::Flush(TUsbTransfer& Transfer,
                                                    const std::function<void(const TCh341Reply&)>& OnFailure) {
     const std::vector<std::vector<std::uint8_t>> out = Transfers();
+    const std::vector<std::size_t> packets = ReplyPackets();
     const std::vector<TCh341Reply> replies = std::move(FReplies);
     Clear();
     if (out.empty()) return {};
-    const std::vector<std::uint8_t> in = Transfer.Exchange(out, replies.size());
-    if (in.size() < replies.size())
+    const std::vector<std::uint8_t> in = Transfer.Exchange(out, packets);
+    if (in.size() != replies.size())
         throw EUsbError(TUsbErrorKind::Io, "the CH341A sent " + std::to_string(in.size()) + " of " +
                                                std::to_string(replies.size()) + " reply bytes");
     using K = TCh341Reply::TKind;

@@ -1,9 +1,12 @@
 // The traffic to a CH341A, gathered: stream sub-commands are packed into
 // 32-byte packets (each packet one stream command and whole sub-commands),
 // and every reply byte they will produce has an action waiting for it. The
-// queue goes out in one exchange (as few bulk OUT transfers as the packets
-// allow) and its replies come back in the same exchange; only then are the read bytes stored, after every
-// acknowledge and framing check of the batch has passed, so a failed batch leaves the caller's buffers as
+// board answers each packet with one bulk IN packet of its reply bytes, so
+// a packet's sub-commands may ask for at most 32 of them (its reply
+// budget). The queue goes out in one exchange (as few bulk OUT transfers as
+// the packets allow) and its replies come back in the same exchange; only
+// then are the read bytes stored, after every acknowledge and framing check
+// of the batch has passed, so a failed batch leaves the caller's buffers as
 // they were.
 #pragma once
 
@@ -44,17 +47,23 @@ class TCh341PacketQueue {
     static constexpr std::size_t FlushAtPackets = MaxPackets - 8;
 
     // Appends sub-commands that must stay together in one packet of stream
-    // S (at most one packet's room); a new packet is begun when the present
-    // one is of another stream or too full.
-    void Append(TCh341Stream S, std::span<const std::uint8_t> Bytes);
-    void Append(TCh341Stream S, std::initializer_list<std::uint8_t> Bytes) {
-        Append(S, std::span<const std::uint8_t>(Bytes.begin(), Bytes.size()));
+    // S (at most one packet's room and reply budget), with the actions for
+    // the reply bytes they produce, in order; a new packet is begun when the
+    // present one is of another stream or has no room or budget left for
+    // them.
+    void Append(TCh341Stream S, std::span<const std::uint8_t> Bytes,
+                std::span<const TCh341Reply> Replies = {});
+    void Append(TCh341Stream S, std::initializer_list<std::uint8_t> Bytes,
+                std::initializer_list<TCh341Reply> Replies = {}) {
+        Append(S, std::span<const std::uint8_t>(Bytes.begin(), Bytes.size()),
+               std::span<const TCh341Reply>(Replies.begin(), Replies.size()));
     }
     // Room left for sub-commands in the present packet of stream S (0 when
     // the next Append begins a new packet).
     std::size_t Room(TCh341Stream S) const;
-    // The next reply byte of the queued commands gets this action.
-    void Expect(const TCh341Reply& Reply) { FReplies.push_back(Reply); }
+    // Reply bytes the present packet of stream S may still ask for (0 when
+    // the next Append begins a new packet).
+    std::size_t ReplyRoom(TCh341Stream S) const;
 
     bool Empty() const { return FPackets.empty(); }
     // Enough packets for the queue to be sent before anything more is added.
@@ -66,6 +75,9 @@ class TCh341PacketQueue {
     // command; an SPI packet has no end command (all of it is data), so one
     // that is not full ends its transfer.
     std::vector<std::vector<std::uint8_t>> Transfers() const;
+    // The lengths of the bulk IN packets that answer them: one for each
+    // packet with reply bytes, in order.
+    std::vector<std::size_t> ReplyPackets() const;
     // Forgets everything queued.
     void Clear();
 
@@ -80,6 +92,7 @@ class TCh341PacketQueue {
     struct TPacket {
         TCh341Stream Stream;
         std::vector<std::uint8_t> Bytes; // stream command first
+        std::size_t Replies = 0;         // reply bytes its sub-commands produce
     };
     std::vector<TPacket> FPackets;
     std::vector<TCh341Reply> FReplies;

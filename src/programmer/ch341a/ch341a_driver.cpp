@@ -13,11 +13,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
-const char kRuleInstall[] = "sudo cp dist/udev/60-norvoisp.rules /etc/udev/rules.d/ && sudo udevadm control "
-                            "--reload && sudo udevadm trigger";
+const char kRule[] = "60-norvoisp.rules";
 
 std::string Places(const std::vector<TUsbDeviceInfo>& Boards) {
     std::string text;
@@ -27,6 +27,30 @@ std::string Places(const std::vector<TUsbDeviceInfo>& Boards) {
 }
 
 } // namespace
+
+const std::vector<std::string>& UdevRuleFolders() {
+    static const std::vector<std::string> folders{"/etc/udev/rules.d", "/run/udev/rules.d",
+                                                  "/usr/local/lib/udev/rules.d", "/usr/lib/udev/rules.d",
+                                                  "/lib/udev/rules.d"};
+    return folders;
+}
+
+std::string Ch341PermissionFix(const std::vector<std::string>& RuleFolders) {
+    for (const std::string& folder : RuleFolders) {
+        std::error_code ec;
+        if (!std::filesystem::exists(std::filesystem::path(folder) / kRule, ec)) continue;
+        // Installed (the package puts it in /usr/lib/udev/rules.d): it acts
+        // when the board is plugged in, for the user at the seat or the group.
+        return std::string("the udev rule ") + kRule + " is installed (in " + folder +
+               "): unplug and replug the programmer; it gives the board to the user logged in at the "
+               "machine's seat (uaccess, not over ssh) and to the group plugdev (sudo usermod -aG plugdev "
+               "$USER, then log in again)";
+    }
+    return std::string("no udev rule gives you the board: install ") + kRule +
+           " from dist/udev of the source tree (sudo cp dist/udev/" + kRule +
+           " /etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm trigger), then unplug and "
+           "replug the programmer";
+}
 
 TCh341A::TCh341A() : TCh341A(NewLibUsbBus()) {}
 
@@ -97,8 +121,7 @@ void TCh341A::UsbFailed(const EUsbError& e) {
         break;
     }
     case TUsbErrorKind::Access:
-        message = "CH341A" + where + ": permission denied (udev rule): install the rule 60-norvoisp.rules (" +
-                  kRuleInstall + "), then unplug and replug the programmer";
+        message = "CH341A" + where + ": permission denied: " + Ch341PermissionFix(UdevRuleFolders());
         break;
     case TUsbErrorKind::Busy:
         message = "CH341A" + where +
@@ -143,6 +166,7 @@ void TCh341A::Open() {
     request.Interface = Ch341::Interface;
     request.OutEndpoint = Ch341::OutEndpoint;
     request.InEndpoint = Ch341::InEndpoint;
+    request.PacketSize = Ch341::PacketSize;
     // A full queue of I2C bytes at 20 kHz keeps the board busy for about a
     // second before its last reply: the transfers may wait longer than that.
     request.Timeout = std::chrono::seconds(5);

@@ -21,8 +21,16 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class TFamilyAlgorithms;
+
+// The folders udev reads its rules from.
+const std::vector<std::string>& UdevRuleFolders();
+// What to do when the board's device node may not be opened: replug it (or
+// join the group) when the rule 60-norvoisp.rules is in one of RuleFolders,
+// otherwise install it from the source tree.
+std::string Ch341PermissionFix(const std::vector<std::string>& RuleFolders);
 
 class TCh341A : public TISPProgrammer {
   public:

@@ -18,12 +18,16 @@ std::string TUsbTrace::Line(const char* Direction, std::span<const std::uint8_t>
 }
 
 std::vector<std::uint8_t> TUsbTrace::Exchange(const std::vector<std::vector<std::uint8_t>>& Out,
-                                              std::size_t InCount) {
+                                              std::span<const std::size_t> InPackets) {
     for (const auto& transfer : Out)
         FFile << Line("OUT", transfer) << '\n';
     try {
-        std::vector<std::uint8_t> in = FDevice->Exchange(Out, InCount);
-        if (InCount) FFile << Line("IN", in) << '\n';
+        std::vector<std::uint8_t> in = FDevice->Exchange(Out, InPackets);
+        std::span<const std::uint8_t> rest(in);
+        for (std::size_t n : InPackets) {
+            FFile << Line("IN", rest.first(n)) << '\n';
+            rest = rest.subspan(n);
+        }
         FFile.flush();
         return in;
     } catch (const EUsbError& e) {

@@ -1,6 +1,6 @@
 // A USB device whose every bulk transfer is written to a file as a line of
-// hex bytes: "OUT aa 74 80 a0 ..." for what goes out, "IN 00 ..." for the
-// replies. Set with NORVOISP_CH341_TRACE=FILE; the file is appended to.
+// hex bytes: "OUT aa 74 80 a0 ..." for what goes out, "IN 00 ..." for each
+// reply packet. Set with NORVOISP_CH341_TRACE=FILE; the file is appended to.
 #pragma once
 
 #include "ports/usb_bulk_device.h"
@@ -15,7 +15,7 @@ class TUsbTrace : public TUsbTransfer {
     TUsbTrace(std::unique_ptr<TUsbTransfer> Device, const std::string& FileName);
 
     std::vector<std::uint8_t> Exchange(const std::vector<std::vector<std::uint8_t>>& Out,
-                                       std::size_t InCount) override;
+                                       std::span<const std::size_t> InPackets) override;
     TLinkClock& Clock() override { return FDevice->Clock(); }
     std::string Description() const override { return FDevice->Description(); }
 

@@ -15,16 +15,17 @@ class TSimCh341Bus::TBoardTransfer : public TUsbTransfer {
     }
 
     std::vector<std::uint8_t> Exchange(const std::vector<std::vector<std::uint8_t>>& Out,
-                                       std::size_t InCount) override {
+                                       std::span<const std::size_t> InPackets) override {
         FBus.EnsureChip();
         TCh341Emulator& board = FBus.FBoard;
         std::vector<std::uint8_t> in;
         for (const auto& transfer : Out)
             Check(board.BulkOut(transfer), "write");
-        while (in.size() < InCount) {
-            std::vector<std::uint8_t> part;
-            Check(board.BulkIn(InCount - in.size(), part), "read");
-            in.insert(in.end(), part.begin(), part.end());
+        for (std::size_t expected : InPackets) {
+            std::vector<std::uint8_t> packet;
+            Check(board.BulkIn(TCh341Emulator::PacketSize, packet), "read");
+            CheckReplyPacket(packet.size(), expected);
+            in.insert(in.end(), packet.begin(), packet.end());
         }
         return in;
     }
@@ -37,6 +38,8 @@ class TSimCh341Bus::TBoardTransfer : public TUsbTransfer {
             throw EUsbError(TUsbErrorKind::NoDevice, std::string("USB ") + What + ": device gone");
         if (Result == TUsbResult::Timeout)
             throw EUsbError(TUsbErrorKind::Timeout, std::string("USB ") + What + ": timed out");
+        if (Result == TUsbResult::Overflow)
+            throw EUsbError(TUsbErrorKind::Io, std::string("USB ") + What + ": overflow");
     }
 
     TSimCh341Bus& FBus;

@@ -1,5 +1,6 @@
 #include "programmer/simulated/sim_chip_socket.h"
 
+#include "catalogue/device_list.h"
 #include "chips/chip_factory.h"
 #include "chips/eeprom_25c.h"
 #include "chips/eeprom_93c.h"
@@ -77,6 +78,7 @@ TSimOptions TSimOptions::FromEnvironment() {
     o.BaudRate = static_cast<std::uint32_t>(Number("NORVOISP_SIM_BAUD", 0, 4000000, 115200));
     o.AddressPins = static_cast<std::uint8_t>(Number("NORVOISP_SIM_BUS", 0, 7, 0));
     o.Organisation = static_cast<int>(Number("NORVOISP_SIM_ORG", 8, 16, 0));
+    o.Chip = Env("NORVOISP_SIM_CHIP");
     if (o.Organisation != 0 && o.Organisation != 8 && o.Organisation != 16)
         throw EISPException("NORVOISP_SIM_ORG must be 8 or 16", false, "");
     if (const std::string noise = Env("NORVOISP_SIM_NOISE"); !noise.empty()) o.Noise = ReplyNoise(noise);
@@ -116,7 +118,8 @@ void TSimChipSocket::SaveImageOf(TSimChip* chip) {
 }
 
 std::unique_ptr<TSimChip> TSimChipSocket::NewChipFor(TSimChip* Current, const TDevice& Device) {
-    if (Current && Current->Name() == Device.DeviceName()) return nullptr;
+    const std::string wanted = FOptions.Chip.empty() ? Device.DeviceName() : FOptions.Chip;
+    if (Current && AsciiUpper(Current->Name()) == AsciiUpper(wanted)) return nullptr;
     SaveImageOf(Current);
     TChipOptions options;
     options.AddressPins = FOptions.AddressPins;
@@ -124,7 +127,7 @@ std::unique_ptr<TSimChip> TSimChipSocket::NewChipFor(TSimChip* Current, const TD
     std::unique_ptr<TSimChip> chip;
     const std::string image = ImageFile();
     NamingTheHardware(FDriver.HardwareName(), [&] {
-        chip = MakeChip(Device.DeviceName(), options);
+        chip = MakeChip(wanted, options);
         if (image.empty()) return;
         LoadImageFile(image, chip->Memory());
         std::vector<std::uint8_t> status(1, 0);

@@ -21,6 +21,9 @@
 //   NORVOISP_SIM_BUS         the 24C chip's address pins A2..A0, 0..7 (default 0)
 //   NORVOISP_SIM_ORG         the 93C chip's ORG pin, 8 or 16; by default it
 //                            follows the organisation the driver is given
+//   NORVOISP_SIM_CHIP        the part in the socket, by catalogue name; by
+//                            default the selected device (so a part other
+//                            than the selected one can be detected)
 //   NORVOISP_SIM_NOISE       SEED:RATE, a line that garbles the serial kind's
 //                            replies at random (unit_config.h TReplyNoise):
 //                            "7:0.01" garbles one reply byte in a hundred,
@@ -42,6 +45,7 @@ struct TSimOptions {
     std::uint32_t BaudRate = 115200;
     std::uint8_t AddressPins = 0;
     int Organisation = 0;        // 8 or 16; 0 = follows the driver
+    std::string Chip;            // the part in the socket; "" = the selected device
     bool KeepTranscript = false; // keep the exchanges in memory (tests)
     std::optional<TReplyNoise> Noise;
 
@@ -62,8 +66,8 @@ class TSimChipSocket {
     const TSimOptions& Options() const { return FOptions; }
     // The image file of the driver's device ("" without an image option).
     std::string ImageFile() const;
-    // Puts a chip of Device in Holder's socket unless one is there (saving
-    // the memory of the chip it replaces).
+    // Puts a chip of Device (or of the part the options name) in Holder's
+    // socket unless one is there (saving the memory of the chip it replaces).
     template <class THolder> void EnsureChip(THolder& Holder, const TDevice& Device) {
         if (auto chip = NewChipFor(Holder.Chip(), Device)) Holder.InsertChip(std::move(chip));
     }

@@ -194,7 +194,7 @@ void TSmartParallel::ConfirmReply(char TriggerChar, const std::string& Expected,
 }
 
 void TSmartParallel::EnableProgramming() {
-    const std::uint8_t family = Dev().ProgrammerId();
+    const std::uint8_t family = FamilyBus(Dev().ProgrammerId());
     WriteString('M', Hex2(family));
     if (family == FAMILY_24C)
         i2c_reset();

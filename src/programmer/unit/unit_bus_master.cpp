@@ -63,6 +63,10 @@ void TUnitBusMaster::Sync() {
     FUnit.SyncCommands();
 }
 
+TLinkClock& TUnitBusMaster::Clock() {
+    return FUnit.Clock();
+}
+
 int TUnitBusMaster::ReadBlockSize(int PageSize, int DeviceSize) const {
     return FUnit.ReadBlockSize(PageSize, DeviceSize);
 }

@@ -29,6 +29,7 @@ class TUnitBusMaster final : public TBusMaster {
     void ReadPage(std::span<std::uint8_t> Into) override;
     void WaitWriteCycle(TWriteCycle Cycle) override;
     void Sync() override;
+    TLinkClock& Clock() override;
     int ReadBlockSize(int PageSize, int DeviceSize) const override;
 
   private:

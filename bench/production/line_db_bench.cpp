@@ -55,7 +55,9 @@ void BM_PartOverheadWithLineDb(benchmark::State& state) {
     for (auto _ : state) {
         if (uploadOnly) state.PauseTiming();
         const TLeasedNumber n = station.NextSerial(folder + "/serial.lease", kRange);
-        r.Serial = TTraceSerial{static_cast<std::uint32_t>(n.Value), 0x40, {0, 0, 1}, "bench-part", n.Lease};
+        r.Serial = TTraceSerial{static_cast<std::uint32_t>(n.Value), 0x40, {0, 0, 1}};
+        r.SerialSeries = "bench-part";
+        r.SerialLease = n.Lease;
         log.Append(TraceRecordJson(r));
         if (uploadOnly) state.ResumeTiming();
         if (station.AfterPart(log.FileName())) state.SkipWithError("the database went away");

@@ -109,12 +109,12 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
         const TSerialOptions& s = *options.Serial;
         try {
             std::uint64_t value = 0;
-            TTraceSerial serial{0, s.Address, {}, {}, 0};
+            TTraceSerial serial{0, s.Address, {}};
             if (line) {
                 const TLeasedNumber n = line->NextSerial(*s.StateFile, s.Range());
                 value = n.Value;
-                serial.Series = line->Options().Series;
-                serial.Lease = n.Lease;
+                record.SerialSeries = line->Options().Series;
+                record.SerialLease = n.Lease;
             } else {
                 value = s.Allocator(Run.Unit).Next();
             }

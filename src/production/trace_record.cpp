@@ -28,9 +28,9 @@ nlohmann::ordered_json TraceRecordJson(const TTraceRecord& r) {
             bytes += IntToHex(b, 2);
         j["serial"] = {
             {"value", r.Serial->Value}, {"address", IntToHex(r.Serial->Address, 4)}, {"bytes", bytes}};
-        if (!r.Serial->Series.empty()) {
-            j["serial"]["series"] = r.Serial->Series;
-            j["serial"]["lease"] = r.Serial->Lease;
+        if (!r.SerialSeries.empty()) {
+            j["serial"]["series"] = r.SerialSeries;
+            j["serial"]["lease"] = r.SerialLease;
         }
     } else {
         j["serial"] = nullptr;

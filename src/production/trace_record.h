@@ -17,9 +17,6 @@ struct TTraceSerial {
     std::uint32_t Address = 0;
     // The bytes as stored, most significant first.
     std::vector<std::uint8_t> Bytes;
-    // With a line database: the series and the lease the number came from.
-    std::string Series;
-    std::int64_t Lease = 0;
 };
 
 struct TTraceRecord {
@@ -34,6 +31,10 @@ struct TTraceRecord {
     std::string DataFileSha256;      // of the file's bytes on disk
     std::optional<TChecksums> Image; // the buffer as programmed (device range)
     std::optional<TTraceSerial> Serial;
+    // With a line database: the series and the lease the serial number came
+    // from.
+    std::string SerialSeries;
+    std::int64_t SerialLease = 0;
     std::vector<std::string> Steps; // the steps that ran, in order
     bool Passed = false;
     std::string Failure;

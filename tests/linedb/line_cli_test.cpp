@@ -43,16 +43,7 @@ std::string Slurp(const std::string& File) {
 
 class LineCli : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        FName = "c_";
-        for (char c : name)
-            FName += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        FName = FName.substr(0, 60);
-        TPgConnection admin(FCluster.Admin());
-        admin.Exec("DROP DATABASE IF EXISTS " + FName + " WITH (FORCE)");
-        admin.Exec("CREATE DATABASE " + FName + " OWNER station");
-    }
+    void SetUp() override { FName = FCluster.FreshDatabase("c_"); }
     void TearDown() override {
         FCluster.Resume(); // a failed outage test leaves the server running for the others
     }

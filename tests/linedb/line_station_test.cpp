@@ -24,14 +24,7 @@ namespace {
 class LineStation : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        FName = "t_";
-        for (char c : name)
-            FName += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        FName = FName.substr(0, 60);
-        TPgConnection admin(FCluster.Admin());
-        admin.Exec("DROP DATABASE IF EXISTS " + FName + " WITH (FORCE)");
-        admin.Exec("CREATE DATABASE " + FName + " OWNER station");
+        FName = FCluster.FreshDatabase("t_");
         TPgConnection owner(FCluster.Admin() + " dbname=" + FName);
         owner.ExecScript(
             "GRANT CONNECT ON DATABASE " + FName +
@@ -51,7 +44,9 @@ class LineStation : public ::testing::Test {
         r.Program = "norvoisp-cli";
         r.Device = "24C02";
         r.Unit = 1;
-        r.Serial = TTraceSerial{static_cast<std::uint32_t>(Value), 0x40, {0, 0, 1}, "default", Lease};
+        r.Serial = TTraceSerial{static_cast<std::uint32_t>(Value), 0x40, {0, 0, 1}};
+        r.SerialSeries = "default";
+        r.SerialLease = Lease;
         r.Passed = Passed;
         r.Failure = Passed ? "" : "EEPROM: Verify Failed at 0040h";
         return TraceRecordJson(r);

@@ -4,6 +4,11 @@
 // and started again for an outage.
 #pragma once
 
+#include "linedb/pg_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -21,6 +26,18 @@ class TTestCluster {
     std::string Reader(const std::string& Db) const { return Line("reader") + " dbname=" + Db; }
     // The socket's folder: a server there, but no database of that name etc.
     std::string Folder() const { return Line("cluster"); }
+    // A new, empty database owned by the station role, named Prefix and
+    // the running test's name.
+    std::string FreshDatabase(const std::string& Prefix) const {
+        std::string name = Prefix;
+        for (char c : std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()))
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        name = name.substr(0, 60);
+        TPgConnection admin(Admin());
+        admin.Exec("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+        admin.Exec("CREATE DATABASE " + name + " OWNER station");
+        return name;
+    }
     void Pause() const { Script("pause"); }
     void Resume() const { Script("resume"); }
 

@@ -189,7 +189,7 @@ TEST(TraceRecord, FailedBytesComeFromTheBufferStatus) {
     EXPECT_EQ(r.FailedBytes, 2u);
     ASSERT_TRUE(r.FirstFailedAddress);
     EXPECT_EQ(*r.FirstFailedAddress, 0x21u);
-    r.Serial = TTraceSerial{0x1F4, 0x10, {0x00, 0x01, 0xF4}, {}, 0};
+    r.Serial = TTraceSerial{0x1F4, 0x10, {0x00, 0x01, 0xF4}};
     r.Image = ComputeChecksums(buffer.HexData);
     const auto j = TraceRecordJson(r);
     EXPECT_EQ(j["serial"]["bytes"], "0001F4");

@@ -16,8 +16,8 @@
 #include "catalogue/device_list.h"
 #include "programmer/ch341a/ch341a_driver.h"
 #include "programmer/driver_module.h"
-#include "programmer/simulated/sim_ch341_bus.h"
 #include "settings/settings_store.h"
+#include "sim_kinds/sim_ch341_bus.h"
 
 #include <benchmark/benchmark.h>
 

@@ -23,10 +23,10 @@
 #include "catalogue/device_list.h"
 #include "chips/chip.h"
 #include "chips/chip_factory.h"
-#include "programmer/simulated/sim_serial_line.h"
 #include "programmer/unit/smart_dongle.h"
 #include "programmer/unit/smart_serial.h"
 #include "settings/settings_store.h"
+#include "sim_kinds/sim_serial_line.h"
 #include "unit.h"
 
 #include <chrono>

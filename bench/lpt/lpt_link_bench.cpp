@@ -12,9 +12,9 @@
 //    delays the unit waits). Time is simulated time.
 #include "catalogue/device_list.h"
 #include "chips/chip_factory.h"
-#include "programmer/simulated/sim_parallel_port.h"
 #include "programmer/unit/smart_parallel.h"
 #include "settings/settings_store.h"
+#include "sim_kinds/sim_parallel_port.h"
 
 #include <benchmark/benchmark.h>
 

@@ -15,9 +15,9 @@
 //    open_s (the open before it, as norvoisp-cli read does one) and
 //    command_s (open + read: the whole command).
 #include "catalogue/device_list.h"
-#include "programmer/simulated/smart_sim.h"
 #include "programmer/unit/smart_serial.h"
 #include "settings/settings_store.h"
+#include "sim_kinds/smart_sim.h"
 #include "unit_process.h"
 
 #include <benchmark/benchmark.h>

@@ -31,8 +31,8 @@
 #include "formats/file_types.h"
 #include "programmer/algorithms/family_algorithms.h"
 #include "programmer/ch341a/ch341a_driver.h"
-#include "programmer/simulated/sim_ch341_bus.h"
 #include "settings/settings_store.h"
+#include "sim_kinds/sim_ch341_bus.h"
 
 #include <chrono>
 #include <cstdio>

@@ -2,6 +2,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
+#include "kinds/kind_table.h"
 
 #include <algorithm>
 #include <ostream>
@@ -26,6 +27,11 @@ void PrintHelp(std::ostream& out) {
               [](const CliCommand& a, const CliCommand& b) { return std::string(a.Name) < b.Name; });
     for (const auto& c : commands)
         out << "  " << c.Name << " " << c.Usage << "\n      " << c.Summary << "\n";
+    out << "\nHardware kinds for --hardware (norvoisp-cli hardware says more):\n";
+    for (const THardwareKind* kind : KindTable())
+        if (kind->Visible)
+            out << "  \"" << kind->Name << "\"" << (kind == &CommandLineDefaultKind() ? " (default)" : "")
+                << "\n";
     out << "\nOptions:\n  --help       this text\n  --version    the program's version\n\n"
            "Programmer unit (\"Norvo ISP (COM)\", \"Norvo ISP (LPT)\"):\n"
            "  --clock fast    I2C fast mode, 400 kHz (for 400 kHz parts: 100 kHz parts need\n"

@@ -9,7 +9,7 @@ namespace {
 int RunBlankCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs a(args, DeviceValueOptions(), DeviceFlags({"single-read"}));
     a.NoPositional();
-    TDeviceSession session(a, out, err);
+    TCliSession session(a, out, err);
     if (a.Has("single-read")) session.ReadEachBlockOnce();
     if (!session.Open()) return session.Finish("blank-check", EXIT_FAILED);
     const auto size = static_cast<std::uint32_t>(session.Device().FlashSize());

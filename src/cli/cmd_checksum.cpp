@@ -12,7 +12,7 @@ namespace {
 int RunChecksum(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs a(args, DeviceValueOptions({"serial-at", "serial-bytes", "serial"}), DeviceFlags());
     if (a.Positional().size() != 1) throw CliUsageError("expected one data file");
-    TDeviceSession session(a, out, err);
+    TCliSession session(a, out, err);
     const TProductionOptions options = ReadProductionOptions(a, session.Device());
     THexList buffer;
     if (!session.LoadFile(a.Positional().front(), buffer)) return session.Finish("checksum", EXIT_USAGE);

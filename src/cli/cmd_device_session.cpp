@@ -8,14 +8,11 @@
 #include "cli/stop_signals.h"
 #include "errors/errors.h"
 #include "formats/file_loader.h"
+#include "kinds/hardware.h"
+#include "kinds/kind_table.h"
 #include "ports/com_port_table.h"
 #include "production/trace_record.h"
-#include "programmer/ch341a/ch341a_module.h"
-#include "programmer/hardware_registry.h"
-#include "programmer/unit/com_port_settings.h"
-#include "programmer/unit/smart_dongle.h"
-#include "programmer/unit/smart_parallel.h"
-#include "programmer/unit/smart_serial.h"
+#include "programmer/driver_module.h"
 #include "settings/isp_reg_key.h"
 #include "settings/registry_hive.h"
 #include "settings/settings_error.h"
@@ -59,12 +56,6 @@ std::optional<int> WordValue(const CliArgs& Args, const std::string& Name,
     throw CliUsageError("option --" + Name + " needs " + expected);
 }
 
-std::string Elapsed(std::chrono::steady_clock::duration d) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(d).count();
-    const auto two = [](long long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
-    return two(seconds / 60) + ":" + two(seconds % 60);
-}
-
 } // namespace
 
 std::set<std::string> DeviceValueOptions(std::set<std::string> Extra) {
@@ -77,20 +68,26 @@ std::set<std::string> DeviceFlags(std::set<std::string> Extra) {
     return Extra;
 }
 
-TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err,
-                               const std::string& PortOverride)
+TCliSession::TCliSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err,
+                         const std::string& PortOverride)
     : FOut(Out), FOutput(Out, Err, Args.Has("json")) {
     const std::string device = Args.Required("device");
     FDevice = DeviceList().GetNewDeviceInstance(device, TProgrammerSupport{pk_eisp});
     if (!FDevice) throw CliUsageError("unknown device \"" + device + "\" (see norvoisp-cli devices)");
 
-    const std::string hardware = Args.ValueOr("hardware", ComHardwareName);
-    FHardwareIndex = GetHardwareIndex(hardware);
-    if (FHardwareIndex < 0)
-        throw CliUsageError("unknown hardware \"" + hardware + "\" (\"" + ComHardwareName + "\", \"" +
-                            LptHardwareName + "\", \"" + Ch341aHardwareName + "\" or \"" + SimHardwareName +
-                            "\")");
-    FHardware = GetHardware(FHardwareIndex).HardwareName;
+    const std::string hardware = Args.ValueOr("hardware", CommandLineDefaultKind().Name);
+    if (!FCore.SelectKind(hardware)) {
+        std::string known;
+        const auto kinds = KindTable();
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            known += (i == 0                  ? ""
+                      : i + 1 == kinds.size() ? " or "
+                                              : ", ") +
+                     ("\"" + std::string(kinds[i]->Name) + "\"");
+        throw CliUsageError("unknown hardware \"" + hardware + "\" (" + known +
+                            "; see norvoisp-cli hardware)");
+    }
+    FHardware = FCore.KindName();
     FHardwareKind = FHardware;
 
     FPort = PortOverride.empty() ? Args.ValueOr("port", "") : PortOverride;
@@ -101,15 +98,15 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     FPolarity = WordValue(Args, "polarity", {{"low", 0}, {"high", 1}, {"off", 2}}).value_or(FPolarity);
     FBus = static_cast<int>(Args.IntValue("bus", 0, 7).value_or(0)); // the address pins A2..A0
     FDelay = static_cast<int>(Args.IntValue("delay", 0, 255).value_or(-1));
-    FClock = WordValue(Args, "clock", {{"fast", 1}, {"medium", 16}, {"slow", 32}}).value_or(FClock);
+    const auto clock = WordValue(Args, "clock", {{"fast", 0}, {"medium", 1}, {"slow", 2}});
     // The fastest line rate a programmer unit with the fast link is asked
     // for (115200 keeps it at the rate of the original unit).
     const auto baud = Args.IntValue("baud", 115200, 2000000);
     FQuiet = Args.Has("quiet");
     FBar = !FQuiet && !FOutput.Json() && &Out == &std::cout && ::isatty(STDOUT_FILENO);
 
-    // The user's settings (ports, write delay, clock speed) as the main
-    // window reads them. This program neither writes them back nor creates
+    // The user's settings (ports, write delay, clock speed) as the window
+    // reads them. This program neither writes them back nor creates
     // a settings file where there is none.
     try {
         std::error_code ec;
@@ -118,90 +115,37 @@ TDeviceSession::TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostr
     } catch (const ESettingsError& e) {
         FOutput.Warning("Warning: settings not read (" + e.Message() + "); using defaults");
     }
-    if (FDelay >= 0) {
-        // The operator's choice; 0 leaves it to the device.
-        SetDriverSetting(TSmartParallel::kEEPROMTimeKey, FDelay);
-        SetDriverSetting(TSmartParallel::kEEPROMTimeChosenKey, FDelay > 0 ? 1 : 0);
+    if (FDelay >= 0) FCore.ApplyWriteTime(FDelay);
+    if (clock) FCore.ApplyClock(static_cast<TClockChoice>(*clock));
+    if (baud) FCore.ApplyBaud(static_cast<int>(*baud));
+    if (!FPort.empty()) {
+        try {
+            FCore.ApplyPort(FPort);
+        } catch (const EKindOptionError& e) {
+            throw CliUsageError("option --port needs " + e.Message());
+        }
     }
-    if (FClock && FHardware == AsciiUpper(Ch341aHardwareName)) // the CH341A's I2C clock in kHz
-        SetDriverSetting("I2CSpeed", FClock == 1 ? 400 : FClock == 16 ? 100 : 20);
-    else if (FClock)
-        SetDriverSetting("Clockspeed", FClock);
-    if (baud) SetDriverSetting(TSmartSerial::kMaxBaudKey, static_cast<std::int32_t>(*baud));
-    if (!FPort.empty()) ApplyPort(FPort);
-
-    FPreviousHost = DriverHost();
-    SetDriverHost(this);
 }
 
-TDeviceSession::~TDeviceSession() {
+TCliSession::~TCliSession() {
     if (FOpen) {
         try {
-            FDriver->HardwareClose();
+            FCore.Driver()->HardwareClose();
         } catch (const std::exception&) {
         }
     }
-    FDriver.reset();
-    SetDriverHost(FPreviousHost);
 }
 
-void TDeviceSession::ApplyPort(const std::string& Port) {
-    if (FHardware == AsciiUpper(SimHardwareName)) return; // the simulated unit has no port
-    if (FHardware == AsciiUpper(Ch341aHardwareName)) {
-        // Where the board is plugged in: bus, "-", the port numbers ("1-1.4").
-        const auto dash = Port.find('-');
-        const bool path = dash != std::string::npos && dash > 0 && dash + 1 < Port.size() &&
-                          Port.find_first_not_of("0123456789.-") == std::string::npos &&
-                          Port.find('-', dash + 1) == std::string::npos;
-        if (!path)
-            throw CliUsageError("option --port needs a USB path such as 1-1.4 for \"" + FHardware + "\"");
-        SetDriverSetting("USBPATH", Port);
-        return;
-    }
-    const std::string upper = AsciiUpper(Port);
-    int number = 0;
-    if (FHardware == AsciiUpper(LptHardwareName)) {
-        if (upper.size() == 4 && upper.rfind("LPT", 0) == 0 && upper[3] >= '1' && upper[3] <= '3')
-            number = upper[3] - '0';
-        if (!number) throw CliUsageError("option --port needs LPT1, LPT2 or LPT3 for \"" + FHardware + "\"");
-    } else if (const int com = TComPortTable::ComNumber(Port)) {
-        number = com;
-    } else if (!Port.empty() && Port[0] == '/') {
-        // A device path: it gets its number in the port table (for this run).
-        TComPortTable table = LoadComPortTable(&FSettings);
-        number = table.Add(Port);
-        SaveComPortTable(&FSettings, table);
-    } else {
-        throw CliUsageError("option --port needs COMn or a device path such as /dev/ttyUSB0");
-    }
-    SetDriverSetting("BASEPORT", number - 1);
-}
-
-void TDeviceSession::SetDriverSetting(const std::string& Name, TSettingValue Value) {
-    // Lookups ignore letter case and take the first match: replace the
-    // stored value under its own spelling of the section and key.
-    for (const auto& s : FSettings.Settings())
-        if (AsciiUpper(s.Module) == FHardware && AsciiUpper(s.Name) == AsciiUpper(Name)) {
-            FSettings.SetSetting(s.Module, s.Name, s.Scope, Value);
-            return;
-        }
-    FSettings.SetSetting(FHardware, Name, ss_global, Value);
-}
-
-bool TDeviceSession::Open() {
+bool TCliSession::Open() {
     try {
-        FDriver = GetNewHardwareInstance(FHardwareIndex);
-        FDriver->SetSaveLocation(&FSettings);
-        FDriver->SetDevice(FDevice);
-        FDriver->SetOnProgressUpdate([this](int i, int m) { Progress(i, m); });
-        FDriver->ReadCheck = FReadCheck;
-        SmartDongle::PageSize = FDevice->PageSize();
-        SmartDongle::ClockSpeed = 1;
-        FDriver->WriteTiming(static_cast<std::uint8_t>(FOrganisation));
+        FCore.SelectDevice(FDevice);
+        TISPProgrammer& driver = FCore.CreateDriver();
+        driver.ReadCheck = FReadCheck;
+        FCore.HandOverOrganisation();
         // From here to the end of the session a stop signal cancels the
         // operation in progress (or the next one) instead of the process.
         if (!FStop) FStop.emplace();
-        FDriver->HardwareOpen();
+        driver.HardwareOpen();
         FOpen = true;
         return true;
     } catch (...) {
@@ -210,45 +154,48 @@ bool TDeviceSession::Open() {
     }
 }
 
-void TDeviceSession::ReadEachBlockOnce() {
+void TCliSession::ReadEachBlockOnce() {
     FReadCheck = rc_Single;
     FOutput.Warning(
         "Warning: --single-read: every block is read once; a byte garbled on the way from the chip is "
         "saved as read");
 }
 
-void TDeviceSession::HandOverOrganisation() {
-    FDriver->WriteTiming(static_cast<std::uint8_t>(FOrganisation));
+void TCliSession::HandOverOrganisation() {
+    FCore.HandOverOrganisation();
 }
 
-bool TDeviceSession::Operation(const std::string& Busy, const std::string& Complete,
-                               const std::function<void()>& Work) {
+bool TCliSession::Operation(const std::string& Busy, const std::string& Complete,
+                            const std::function<void()>& Work) {
+    return FCore.Operation(Busy, Complete, Work);
+}
+
+void TCliSession::OperationStarted(const std::string& Busy) {
     if (!FQuiet) FOutput.Busy(Busy);
-    const auto start = std::chrono::steady_clock::now();
     FBarShown = -1;
     FBarMaximum = 0;
-    try {
-        Work();
-    } catch (...) {
-        EndProgress();
-        Fail(std::current_exception());
-        return false;
-    }
+}
+
+void TCliSession::OperationEnded(const std::string& Line) {
     EndProgress();
-    FOutput.Ok(Complete + " - " + Elapsed(std::chrono::steady_clock::now() - start));
-    return true;
+    if (!Line.empty()) FOutput.Ok(Line);
 }
 
-bool TDeviceSession::Verify(THexList& Buffer) {
+void TCliSession::OperationFailed(const TFailureReport& Failure) {
+    EndProgress();
+    Present(Failure);
+}
+
+bool TCliSession::Verify(THexList& Buffer) {
     HandOverOrganisation();
-    return Operation("EEPROM: Verifying", "EEPROM: Verify Complete", [&] { FDriver->VerifyFlash(Buffer); });
+    return Operation("EEPROM: Verifying", "EEPROM: Verify Complete", [&] { Driver().VerifyFlash(Buffer); });
 }
 
-bool TDeviceSession::Close() {
+bool TCliSession::Close() {
     if (!FOpen) return true;
     FOpen = false;
     try {
-        FDriver->HardwareClose();
+        Driver().HardwareClose();
         return true;
     } catch (...) {
         Fail(std::current_exception());
@@ -256,7 +203,7 @@ bool TDeviceSession::Close() {
     }
 }
 
-void TDeviceSession::Progress(int Current, int Maximum) {
+void TCliSession::Progress(int Current, int Maximum) {
     if (FStop && TStopSignals::Received()) throw EAbortOp();
     if (!FBar || Current < 0 || Maximum <= 0) return;
     if (FBarMaximum == 0) FBarMaximum = Maximum; // the first report sets the maximum
@@ -268,57 +215,41 @@ void TDeviceSession::Progress(int Current, int Maximum) {
          << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "%" << std::flush;
 }
 
-void TDeviceSession::EndProgress() {
+void TCliSession::EndProgress() {
     if (FBar && FBarShown >= 0) FOut << "\r" << std::string(48, ' ') << "\r" << std::flush;
     FBarShown = -1;
 }
 
-void TDeviceSession::AddStatusLine(const std::string& Line) {
+void TCliSession::AddStatusLine(const std::string& Line) {
     EndProgress();
     FOutput.Info(Line);
 }
 
-void TDeviceSession::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,
-                                     const std::string&, const std::string& Firmware) {
+void TCliSession::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,
+                                  const std::string&, const std::string& Firmware) {
     FOutput.Info(Caption);
     for (const auto& l : Lines)
         FOutput.Info("  " + l);
     if (!Firmware.empty()) FOutput.Info("  Firmware Revision: " + Firmware);
 }
 
-void TDeviceSession::Fail(const std::exception_ptr& Error) {
-    const std::string name = FDriver ? FDriver->HardwareName() : FHardware;
-    std::string text;
+void TCliSession::Fail(const std::exception_ptr& Error) {
     try {
         std::rethrow_exception(Error);
-    } catch (const EComError& e) {
-        text = name + ":Communications Error (" + e.Message() + ")";
-    } catch (const EISPException& e) {
-        text = e.HardwareName.empty() ? e.Message() : e.HardwareName + ": " + e.Message();
-    } catch (const EAbortOp&) {
-        text = "Operation Cancelled by user";
-    } catch (const EVerifyError& e) {
-        text = e.Message();
-    } catch (const EFirmwareMisMatch& e) {
-        // What was read, when the driver says ("identification 'VORIZORUV'
-        // expected, 'VORIZORUX' read").
-        const auto open = e.Message().find(" (");
-        const std::string read = open != std::string::npos && e.Message().back() == ')'
-                                     ? e.Message().substr(open + 2, e.Message().size() - open - 3)
-                                     : "the programmer reports another firmware than " + SmartDongle::Softver;
-        const std::string why = "Your ISP requires a firmware update to continue (" + read + ")";
-        FOutput.Warning("Firmware Update Required");
-        FOutput.Warning(why);
-        FLastFailure = "Firmware Update Required - " + why;
-        return;
     } catch (const std::exception& e) {
-        text = std::string("Error: ") + e.what();
+        Present(FCore.Report(e));
+    } catch (...) {
+        Present(FCore.Report(Exception("Unknown error")));
     }
-    FLastFailure = text;
-    FOutput.Warning(text);
 }
 
-bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer, std::string* Sha256) {
+void TCliSession::Present(const TFailureReport& Failure) {
+    FLastFailure = Failure.FullText();
+    FOutput.Warning(Failure.Text);
+    if (!Failure.Detail.empty()) FOutput.Warning(Failure.Detail);
+}
+
+bool TCliSession::LoadFile(const std::string& FileName, THexList& Buffer, std::string* Sha256) {
     Buffer.SetSizeof(static_cast<std::uint32_t>(FDevice->FlashSize()));
     std::ostringstream out, err;
     const bool ok = LoadDataFile(FileName, Buffer, FQuiet ? nullptr : &out, err, Sha256);
@@ -328,7 +259,7 @@ bool TDeviceSession::LoadFile(const std::string& FileName, THexList& Buffer, std
     return ok;
 }
 
-bool TDeviceSession::SaveFile(const std::string& FileName, THexList& Buffer, int Code, std::ostream& Data) {
+bool TCliSession::SaveFile(const std::string& FileName, THexList& Buffer, int Code, std::ostream& Data) {
     std::ostringstream status, err;
     const bool ok = WriteDataFile(FileName, Buffer, Code, Data, FQuiet ? nullptr : &status, err);
     FOutput.Lines(status.str(), "info");
@@ -337,18 +268,18 @@ bool TDeviceSession::SaveFile(const std::string& FileName, THexList& Buffer, int
     return ok;
 }
 
-double TDeviceSession::Seconds() const {
+double TCliSession::Seconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
 }
 
-void TDeviceSession::ShowChecksums(const THexList& Buffer) {
+void TCliSession::ShowChecksums(const THexList& Buffer) {
     const TChecksums sums = BufferChecksums(Buffer);
     FOutput.Info("EEPROM: Checksums - CRC-32 " + sums.Crc32Text() + ", SHA-256 " + sums.Sha256Text() +
                  ", Sum " + sums.Sum16Text());
     FResult["checksums"] = ChecksumsJson(sums);
 }
 
-int TDeviceSession::Finish(const std::string& Command, int Code) {
+int TCliSession::Finish(const std::string& Command, int Code) {
     nlohmann::ordered_json r = {
         {"command", Command},
         {"device", FDevice->DeviceName()},

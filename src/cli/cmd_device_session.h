@@ -1,9 +1,10 @@
 // What the device commands of norvoisp-cli (program, read, verify, erase,
-// read-status, write-status) share: the common options, the driver created
-// from the hardware registry and opened on the chosen port, the front end the
-// driver reports to (device panel from the options, status lines on the
-// output), the operation frame with its completion and warning lines, and
-// loading and saving data files as the main window does.
+// read-status, write-status) share: the common options, the device session
+// (session/device_session.h) with the kind named by --hardware, its options
+// applied through the kind's entry and its driver opened on the chosen port,
+// presented as lines or JSON objects (the device panel from the options, the
+// operation frame's busy, completion and warning lines, a progress bar on a
+// terminal), and loading and saving data files.
 #pragma once
 
 #include "buffer/checksums.h"
@@ -12,8 +13,9 @@
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
 #include "cli/stop_signals.h"
-#include "programmer/driver_host.h"
 #include "programmer/isp_programmer.h"
+#include "session/device_session.h"
+#include "session/session_events.h"
 #include "settings/settings_store.h"
 
 #include <chrono>
@@ -33,16 +35,16 @@ std::set<std::string> DeviceFlags(std::set<std::string> Extra = {});
     "low|high|off] "                                                                                         \
     "[--bus N] [--delay MS] [--clock fast|medium|slow] [--baud N] [--quiet] [--json]"
 
-class TDeviceSession : public TDriverHost, private TFusePanel {
+class TCliSession : public TSessionEvents, private TFusePanel {
   public:
     // Reads the common options; a bad one raises CliUsageError. A port
     // given as PortOverride replaces --port (one unit of several).
-    TDeviceSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err,
-                   const std::string& PortOverride = {});
-    ~TDeviceSession() override;
+    TCliSession(const CliArgs& Args, std::ostream& Out, std::ostream& Err,
+                const std::string& PortOverride = {});
+    ~TCliSession() override;
 
     TDevice& Device() const { return *FDevice; }
-    TISPProgrammer& Driver() const { return *FDriver; }
+    TISPProgrammer& Driver() const { return *FCore.Driver(); }
     bool Quiet() const { return FQuiet; }
     // As --quiet: no progress and file lines.
     void SetQuiet() { FQuiet = true; }
@@ -57,7 +59,7 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     double Seconds() const;
 
     // Creates the driver and opens the programmer. False after reporting the
-    // failure as the main window's exception handler would. From then on to
+    // failure. From then on to
     // the end of the session a stop signal (Ctrl+C, SIGTERM, SIGHUP)
     // cancels the operation in progress, or the next one, instead of ending
     // the process (stop_signals.h).
@@ -68,8 +70,7 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     // --single-read: every block once, with a warning that a garbled byte
     // then goes unnoticed.
     void ReadEachBlockOnce();
-    // Hands over the organisation, as the main window does before program,
-    // read and verify.
+    // Hands over the organisation (--org), before program, read and verify.
     void HandOverOrganisation();
     // One operation: the busy line, the work with a progress bar on a
     // terminal, then the completion line with the elapsed time. False after
@@ -96,7 +97,7 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     void SetResultSink(std::function<void(const nlohmann::ordered_json&)> Sink) {
         FResultSink = std::move(Sink);
     }
-    // Reports an exception as a warning line, as the main window logs it.
+    // Reports an exception as its warning line (session/failure_report.h).
     void Fail(const std::exception_ptr& Error);
 
     // Sizes Buffer to the device and loads a data file into it: a recognised
@@ -107,7 +108,11 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     // False after reporting why not.
     bool SaveFile(const std::string& FileName, THexList& Buffer, int Code, std::ostream& Data);
 
-    // --- TDriverHost ---
+    // --- TSessionEvents ---
+    void OperationStarted(const std::string& Busy) override;
+    void OperationEnded(const std::string& Line) override;
+    void OperationFailed(const TFailureReport& Failure) override;
+    void Progress(int Current, int Maximum) override;
     const TFusePanel* FusePanel() const override { return this; }
     void AddStatusLine(const std::string& Line) override;
     void ClearStatusLog() override {}
@@ -121,10 +126,8 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     int DeviceAddressValue() const override { return FBus; }
     int ModeIndex() const override { return FOrganisation == 8 ? 0 : 1; }
 
-    void Progress(int Current, int Maximum);
     void EndProgress();
-    void ApplyPort(const std::string& Port);
-    void SetDriverSetting(const std::string& Name, TSettingValue Value);
+    void Present(const TFailureReport& Failure);
 
     std::ostream& FOut;
     TCliOutput FOutput;
@@ -135,13 +138,11 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     std::string FHardwareKind;
     TDevice* FDevice = nullptr;
     std::string FHardware; // registry name (upper-cased)
-    int FHardwareIndex = -1;
     std::string FPort;
     int FOrganisation = 16;
     int FPolarity = 2;
     int FBus = 0;
     int FDelay = -1;
-    int FClock = 0;
     bool FQuiet = false;
     TReadCheck FReadCheck = rc_Compared;
     bool FBar = false;
@@ -149,7 +150,7 @@ class TDeviceSession : public TDriverHost, private TFusePanel {
     int FBarMaximum = 0;
     TISPSettings FSettings;
     std::optional<TStopSignals> FStop; // from Open on
-    std::unique_ptr<TISPProgrammer> FDriver;
+    // The drivers' host from here on: after the settings it reads.
+    TDeviceSession FCore{*this, FSettings};
     bool FOpen = false;
-    TDriverHost* FPreviousHost = nullptr;
 };

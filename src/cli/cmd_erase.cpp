@@ -7,7 +7,7 @@ namespace {
 int RunErase(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs a(args, DeviceValueOptions(), DeviceFlags());
     a.NoPositional();
-    TDeviceSession session(a, out, err);
+    TCliSession session(a, out, err);
     if (!session.Open()) return session.Finish("erase", EXIT_FAILED);
     bool ok = session.Operation("Erase: Erasing Device", "Erase: Complete",
                                 [&] { session.Driver().EraseDevice(); });

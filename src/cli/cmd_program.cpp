@@ -1,4 +1,4 @@
-// norvoisp-cli program: load a data file as the main window does, write the
+// norvoisp-cli program: load a data file (a recognised text format, else binary), write the
 // part's serial number into it, program the device, verify, and log the
 // part. With several --port options, every unit programs its own part at
 // the same time.
@@ -31,7 +31,7 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     {
         // Only a failure is reported here; the units load the file again.
         std::ostringstream none;
-        TDeviceSession check(a, a.Has("json") ? out : none, err);
+        TCliSession check(a, a.Has("json") ? out : none, err);
         const TProductionOptions options = ReadProductionOptions(a, check.Device());
         THexList buffer;
         check.SetQuiet();

@@ -29,7 +29,7 @@ int RunRead(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         a.IntValue("to", 1, 11).value_or(EndsWith(file, ".bin") ? ft_Binary : ft_IntelHex32));
     // "-" writes the data to standard output, and only the data: the status
     // lines go to standard error then.
-    TDeviceSession session(a, IsStandardStream(file) ? err : out, err);
+    TCliSession session(a, IsStandardStream(file) ? err : out, err);
     // --twice compares two whole reads; each of them reads a block once.
     if (a.Has("twice"))
         session.SetReadCheck(rc_Single);

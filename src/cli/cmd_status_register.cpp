@@ -28,13 +28,13 @@ std::uint8_t ParseValue(std::string Text) {
     return static_cast<std::uint8_t>(value);
 }
 
-void RequireSpi(TDeviceSession& Session) {
+void RequireSpi(TCliSession& Session) {
     if (Session.Device().ProgrammerId() != FAMILY_25C)
         throw CliUsageError("the status register belongs to 25C devices; " + Session.Device().DeviceName() +
                             " is not one");
 }
 
-void ShowStatus(TDeviceSession& Session, std::uint8_t b) {
+void ShowStatus(TCliSession& Session, std::uint8_t b) {
     Session.Output().Info("Status Register: " + bytetobin(b) + " " + IntToHex(b, 2) + "h" +
                           " (Write Protection Enable Pin: " + ((b & 0x80) ? "Enabled" : "Disabled") +
                           ", Block Write Protection: " + kLevels[(b >> 2) & 3] + ")");
@@ -44,7 +44,7 @@ void ShowStatus(TDeviceSession& Session, std::uint8_t b) {
 int RunReadStatus(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CliArgs a(args, DeviceValueOptions(), DeviceFlags());
     a.NoPositional();
-    TDeviceSession session(a, out, err);
+    TCliSession session(a, out, err);
     RequireSpi(session);
     if (!session.Open()) return session.Finish("read-status", EXIT_FAILED);
     std::uint8_t value = 0;
@@ -59,7 +59,7 @@ int RunWriteStatus(const std::vector<std::string>& args, std::ostream& out, std:
     CliArgs a(args, DeviceValueOptions(), DeviceFlags());
     if (a.Positional().size() != 1) throw CliUsageError("expected one status register value");
     const std::uint8_t value = ParseValue(a.Positional().front());
-    TDeviceSession session(a, out, err);
+    TCliSession session(a, out, err);
     RequireSpi(session);
     if (!session.Open()) return session.Finish("write-status", EXIT_FAILED);
     bool ok = session.Operation("Programming: STATUS REGISTER", "STATUS REGISTER: Programmed ",

@@ -11,7 +11,7 @@ int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostr
     a.NoPositional();
     const std::string file = a.Required("file");
     // "-" reads the data from standard input; the status lines go to standard error then.
-    TDeviceSession session(a, IsStandardStream(file) ? err : out, err);
+    TCliSession session(a, IsStandardStream(file) ? err : out, err);
     THexList buffer;
     if (!session.LoadFile(file, buffer)) return session.Finish("verify", EXIT_USAGE);
     if (!session.Open()) return session.Finish("verify", EXIT_FAILED);

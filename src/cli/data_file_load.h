@@ -1,4 +1,4 @@
-// Loading a data file into a buffer as the main window's load command does,
+// Loading a data file into a buffer (a recognised text format, otherwise binary),
 // for the subcommands that read one (program, verify, convert). The name "-"
 // stands for standard input.
 #pragma once

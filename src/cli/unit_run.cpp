@@ -21,7 +21,7 @@ namespace {
 // one. False after a warning line when it could not be written.
 // With a line database the record then goes up to it (a warning when it
 // cannot be reached: the log keeps it for later).
-bool LogRecord(TDeviceSession& Session, const TProductionOptions& Options, TTraceRecord& Record,
+bool LogRecord(TCliSession& Session, const TProductionOptions& Options, TTraceRecord& Record,
                TLineStation* Line) {
     Record.Failure = Record.Passed ? std::string() : Session.LastFailure();
     Record.DurationSeconds = Session.Seconds();
@@ -39,7 +39,7 @@ bool LogRecord(TDeviceSession& Session, const TProductionOptions& Options, TTrac
 
 } // namespace
 
-bool StartLineDb(TDeviceSession& Session, const TProductionOptions& Options,
+bool StartLineDb(TCliSession& Session, const TProductionOptions& Options,
                  std::optional<TLineStation>& Line) {
     if (!Options.LineDb) return true;
     try {
@@ -56,7 +56,7 @@ bool StartLineDb(TDeviceSession& Session, const TProductionOptions& Options,
 int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std::ostream& err) {
     const std::string file = a.Required("file");
     // "-" reads the data from standard input; the status lines go to standard error then.
-    TDeviceSession session(a, IsStandardStream(file) ? err : out, err, Run.Port);
+    TCliSession session(a, IsStandardStream(file) ? err : out, err, Run.Port);
     const TProductionOptions options = ReadProductionOptions(a, session.Device());
     if (Run.Unit > 0) session.Output().SetTag({{"unit", Run.Unit}, {"port", session.Port()}});
     if (Run.ResultSink) session.SetResultSink(Run.ResultSink);

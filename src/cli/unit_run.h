@@ -27,13 +27,13 @@ struct TUnitRun {
     std::function<void(const nlohmann::ordered_json&)> PendingSink;
 };
 
-class TDeviceSession;
+class TCliSession;
 
 // The line database of Options, when there is one, reached into Line before
 // anything is programmed. False after the failure is reported when it
 // refuses the station, or cannot be reached and the station cannot go on
 // without it; a warning when it goes on.
-bool StartLineDb(TDeviceSession& Session, const TProductionOptions& Options,
+bool StartLineDb(TCliSession& Session, const TProductionOptions& Options,
                  std::optional<TLineStation>& Line);
 
 // Returns the exit code.

@@ -2,11 +2,9 @@
 // checksums in the status bar, and the port named in the traceability
 // records.
 #include "buffer/checksums.h"
-#include "catalogue/device_list.h"
 #include "gui/main_window.h"
+#include "kinds/hardware.h"
 #include "programmer/isp_programmer.h"
-#include "programmer/unit/com_port_settings.h"
-#include "programmer/unit/smart_dongle.h"
 
 #include <QLabel>
 
@@ -30,12 +28,7 @@ void Tmain::UpdateChecksumPanel() {
 
 std::string Tmain::CurrentPortName() const {
     if (!FHardwr) return {};
-    const std::string hardware = AsciiUpper(FHardwr->HardwareName());
-    const int number = FISPSettings->GetInteger(FHardwr->HardwareName(), "BASEPORT", 0) + 1;
-    if (hardware == AsciiUpper(LptHardwareName)) return "LPT" + std::to_string(number);
-    if (hardware == AsciiUpper(ComHardwareName)) {
-        const std::string path = LoadComPortTable(FISPSettings.get()).PathOf(number);
-        return "COM" + std::to_string(number) + (path.empty() ? std::string() : " (" + path + ")");
-    }
-    return {};
+    const THardwareKind* kind = HardwareKind(FHardwr->HardwareName());
+    if (!kind || !kind->PortName) return {};
+    return kind->PortName(TKindSettings(*FISPSettings, FHardwr->HardwareName()));
 }

@@ -248,7 +248,7 @@ class Tmain : public QMainWindow, public TDriverHost, public TFuseFormOwner {
     void AddStatusLine(const std::string& Line) override;
     void ClearStatusLog() override;
     std::unique_ptr<TPortOptionsDialog> CreateOptionsDialog() override;
-    std::unique_ptr<TCh341OptionsDialog> CreateCh341OptionsDialog() override;
+    bool ShowOptionsForm(TOptionsForm& Form) override;
     void ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,
                          const std::string& Version, const std::string& Firmware) override;
 

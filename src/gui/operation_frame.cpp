@@ -1,13 +1,14 @@
 // The operation frame every command runs in, the status message writer and
 // its list, the driver's progress callback, cancellation, and the handler
 // that turns an exception escaping a command into a warning line.
-#include "catalogue/device_list.h"
 #include "errors/errors.h"
 #include "gui/main_window.h"
 #include "gui/status_log.h"
 #include "gui/status_panel.h"
+#include "kinds/hardware.h"
+#include "kinds/kind_table.h"
 #include "programmer/isp_programmer.h"
-#include "programmer/unit/smart_dongle.h"
+#include "session/failure_report.h"
 
 #include <QAction>
 #include <QApplication>
@@ -200,28 +201,15 @@ QString Tmain::FailureText(const std::exception& E) const {
     // No programmer found where one was opened: the same line says how to
     // go on without hardware.
     const bool notFound = dynamic_cast<const EComError*>(&E) || dynamic_cast<const EISPException*>(&E);
-    if (FOpeningProgrammer && notFound && FHardwr &&
-        AsciiUpper(FHardwr->HardwareName()) != AsciiUpper(SimHardwareName))
+    const THardwareKind* kind = FHardwr ? HardwareKind(FHardwr->HardwareName()) : nullptr;
+    if (FOpeningProgrammer && notFound && FHardwr && !(kind && kind->Simulated))
         text += QStringLiteral(" - to try the program without hardware, choose \"") +
-                QString::fromUtf8(SimHardwareCaption) + QStringLiteral("\" under Programmer");
+                QString::fromUtf8(StandInKind().Caption) + QStringLiteral("\" under Programmer");
     return text;
 }
 
 QString Tmain::ReportText(const std::exception& E) const {
-    const QString msg = QString::fromUtf8(E.what());
-    if (dynamic_cast<const EComError*>(&E)) {
-        const QString hardware = FHardwr ? QString::fromStdString(FHardwr->HardwareName()) : QString();
-        return hardware + QStringLiteral(":") + QStringLiteral("Communications Error (") + msg +
-               QLatin1Char(')');
-    }
-    if (const auto* isp = dynamic_cast<const EISPException*>(&E))
-        return isp->HardwareName.empty()
-                   ? msg
-                   : QString::fromStdString(isp->HardwareName) + QStringLiteral(": ") + msg;
-    if (dynamic_cast<const EAbortOp*>(&E)) return QStringLiteral("Operation Cancelled by user");
-    if (dynamic_cast<const EVerifyError*>(&E)) return msg;
-    if (dynamic_cast<const EFirmwareMisMatch*>(&E)) return QStringLiteral("Firmware Update Required");
-    return QStringLiteral("Error: ") + msg;
+    return QString::fromStdString(ReportFailure(E, FHardwr ? FHardwr->HardwareName() : std::string()).Text);
 }
 
 void Tmain::AppException(const std::exception& E) {
@@ -263,7 +251,7 @@ void Tmain::AppException(const std::exception& E) {
             FPrompts.ShowMessage(this,
                                  QStringLiteral("No programmer was found:\n") + ReportText(E) +
                                      QStringLiteral("\n\nTo try the program without hardware, choose \"") +
-                                     QString::fromUtf8(SimHardwareCaption) +
+                                     QString::fromUtf8(StandInKind().Caption) +
                                      QStringLiteral("\" under Programmer in the tool bar."));
     } else {
         FPrompts.ErrorBox(this, QString(), msg);

@@ -4,7 +4,7 @@
 #include "catalogue/device_list.h"
 #include "errors/errors.h"
 #include "gui/main_window.h"
-#include "programmer/hardware_registry.h"
+#include "kinds/hardware.h"
 #include "programmer/isp_programmer.h"
 
 #include <QAction>

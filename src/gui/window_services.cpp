@@ -1,8 +1,8 @@
 // What the drivers (TDriverHost) and the status register panel
 // (TFuseFormOwner) ask of the main window.
-#include "gui/ch341_options_dialog.h"
 #include "gui/isp_information.h"
 #include "gui/main_window.h"
+#include "gui/options_form_dialog.h"
 #include "gui/port_options_dialog.h"
 #include "gui/status_log.h"
 #include "ports/serial_port_list.h"
@@ -53,8 +53,9 @@ std::unique_ptr<TPortOptionsDialog> Tmain::CreateOptionsDialog() {
     return dialog;
 }
 
-std::unique_ptr<TCh341OptionsDialog> Tmain::CreateCh341OptionsDialog() {
-    return std::make_unique<TCh341OptionsForm>(this, OptionsDialogExec());
+bool Tmain::ShowOptionsForm(TOptionsForm& Form) {
+    TOptionsFormDialog dialog(this, Form, OptionsDialogExec());
+    return dialog.Execute(Form);
 }
 
 void Tmain::ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,

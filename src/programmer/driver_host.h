@@ -1,11 +1,12 @@
 // What the drivers need from the front end that runs them: the operator's
-// choices on the device panel, the status log, the options dialog and the
+// choices on the device panel, the status log, the options dialogs and the
 // information window. The GUI implements it with its widgets, the CLI with
 // its options and the terminal. Without a host the drivers use the panel's
 // initial choices and show nothing.
 #pragma once
 
 #include "catalogue/device_panel.h"
+#include "programmer/options_form.h"
 
 #include <cstdint>
 #include <memory>
@@ -29,23 +30,6 @@ class TPortOptionsDialog {
     virtual std::uint8_t GetFlashTime() = 0;
 };
 
-// The options dialog of the CH341A USB programmer: which board (when
-// several are plugged in), the I2C speed and the write time the write-cycle
-// polls are bounded by.
-class TCh341OptionsDialog {
-  public:
-    virtual ~TCh341OptionsDialog() = default;
-    // Appends a board found on the buses: its path ("1-1.4") and where that
-    // is ("USB bus 1, port 1.4"). The list always offers "the first found" too.
-    virtual void AddBoard(const std::string& Path, const std::string& Place) = 0;
-    // Runs the dialog with the present choices (Path "" = the first found);
-    // true when closed with "Ok".
-    virtual bool Execute(const std::string& Path, int I2CSpeedKHz, std::uint8_t EEPROMTime) = 0;
-    virtual std::string GetPath() = 0;
-    virtual int GetI2CSpeedKHz() = 0;
-    virtual std::uint8_t GetEEPROMTime() = 0;
-};
-
 class TDriverHost {
   public:
     virtual ~TDriverHost() = default;
@@ -56,8 +40,13 @@ class TDriverHost {
     virtual void ClearStatusLog() = 0;
     // A new options dialog; nullptr when this front end has none.
     virtual std::unique_ptr<TPortOptionsDialog> CreateOptionsDialog() = 0;
-    // A new CH341A options dialog; nullptr when this front end has none.
-    virtual std::unique_ptr<TCh341OptionsDialog> CreateCh341OptionsDialog() { return nullptr; }
+    // Shows a driver's options form (options_form.h) and lets the operator
+    // change its values; false when the operator cancels, or when this
+    // front end shows no forms.
+    virtual bool ShowOptionsForm(TOptionsForm& Form) {
+        (void)Form;
+        return false;
+    }
     // The information window: caption, text lines, program version label and
     // firmware label.
     virtual void ShowInformation(const std::string& Caption, const std::vector<std::string>& Lines,

@@ -2,9 +2,8 @@
 
 #include "catalogue/device_list.h"
 #include "errors/errors.h"
-#include "programmer/ch341a/ch341a_module.h"
+#include "programmer/hardware_kind.h"
 #include "programmer/isp_programmer.h"
-#include "programmer/unit/smart_dongle.h"
 
 void THardwareRegistry::RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
                                             THardwareFactory NewInstance, bool AVisible,
@@ -17,6 +16,11 @@ void THardwareRegistry::RegisterNewHardware(const std::string& HardwareName, TPr
     h.HardwareSupport = HardwareType;
     h.NewInstance = std::move(NewInstance);
     h.Caption = Caption;
+}
+
+void THardwareRegistry::RegisterKind(const THardwareKind& Kind) {
+    RegisterNewHardware(Kind.Name, Kind.Support, Kind.NewInstance, Kind.Visible, Kind.Caption);
+    FAvailableHardware.back().Kind = &Kind;
 }
 
 int THardwareRegistry::GetHardwareIndex(const std::string& HardwareName) const {
@@ -42,6 +46,7 @@ std::unique_ptr<TISPProgrammer> THardwareRegistry::GetNewHardwareInstance(int Ha
     if (!h.NewInstance) throw EISPException("Internal error: Invalid Hardware Select", false, "");
     auto driver = h.NewInstance();
     driver->SetHardwareName(h.HardwareName);
+    driver->SetHardwareSupport(h.HardwareSupport);
     return driver;
 }
 
@@ -63,43 +68,4 @@ std::string THardwareRegistry::CheckValidHardware(const std::string& HardwareNam
     } catch (const EISPException&) {
         return FAvailableHardware.empty() ? std::string() : FAvailableHardware.front().HardwareName;
     }
-}
-
-THardwareRegistry& HardwareRegistry() {
-    static THardwareRegistry registry;
-    // The driver modules register their kinds before anything can look them
-    // up: the programmer unit's first (entry 0 is the default kind), then
-    // the CH341A, then the simulated unit after every kind that drives
-    // hardware.
-    static const bool started = (RegisterSmartDongleHardware(registry), RegisterCh341aHardware(registry),
-                                 RegisterSimulatedUnitHardware(registry), true);
-    (void)started;
-    return registry;
-}
-
-void RegisterNewHardware(const std::string& HardwareName, TProgrammerSupport HardwareType,
-                         THardwareFactory NewInstance, bool AVisible, const std::string& Caption) {
-    HardwareRegistry().RegisterNewHardware(HardwareName, HardwareType, std::move(NewInstance), AVisible,
-                                           Caption);
-}
-int GetHardwareIndex(const std::string& HardwareName) {
-    return HardwareRegistry().GetHardwareIndex(HardwareName);
-}
-THardware GetHardware(int HardwareIndex) {
-    return HardwareRegistry().GetHardware(HardwareIndex);
-}
-THardware GetHardware(const std::string& HardwareName) {
-    return HardwareRegistry().GetHardware(HardwareName);
-}
-std::unique_ptr<TISPProgrammer> GetNewHardwareInstance(int HardwareID) {
-    return HardwareRegistry().GetNewHardwareInstance(HardwareID);
-}
-TProgrammerSupport GetHardwareType(int HardwareID) {
-    return HardwareRegistry().GetHardwareType(HardwareID);
-}
-std::vector<std::string> GetAllHardwareAsList() {
-    return HardwareRegistry().GetAllHardwareAsList();
-}
-std::string CheckValidHardware(const std::string& HardwareName) {
-    return HardwareRegistry().CheckValidHardware(HardwareName);
 }

@@ -1,7 +1,6 @@
 #include "programmer/isp_programmer.h"
 
 #include "errors/errors.h"
-#include "programmer/hardware_registry.h"
 
 TISPProgrammer::TISPProgrammer() = default;
 
@@ -16,10 +15,6 @@ void TISPProgrammer::NotProvided(const char* Operation) const {
 
 void TISPProgrammer::DoUpdateProgress(int I, int Size) {
     if (FOnProgressUpdate) FOnProgressUpdate(I, Size);
-}
-
-TProgrammerSupport TISPProgrammer::GetHardwareType() const {
-    return ::GetHardwareType(GetHardwareIndex(FHardwareName));
 }
 
 // Operations without a body of their own in this base.

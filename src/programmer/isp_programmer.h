@@ -1,6 +1,8 @@
-// The abstract programmer driver. The main window owns one driver at a time,
-// creates it by name from the hardware registry and reaches the programmer
-// only through these operations. Failures are raised as exceptions.
+// The abstract programmer driver. The device session owns one driver at a
+// time, creates it by name from the hardware registry and reaches the
+// programmer only through these operations. Failures are raised as
+// exceptions. The write delay and flash time are the fields of the drivers
+// that use them.
 #pragma once
 
 #include "buffer/hex_list.h"
@@ -80,8 +82,10 @@ class TISPProgrammer {
     // Calls the progress callback when one is set. The memory operations
     // report after every block: a transport may settle its link there.
     virtual void DoUpdateProgress(int I, int Size);
-    // The support set of the registry entry named HardwareName.
-    TProgrammerSupport GetHardwareType() const;
+    // The support set of the registry entry the driver was created from
+    // (the registry hands it over with the name).
+    TProgrammerSupport GetHardwareType() const { return FHardwareSupport; }
+    void SetHardwareSupport(TProgrammerSupport Value) { FHardwareSupport = Value; }
 
     TDevice* Device() const { return FDevice; }
     std::uint8_t ProgMode() const { return FProgmode; }
@@ -110,12 +114,11 @@ class TISPProgrammer {
 
     bool FAborted = false;
     std::uint8_t FProgmode = 0;
-    std::uint8_t FlashTime = 0;
-    std::uint8_t EEPROMTime = 0;
     TDevice* FDevice = nullptr;
     std::uint32_t FWindowHandle = 0;
     TProgressUpdate FOnProgressUpdate;
     std::string FHardwareName;
+    TProgrammerSupport FHardwareSupport;
     bool FHadOptions = false;
     bool FHasStatus = false;
     TISPSettings* FSaveLocation = nullptr;

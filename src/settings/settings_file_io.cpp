@@ -68,6 +68,5 @@ std::optional<std::string> ReadSettingsFile(const std::string& FileName) {
 
 void WriteSettingsFileAtomic(const std::string& FileName, std::string_view Data) {
     if (FileName.empty()) RaiseWrite(FileName, "no file name");
-    if (const auto failure = ReplaceFileAtomic(FileName, Data))
-        RaiseWrite(FileName, failure->Text());
+    if (const auto failure = ReplaceFileAtomic(FileName, Data)) RaiseWrite(FileName, failure->Text());
 }

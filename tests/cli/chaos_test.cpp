@@ -16,8 +16,8 @@
 #include "catalogue/device_list.h"
 #include "errors/errors.h"
 #include "formats/file_loader.h"
-#include "programmer/simulated/smart_sim.h"
 #include "settings/settings_store.h"
+#include "sim_kinds/smart_sim.h"
 
 #include <gtest/gtest.h>
 

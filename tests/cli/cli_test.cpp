@@ -55,4 +55,36 @@ TEST(Cli, HelpAndVersion) {
     EXPECT_EQ(Cli({"devices", "--help"}).code, 0);
 }
 
+// The kinds as the table lists them, in the listing, in --help and in the
+// error for a kind that is not there: a kind added to the table reaches
+// all three without a front end naming it.
+TEST(CliHardware, TheKindTableIsListedEverywhereAKindIsNamed) {
+    const std::vector<std::string> kinds{"Norvo ISP (LPT)", "Norvo ISP (COM)", "CH341A (USB)",
+                                         "Norvo ISP (SIM)"};
+    auto r = Cli({"hardware"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::size_t at = 0;
+    for (const auto& k : kinds) {
+        const auto found = r.out.find(k, at);
+        ASSERT_NE(found, std::string::npos) << k << "\n" << r.out;
+        at = found;
+    }
+    for (const char* line :
+         {"Norvo ISP (COM) (default)\n  port:  COMn or a device path such as /dev/ttyUSB0\n",
+          "Norvo ISP (LPT)\n  port:  LPT1, LPT2 or LPT3\n", "Norvo ISP (SIM)\n  port:  none\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    EXPECT_EQ(Cli({"hardware", "extra"}).code, 2);
+
+    r = Cli({"--help"});
+    for (const auto& k : kinds)
+        EXPECT_NE(r.out.find("  \"" + k + "\""), std::string::npos) << k;
+
+    r = Cli({"erase", "--device", "24C02", "--hardware", "Norvo ISP (USB)"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(
+        r.err.substr(0, r.err.find('\n')),
+        "norvoisp-cli erase: unknown hardware \"Norvo ISP (USB)\" (\"Norvo ISP (LPT)\", \"Norvo ISP (COM)\", "
+        "\"CH341A (USB)\" or \"Norvo ISP (SIM)\"; see norvoisp-cli hardware)");
+}
+
 } // namespace

@@ -7,8 +7,8 @@
 #include "avr/avr_link.h"
 #include "chips/chip_factory.h"
 #include "programmer/sim_rig.h"
-#include "programmer/simulated/sim_serial_line.h"
 #include "programmer/unit/smart_serial.h"
+#include "sim_kinds/sim_serial_line.h"
 
 #include <memory>
 #include <string>

@@ -10,7 +10,7 @@
 #include "gui/hex_view.h"
 #include "gui/radio_group.h"
 #include "gui/serial_number_dialog.h"
-#include "programmer/simulated/smart_sim.h"
+#include "sim_kinds/smart_sim.h"
 
 #include <QAction>
 #include <QDir>

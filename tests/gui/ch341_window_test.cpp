@@ -8,10 +8,10 @@
 #include "standin_control.h"
 #include "widget_actions.h"
 
-#include "gui/ch341_options_dialog.h"
 #include "gui/hex_edit.h"
+#include "gui/options_form_dialog.h"
 #include "programmer/ch341a/ch341a_driver.h"
-#include "programmer/simulated/sim_ch341_bus.h"
+#include "sim_kinds/sim_ch341_bus.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -114,13 +114,14 @@ class Ch341WindowTest : public QObject {
         QStringList boards;
         bool fiveVolts = false;
         f.Log.OnDialog = [&](QDialog& d) {
-            auto& dialog = static_cast<TCh341OptionsForm&>(d);
-            for (int i = 0; i < dialog.BoardSelector->count(); ++i)
-                boards << dialog.BoardSelector->itemText(i);
-            fiveVolts = dialog.VoltageNote->text().contains(QStringLiteral("5 V"));
-            dialog.BoardSelector->setCurrentIndex(1);
-            dialog.Speed[1]->setChecked(true);
-            dialog.WriteTime->SetValue(300); // kept to 8 bits, as the unit's dialog does
+            auto& dialog = static_cast<TOptionsFormDialog&>(d);
+            QComboBox* board = dialog.ListField("board");
+            for (int i = 0; i < board->count(); ++i)
+                boards << board->itemText(i);
+            fiveVolts = dialog.NoteField("voltage")->text().contains(QStringLiteral("5 V"));
+            board->setCurrentIndex(1);
+            dialog.RadioField("speed", 1)->setChecked(true);
+            dialog.NumberField("time")->SetValue(300); // kept to 8 bits, as the unit's dialog does
             return int(QDialog::Accepted);
         };
         w.OptionsButton->click();
@@ -137,7 +138,7 @@ class Ch341WindowTest : public QObject {
         Board(w)->UsbPath = "3-2";
         QString shown;
         f.Log.OnDialog = [&](QDialog& d) {
-            shown = static_cast<TCh341OptionsForm&>(d).BoardSelector->currentText();
+            shown = static_cast<TOptionsFormDialog&>(d).ListField("board")->currentText();
             return int(QDialog::Rejected);
         };
         w.OptionsButton->click();

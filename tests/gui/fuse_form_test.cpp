@@ -212,9 +212,9 @@ class FuseFormTest : public QObject {
         QFETCH(int, size);
         QFETCH(QList<bool>, enabled);
         panel->SetFamily(family, size);
-        const QList<bool> actual{panel->Mode->isEnabled(),          panel->WriteAllValue->isEnabled(),
-                                 panel->WPEN->isEnabled(),          panel->BP->isEnabled(),
-                                 panel->StatusReg->isEnabled(),     panel->DevicePageSize->isEnabled(),
+        const QList<bool> actual{panel->Mode->isEnabled(),         panel->WriteAllValue->isEnabled(),
+                                 panel->WPEN->isEnabled(),         panel->BP->isEnabled(),
+                                 panel->StatusReg->isEnabled(),    panel->DevicePageSize->isEnabled(),
                                  panel->DeviceAddress->isEnabled()};
         QCOMPARE(actual, enabled);
         // The reset polarity applies to every family.

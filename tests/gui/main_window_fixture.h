@@ -6,7 +6,7 @@
 #include "errors/errors.h"
 #include "gui/main_window.h"
 #include "gui/status_log.h"
-#include "programmer/hardware_registry.h"
+#include "kinds/hardware.h"
 #include "programmer/isp_programmer.h"
 
 #include <QApplication>

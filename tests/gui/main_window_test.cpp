@@ -260,10 +260,11 @@ class MainWindowTest : public QObject {
         // The lists are sorted by name, the numbers in a name by value.
         w.DeviceType->setCurrentIndex(0);
         emit w.DeviceType->activated(0);
-        QCOMPARE(Items(w.DeviceSelector),
-                 (QStringList{"24C00",   "24C01",  "24C02",  "24C04",  "24C08",  "24C16",   "24C32",   "24C64",
-                              "24C128",  "24C256", "24C512", "24C1024", "24LC1025", "24M01", "24WC01",  "24WC02",
-                              "24WC04",  "24WC08", "24WC16", "24WC32", "24WC64", "24WC128", "24WC256"}));
+        QCOMPARE(
+            Items(w.DeviceSelector),
+            (QStringList{"24C00",  "24C01",  "24C02",  "24C04",   "24C08",    "24C16",   "24C32",  "24C64",
+                         "24C128", "24C256", "24C512", "24C1024", "24LC1025", "24M01",   "24WC01", "24WC02",
+                         "24WC04", "24WC08", "24WC16", "24WC32",  "24WC64",   "24WC128", "24WC256"}));
         QCOMPARE(w.DeviceSelector->currentText(), QStringLiteral("24C00"));
         // Where a family's names do not tell the size, each entry's tip does.
         w.DeviceType->setCurrentIndex(1);

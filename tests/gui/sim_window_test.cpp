@@ -11,7 +11,7 @@
 #include "gui/port_options_dialog.h"
 #include "gui/radio_group.h"
 #include "gui/status_panel.h"
-#include "programmer/simulated/smart_sim.h"
+#include "sim_kinds/smart_sim.h"
 
 #include <QAction>
 #include <QComboBox>

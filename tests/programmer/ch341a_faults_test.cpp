@@ -4,6 +4,7 @@
 #include "ch341a_rig.h"
 #include "common/temp_dir.h"
 #include "errors/errors.h"
+#include "kinds/hardware.h"
 #include "programmer/ch341a/ch341a_module.h"
 
 #include <gtest/gtest.h>
@@ -81,12 +82,12 @@ TEST(Ch341Open, ASecondProgramFindsTheBoardInUse) {
 TEST(Ch341Open, TheSimulationVariableIsChecked) {
     {
         TScopedEnv env("NORVOISP_CH341_SIM", "yes");
-        auto driver = GetNewCh341aPsi();
+        auto driver = GetNewHardwareInstance(GetHardwareIndex("CH341A (USB)"));
         EXPECT_EQ(MessageOf([&] { driver->HardwareOpen(); }),
                   "NORVOISP_CH341_SIM must be 1 (the emulated board) or 0 (it is \"yes\")");
     }
     TScopedEnv env("NORVOISP_CH341_SIM", "1");
-    auto driver = GetNewCh341aPsi();
+    auto driver = GetNewHardwareInstance(GetHardwareIndex("CH341A (USB)"));
     auto* ch341 = dynamic_cast<TCh341A*>(driver.get());
     ASSERT_NE(ch341, nullptr);
     EXPECT_NE(dynamic_cast<TSimCh341Bus*>(ch341->UsbBus()), nullptr);

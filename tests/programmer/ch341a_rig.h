@@ -6,7 +6,7 @@
 
 #include "common/temp_dir.h"
 #include "programmer/ch341a/ch341a_driver.h"
-#include "programmer/simulated/sim_ch341_bus.h"
+#include "sim_kinds/sim_ch341_bus.h"
 #include "sim_rig.h"
 
 #include <memory>

@@ -3,9 +3,10 @@
 #include "chips/eeprom_25c.h"
 #include "common/temp_dir.h"
 #include "errors/errors.h"
-#include "programmer/hardware_registry.h"
+#include "kinds/hardware.h"
 #include "programmer/unit/smart_dongle.h"
 #include "programmer/unit/smart_serial.h"
+#include "sim_kinds/sim_kinds.h"
 #include "sim_rig.h"
 
 #include <gtest/gtest.h>

@@ -165,6 +165,36 @@ TEST(I2CErase, ProgramsEveryByteToFF) {
     EXPECT_EQ(c.back(), "$");
 }
 
+// An operation runs with what was set when it started: the operator
+// changing the panel's bus number, the block size or the reset polarity
+// while a part is programmed changes nothing of that part's transfers.
+TEST(I2CProgram, PanelChangesDuringAnOperationWaitForTheNext) {
+    TSimRig rig("24C02");
+    rig.Open();
+    rig.FillBuffer([](int i) { return static_cast<std::uint8_t>(i); });
+    rig.Driver->SetOnProgressUpdate([&](int i, int) {
+        if (i == 0) return;
+        rig.Host.Panel.Bus = 3;
+        rig.Host.Panel.Polarity = 0;
+        SmartDongle::PageSize = 1;
+    });
+    rig.Driver->ProgramFlash(rig.Buffer);
+    const auto c = rig.Commands();
+    ASSERT_EQ(c.size(), 5u + 64 * 4 + 1);
+    EXPECT_EQ(Slice(c, 0, 5), (std::vector<std::string>{"M00", "Z", "P02", "D05", "%"}));
+    for (int p = 0; p < 64; ++p)
+        EXPECT_EQ(Slice(c, 5 + 4 * p, 2), (std::vector<std::string>{"X", "w A0"})) << p;
+    EXPECT_EQ(rig.Chip().Memory(), rig.Buffer.HexData);
+
+    // The next operation takes them (and finds no chip at address 3).
+    rig.Clear();
+    rig.Driver->SetOnProgressUpdate(nullptr);
+    EXPECT_THROW(rig.Driver->ReadFlash(rig.Buffer), EISPException);
+    const auto r = rig.Commands();
+    EXPECT_NE(std::find(r.begin(), r.end(), "P00"), r.end());
+    EXPECT_NE(std::find(r.begin(), r.end(), "w A6"), r.end());
+}
+
 TEST(I2CProgram, AChipThatDoesNotAnswerOnTheBus) {
     TSimRig rig("24C02");
     rig.Host.Panel.Bus = 1; // the chip's address pins are 0

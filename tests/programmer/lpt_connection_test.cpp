@@ -3,10 +3,10 @@
 // identification and firmware checks, the status report, and the registered
 // kind on the simulated port.
 #include "errors/errors.h"
+#include "kinds/hardware.h"
 #include "lpt_rig.h"
-#include "programmer/hardware_registry.h"
-#include "programmer/simulated/smart_lpt_sim.h"
 #include "programmer/unit/smart_dongle.h"
+#include "sim_kinds/smart_lpt_sim.h"
 
 #include <gtest/gtest.h>
 

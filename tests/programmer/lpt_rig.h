@@ -6,9 +6,9 @@
 #pragma once
 
 #include "catalogue/device_list.h"
-#include "programmer/simulated/sim_parallel_port.h"
 #include "programmer/unit/smart_parallel.h"
 #include "settings/settings_store.h"
+#include "sim_kinds/sim_parallel_port.h"
 #include "sim_rig.h"
 
 #include <string>

@@ -3,6 +3,7 @@
 #include "buffer/hex_text.h"
 #include "errors/errors.h"
 #include "programmer/unit/smart_dongle.h"
+#include "sim_kinds/sim_kinds.h"
 
 std::unique_ptr<TPortOptionsDialog> TFakeHost::CreateOptionsDialog() {
     if (!DialogSetup) return nullptr;

@@ -17,6 +17,7 @@
 #include "gui/status_log.h"
 #include "gui/user_prompts.h"
 #include "programmer/unit/smart_dongle.h"
+#include "sim_kinds/sim_kinds.h"
 
 #include <QAction>
 #include <QApplication>

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <span>
 
+struct TOperationParameters;
+
 // What started the write cycle a master waits for.
 enum class TWriteCycle : std::uint8_t {
     Page,     // I2C or SPI page (or single byte) write
@@ -28,14 +30,16 @@ class TBusMaster {
     virtual ~TBusMaster() = default;
 
     // --- the frame of a memory operation ---
+    // Both take the operation's parameters (operation_parameters.h), as
+    // they were when it started.
     // Before every operation: selects the device's bus on the programmer
     // (re-opening it when it does not answer) and, when asked, sends the
     // operator's reset polarity for the target board.
-    virtual void SelectBus(bool ResetPolarity) = 0;
+    virtual void SelectBus(const TOperationParameters& Parameters, bool ResetPolarity) = 0;
     // Begins an operation on the target; PagedWrites when it writes I2C or
     // SPI pages (a programmer that times their write cycles itself is told
     // the write delay then).
-    virtual void BeginOperation(bool PagedWrites) = 0;
+    virtual void BeginOperation(const TOperationParameters& Parameters, bool PagedWrites) = 0;
     virtual void EndOperation() = 0;
 
     // --- the bus ---

@@ -4,7 +4,6 @@
 #include "errors/errors.h"
 #include "programmer/algorithms/family_algorithms.h"
 #include "programmer/driver_host.h"
-#include "programmer/driver_module.h"
 #include "programmer/thread_priority.h"
 
 #include <algorithm>
@@ -14,20 +13,21 @@ void TFamilyAlgorithms::Fail(const std::string& Message) const {
 }
 
 TDevice& TFamilyAlgorithms::Dev() const {
-    if (!FDriver.Device()) Fail("No device selected");
-    return *FDriver.Device();
+    if (!FParams.Device) Fail("No device selected");
+    return *FParams.Device;
 }
 
 int TFamilyAlgorithms::BlockSize() const {
-    if (SmartDongle::PageSize < 1 || SmartDongle::PageSize > 255)
-        Fail("Invalid page size " + std::to_string(SmartDongle::PageSize));
-    return SmartDongle::PageSize;
+    if (FParams.BlockSize < 1 || FParams.BlockSize > 255)
+        Fail("Invalid page size " + std::to_string(FParams.BlockSize));
+    return FParams.BlockSize;
 }
 
 int TFamilyAlgorithms::ReadBlock() const {
-    const int page = BlockSize();
-    if (Dev().ProgrammerId() == FAMILY_93C) return page; // one word a command
-    return FBus.ReadBlockSize(page, Dev().FlashSize());
+    // A 93C device is read by its page (one word a command), whatever the
+    // block size.
+    if (Dev().ProgrammerId() == FAMILY_93C) return Dev().PageSize();
+    return FBus.ReadBlockSize(BlockSize(), Dev().FlashSize());
 }
 
 void TFamilyAlgorithms::CheckBuffer(const THexList& Afile) const {
@@ -47,12 +47,12 @@ void TFamilyAlgorithms::StoreReply(std::vector<std::uint8_t>& Data, int From, in
 
 void TFamilyAlgorithms::ProgramPages(
     THexList& Afile, const std::function<void(int a, std::span<const std::uint8_t> Page)>& Page) {
-    FBus.SelectBus(true);
+    SelectBus(true);
     const int size = Dev().FlashSize();
     CheckBuffer(Afile);
     const int block = BlockSize();
     FDriver.DoUpdateProgress(0, size);
-    FBus.BeginOperation(true);
+    BeginOperation(true);
     for (int a = 0; a <= size - 1; a += block) {
         // The last block stops at the end of the device.
         const int count = std::min(block, size - a);
@@ -101,7 +101,7 @@ void TFamilyAlgorithms::ReadBuffer(std::vector<std::uint8_t>& Data, int From, in
 
 void TFamilyAlgorithms::EraseDevice() {
     if (Dev().ProgrammerId() == FAMILY_SPI_FLASH) return SpiFlash().EraseChip();
-    FBus.SelectBus(true);
+    SelectBus(true);
     TDevice& dev = Dev();
     if (dev.ProgrammerId() == FAMILY_93C) {
         MwEraseDevice();
@@ -129,17 +129,16 @@ void TFamilyAlgorithms::ReadFlash(THexList& Afile) {
         TLowPriority lower;
         return SpiFlash().ReadFlash(Afile);
     }
-    FBus.SelectBus(true);
+    SelectBus(true);
     TLowPriority lower;
     const int size = Dev().FlashSize();
     CheckBuffer(Afile);
     FDriver.DoUpdateProgress(0, size);
-    if (Dev().ProgrammerId() == FAMILY_93C) SmartDongle::PageSize = Dev().PageSize();
     const int block = ReadBlock();
     const bool compared = FDriver.ReadCheck == rc_Compared;
     std::vector<std::uint8_t> again(compared ? Afile.HexData.size() : 0, 0);
     std::uint64_t unstable = 0;
-    FBus.BeginOperation(false);
+    BeginOperation(false);
     for (int a = 0; a <= size - 1; a += block) {
         FDriver.DoUpdateProgress(a, size);
         ReadBuffer(Afile.HexData, a, block);
@@ -158,8 +157,8 @@ void TFamilyAlgorithms::ReadFlash(THexList& Afile) {
     if (unstable) RaiseUnstableRead(unstable);
 }
 
-void TFamilyAlgorithms::LogMismatch(const std::string& Line) {
-    TDriverHost* host = DriverHost();
+void TFamilyAlgorithms::LogMismatch(const std::string& Line) const {
+    TDriverHost* host = FParams.Log;
     if (!host) return;
     try {
         host->AddStatusLine(Line);
@@ -177,19 +176,18 @@ void TFamilyAlgorithms::VerifyFlash(THexList& Afile) {
         TLowPriority lower;
         return SpiFlash().VerifyFlash(Afile);
     }
-    FBus.SelectBus(true);
+    SelectBus(true);
     TLowPriority lower;
     TDevice& dev = Dev();
     const int size = dev.FlashSize();
     CheckBuffer(Afile);
     FDriver.DoUpdateProgress(0, size);
-    if (dev.ProgrammerId() == FAMILY_93C) SmartDongle::PageSize = dev.PageSize();
     const int block = ReadBlock();
 
     std::vector<std::uint8_t> scratch(static_cast<std::size_t>(std::max(size, 0)), 0);
     bool failed = false;
     int errors = 0;
-    FBus.BeginOperation(false);
+    BeginOperation(false);
     for (int a = 0; a <= size - 1; a += block) {
         FDriver.DoUpdateProgress(a, size);
         ReadBuffer(scratch, a, block);

@@ -5,12 +5,14 @@
 // whole-device program, read, verify and erase. Every hardware kind runs
 // them through its own TBusMaster.
 //
-// The driver supplies the device, the organisation (ProgMode), the progress
-// callback and the hardware name its errors carry; the block size of the
-// read and program loops is the module variable SmartDongle::PageSize; the
-// bus number and the reset polarity come from the device panel
-// (driver_host.h). The SPI flash family has algorithms of its own
-// (spi_flash_algorithms.h), handed their parameters here.
+// The driver supplies the progress callback, the read check and the hardware
+// name its errors carry; everything else an operation runs with (the
+// device, the block size of the read and program loops, the organisation,
+// the bus number, the reset polarity, the write time) comes in the
+// operation's parameters, taken once when it starts
+// (operation_parameters.h), and reaches the bus master's frame with them.
+// The algorithms read no global. The SPI flash family has algorithms of
+// its own (spi_flash_algorithms.h), handed their parameters here.
 #pragma once
 
 #include "buffer/hex_list.h"
@@ -18,6 +20,7 @@
 #include "programmer/algorithms/bus_master.h"
 #include "programmer/algorithms/spi_flash_algorithms.h"
 #include "programmer/isp_programmer.h"
+#include "programmer/operation_parameters.h"
 
 #include <cstdint>
 #include <functional>
@@ -44,7 +47,10 @@ std::string UnstableByteLine(std::uint64_t Address, std::uint8_t First, std::uin
 
 class TFamilyAlgorithms {
   public:
-    TFamilyAlgorithms(TISPProgrammer& Driver, TBusMaster& Bus) : FDriver(Driver), FBus(Bus) {}
+    TFamilyAlgorithms(TISPProgrammer& Driver, TBusMaster& Bus, const TOperationParameters& Parameters)
+        : FDriver(Driver), FBus(Bus), FParams(Parameters) {}
+
+    const TOperationParameters& Parameters() const { return FParams; }
 
     // --- whole-device operations, chosen by the device family ---
     void ProgramFlash(THexList& Afile);
@@ -83,10 +89,11 @@ class TFamilyAlgorithms {
   private:
     [[noreturn]] void Fail(const std::string& Message) const;
     TDevice& Dev() const;
-    // The block size of the program loop (PageSize, checked).
+    // The block size of the program loop (the parameters', checked).
     int BlockSize() const;
-    // The block size of the whole-device read and verify loops: the page,
-    // or the longer block the bus master reads in one go.
+    // The block size of the whole-device read and verify loops: the block
+    // size, or the longer block the bus master reads in one go; a 93C
+    // device's page.
     int ReadBlock() const;
     // Raises when the buffer cannot hold the device.
     void CheckBuffer(const THexList& Afile) const;
@@ -98,12 +105,16 @@ class TFamilyAlgorithms {
     // of the block at byte address a, then the write cycle is waited for.
     void ProgramPages(THexList& Afile,
                       const std::function<void(int a, std::span<const std::uint8_t> Page)>& Page);
+    // The bus master's frame around an operation, with the parameters.
+    void SelectBus(bool ResetPolarity) { FBus.SelectBus(FParams, ResetPolarity); }
+    void BeginOperation(bool PagedWrites) { FBus.BeginOperation(FParams, PagedWrites); }
     // Microwire command length of the selected device and organisation.
     std::uint8_t MwBits() const;
-    // Logs a verify mismatch or an unstable byte; a log that cannot take it
-    // is cleared.
-    static void LogMismatch(const std::string& Line);
+    // Logs a verify mismatch or an unstable byte to the parameters' log; a
+    // log that cannot take it is cleared.
+    void LogMismatch(const std::string& Line) const;
 
     TISPProgrammer& FDriver;
     TBusMaster& FBus;
+    const TOperationParameters FParams;
 };

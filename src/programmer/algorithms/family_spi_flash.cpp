@@ -20,7 +20,8 @@ TSpiFlashAlgorithms TFamilyAlgorithms::SpiFlash() {
     p.Progress = [this](std::int64_t Done, std::int64_t Total) {
         FDriver.DoUpdateProgress(static_cast<int>(Done), static_cast<int>(Total));
     };
-    p.Log = [](const std::string& Line) { LogMismatch(Line); };
+    p.Log = [this](const std::string& Line) { LogMismatch(Line); };
     p.HardwareName = FDriver.HardwareName();
+    p.Operation = FParams;
     return TSpiFlashAlgorithms(FBus, std::move(p));
 }

@@ -1,7 +1,6 @@
 // The 24C family on the I2C bus: device select byte and word address, page
 // programming and reading.
 #include "programmer/algorithms/family_algorithms.h"
-#include "programmer/driver_host.h"
 
 #include <algorithm>
 
@@ -24,7 +23,7 @@ void TFamilyAlgorithms::I2CProgramFlash(THexList& Afile) {
     const int block = BlockSize();
     ProgramPages(Afile, [&](int a, std::span<const std::uint8_t> Page) {
         FBus.Start();
-        FBus.WriteByte(I2CSelect(Dev(), HostBusNumber(), a));
+        FBus.WriteByte(I2CSelect(Dev(), FParams.BusNumber, a));
         for (char c : I2CWordAddress(Dev(), a))
             FBus.WriteByte(static_cast<std::uint8_t>(c));
         if (block > 1) {
@@ -39,7 +38,7 @@ void TFamilyAlgorithms::I2CProgramFlash(THexList& Afile) {
 void TFamilyAlgorithms::I2CReadBuffer(std::vector<std::uint8_t>& Data, int From, int length) {
     // A page, or the longer block the whole-device read asked for.
     const int block = std::max(BlockSize(), length);
-    const std::uint8_t select = I2CSelect(Dev(), HostBusNumber(), From);
+    const std::uint8_t select = I2CSelect(Dev(), FParams.BusNumber, From);
     FBus.Start();
     FBus.WriteByte(select);
     for (char c : I2CWordAddress(Dev(), From))

@@ -35,13 +35,13 @@ std::optional<std::uint8_t> MicrowireCommandBits(const TDevice* Device, std::uin
 }
 
 std::uint8_t TFamilyAlgorithms::MwBits() const {
-    const auto bits = MicrowireCommandBits(&Dev(), FDriver.ProgMode());
+    const auto bits = MicrowireCommandBits(&Dev(), FParams.Organisation);
     if (!bits) Fail("No Microwire command geometry for " + Dev().DeviceName());
     return *bits;
 }
 
 void TFamilyAlgorithms::MwProgramFlash(THexList& Afile) {
-    FBus.SelectBus(false); // no reset polarity for Microwire programming
+    SelectBus(false); // no reset polarity for Microwire programming
     TDevice& dev = Dev();
     const int size = dev.FlashSize();
     CheckBuffer(Afile);
@@ -49,10 +49,10 @@ void TFamilyAlgorithms::MwProgramFlash(THexList& Afile) {
     if (page < 1) Fail("Invalid page size " + std::to_string(page));
     const std::uint8_t bits = MwBits();
     const int shift = 16 - bits;
-    const bool x8 = FDriver.ProgMode() == 8;
+    const bool x8 = FParams.Organisation == 8;
     const int transfers = x8 ? page : (page - 1) / 2 + 1;
     FDriver.DoUpdateProgress(0, size);
-    FBus.BeginOperation(false);
+    BeginOperation(false);
     FBus.Start();
     FBus.WriteBits(bits, kWriteEnable);
     FBus.Stop();
@@ -84,7 +84,7 @@ void TFamilyAlgorithms::MwReadBuffer(std::vector<std::uint8_t>& Data, int From) 
     const int page = Dev().PageSize();
     const std::uint8_t bits = MwBits();
     const int shift = 16 - bits;
-    const bool x8 = FDriver.ProgMode() == 8;
+    const bool x8 = FParams.Organisation == 8;
     const int transfers = x8 ? page : (page - 1) / 2 + 1;
     for (int i = 0; i < transfers; ++i) {
         FBus.Start();
@@ -103,7 +103,7 @@ void TFamilyAlgorithms::MwReadBuffer(std::vector<std::uint8_t>& Data, int From) 
 
 void TFamilyAlgorithms::MwEraseDevice() {
     const std::uint8_t bits = MwBits();
-    FBus.BeginOperation(false);
+    BeginOperation(false);
     FBus.Start();
     FBus.WriteBits(bits, kWriteEnable);
     FBus.Stop();

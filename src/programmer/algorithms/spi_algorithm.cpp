@@ -53,9 +53,9 @@ void TFamilyAlgorithms::SpiReadBuffer(std::vector<std::uint8_t>& Data, int From,
 
 std::uint8_t TFamilyAlgorithms::ReadOptionByte() {
     if (Dev().ProgrammerId() == FAMILY_SPI_FLASH) return SpiFlash().ReadStatus().at(0);
-    FBus.SelectBus(true);
+    SelectBus(true);
     if (Dev().ProgrammerId() != FAMILY_25C) return 0;
-    FBus.BeginOperation(false);
+    BeginOperation(false);
     FBus.Start();
     FBus.WriteByte(kReadStatus);
     std::uint8_t result = 0;
@@ -69,9 +69,9 @@ std::uint8_t TFamilyAlgorithms::ReadOptionByte() {
 void TFamilyAlgorithms::WriteOptionByte(std::uint8_t Option) {
     if (Dev().ProgrammerId() == FAMILY_SPI_FLASH)
         return SpiFlash().WriteStatus(std::span<const std::uint8_t>(&Option, 1));
-    FBus.SelectBus(true);
+    SelectBus(true);
     if (Dev().ProgrammerId() != FAMILY_25C) return;
-    FBus.BeginOperation(false);
+    BeginOperation(false);
     FBus.Start();
     FBus.WriteByte(kWriteEnable);
     FBus.Stop();

@@ -17,6 +17,7 @@
 #include "buffer/hex_list.h"
 #include "catalogue/spi_flash_part.h"
 #include "programmer/algorithms/bus_master.h"
+#include "programmer/operation_parameters.h"
 
 #include <array>
 #include <cstdint>
@@ -42,6 +43,9 @@ struct TSpiFlashParameters {
     bool Unprotect = false;
     // Carried by every EISPException.
     std::string HardwareName;
+    // What the operation runs with on the programmer (the frame of the bus
+    // master: reset polarity, write time), taken when it starts.
+    TOperationParameters Operation;
 };
 
 // What happened to one erase block of a program run.

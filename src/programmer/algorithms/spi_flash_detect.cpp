@@ -107,8 +107,8 @@ TSpiFlashDetection SpiFlashDetect(TBusMaster& Bus, const TSpiFlashDatabase& Data
                                   const TSpiFlashDetectParameters& Parameters) {
     TSpiFlashDetection d;
     TProbe probe(Bus);
-    Bus.SelectBus(true);
-    Bus.BeginOperation(false);
+    Bus.SelectBus(Parameters.Operation, true);
+    Bus.BeginOperation(Parameters.Operation, false);
     std::vector<std::array<std::uint8_t, 3>> reads;
     for (int i = 0; i < kIdReads; ++i)
         reads.push_back(probe.Jedec());

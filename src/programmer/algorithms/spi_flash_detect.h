@@ -8,6 +8,7 @@
 
 #include "catalogue/spi_flash_database.h"
 #include "programmer/algorithms/bus_master.h"
+#include "programmer/operation_parameters.h"
 
 #include <array>
 #include <memory>
@@ -31,6 +32,8 @@ struct TSpiFlashDetection {
 struct TSpiFlashDetectParameters {
     std::size_t TransferSize = 128;
     std::string HardwareName;
+    // The operation's parameters, for the bus master's frame.
+    TOperationParameters Operation;
 };
 
 // A complete operation on the programmer (the bus selected, begun, ended).

@@ -15,8 +15,8 @@ class TSpiFlashAlgorithms::TOperation {
         : FA(Algorithms), FOuter(FA.FOperationDepth++ == 0) {
         if (!FOuter) return;
         try {
-            FA.FBus.SelectBus(true);
-            FA.FBus.BeginOperation(Writes);
+            FA.FBus.SelectBus(FA.FParams.Operation, true);
+            FA.FBus.BeginOperation(FA.FParams.Operation, Writes);
             if (FA.Part().Addressing == TSpiAddressing::EnterExit) FA.EnterFourByteMode();
         } catch (...) {
             --FA.FOperationDepth;

@@ -108,12 +108,12 @@ void TCh341BusMaster::ReleasePins() {
     Flush();
 }
 
-void TCh341BusMaster::SelectBus(bool) {
+void TCh341BusMaster::SelectBus(const TOperationParameters&, bool) {
     // The board has no reset line for the target: the polarity has nowhere to go.
     FDriver.CheckISPMode();
 }
 
-void TCh341BusMaster::BeginOperation(bool) {
+void TCh341BusMaster::BeginOperation(const TOperationParameters&, bool) {
     FMicrowireAnswered = false;
 }
 

@@ -37,8 +37,8 @@ class TCh341BusMaster final : public TBusMaster {
     // Releases the socket pins (all inputs).
     void ReleasePins();
 
-    void SelectBus(bool ResetPolarity) override;
-    void BeginOperation(bool PagedWrites) override;
+    void SelectBus(const TOperationParameters& Parameters, bool ResetPolarity) override;
+    void BeginOperation(const TOperationParameters& Parameters, bool PagedWrites) override;
     void EndOperation() override;
     void Start() override;
     void Stop() override;

@@ -6,9 +6,11 @@
 
 #include "errors/errors.h"
 #include "programmer/algorithms/family_algorithms.h"
+#include "programmer/ch341a/ch341a_options.h"
 #include "programmer/ch341a/ch341a_protocol.h"
 #include "programmer/ch341a/usb_trace.h"
 #include "programmer/driver_host.h"
+#include "programmer/kind_settings.h"
 #include "settings/settings_store.h"
 
 #include <algorithm>
@@ -71,7 +73,11 @@ void TCh341A::SetUsbBus(std::unique_ptr<TUsbBulkBus> Bus) {
 }
 
 TFamilyAlgorithms TCh341A::Algorithms() {
-    return TFamilyAlgorithms(*this, FMaster);
+    TOperationParameters p = CurrentOperationParameters(*this);
+    // The board's own write-time choice and I2C clock.
+    if (EEPROMTime != 0) p.WriteCycleTime = EEPROMTime;
+    p.Clock = I2CSpeedKHz;
+    return TFamilyAlgorithms(*this, FMaster, p);
 }
 
 TDevice& TCh341A::Dev() const {
@@ -277,12 +283,10 @@ void TCh341A::LoadSettings() {
     // A write time is kept only when the operator chose it; a stored value
     // without the mark is the device default an older version saved, and
     // would hold every later device to the first one's time.
-    EEPROMTime = 0;
+    EEPROMTime = ChosenWriteTime(SaveLocation(), HardwareName());
     if (TISPSettings* s = SaveLocation()) {
         UsbPath = s->GetString(HardwareName(), "USBPATH", "");
         I2CSpeedKHz = s->GetInteger(HardwareName(), "I2CSpeed", 400);
-        if (s->GetInteger(HardwareName(), "EEPROMtimeChosen", 0) != 0)
-            EEPROMTime = static_cast<std::uint8_t>(s->GetInteger(HardwareName(), "EEPROMtime", 0));
     } else {
         UsbPath.clear();
         I2CSpeedKHz = 400;
@@ -294,26 +298,24 @@ void TCh341A::SaveSettings() {
     if (!s) return;
     s->SetSetting(HardwareName(), "USBPATH", ss_global, UsbPath);
     s->SetSetting(HardwareName(), "I2CSpeed", ss_global, static_cast<std::int32_t>(I2CSpeedKHz));
-    s->SetSetting(HardwareName(), "EEPROMtime", ss_global, static_cast<std::int32_t>(EEPROMTime));
-    s->SetSetting(HardwareName(), "EEPROMtimeChosen", ss_global, std::int32_t{EEPROMTime != 0 ? 1 : 0});
+    StoreWriteTime(*s, HardwareName(), EEPROMTime);
 }
 
 void TCh341A::AskOptions() {
     TDriverHost* host = DriverHost();
-    std::unique_ptr<TCh341OptionsDialog> dialog = host ? host->CreateCh341OptionsDialog() : nullptr;
-    if (!dialog) throw EAbort("Cancelled"); // no dialog to ask: as cancelled
+    if (!host) throw EAbort("Cancelled"); // no one to ask: as cancelled
     std::vector<TUsbDeviceInfo> boards;
     try {
         boards = FindBoards();
     } catch (const EUsbError&) {
         // The list stays empty; "the first found" can still be chosen.
     }
-    for (const auto& b : boards)
-        dialog->AddBoard(b.Path, UsbPlaceName(b.Path));
-    if (!dialog->Execute(UsbPath, I2CSpeedKHz, EEPROMTime)) throw EAbort("Cancelled");
-    UsbPath = dialog->GetPath();
-    I2CSpeedKHz = dialog->GetI2CSpeedKHz();
-    EEPROMTime = dialog->GetEEPROMTime();
+    TOptionsForm form = Ch341OptionsForm(boards, {UsbPath, I2CSpeedKHz, EEPROMTime});
+    if (!host->ShowOptionsForm(form)) throw EAbort("Cancelled");
+    const TCh341Options chosen = Ch341OptionsChosen(form);
+    UsbPath = chosen.UsbPath;
+    I2CSpeedKHz = chosen.I2CSpeedKHz;
+    EEPROMTime = chosen.EEPROMTime;
     SaveSettings();
     HardwareClose();
     HardwareOpen();

@@ -1,50 +1,45 @@
 #include "programmer/ch341a/ch341a_module.h"
 
-#include "errors/errors.h"
 #include "programmer/ch341a/ch341a_driver.h"
-#include "programmer/hardware_registry.h"
-#include "programmer/simulated/sim_ch341_bus.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace {
 
-// A bus that cannot be used; it reports why on every call.
-class TRefusedBus : public TUsbBulkBus {
-  public:
-    explicit TRefusedBus(std::string Why) : FWhy(std::move(Why)) {}
-    std::vector<TUsbDeviceInfo> Find(std::uint16_t, std::uint16_t) override { throw EISPException(FWhy); }
-    std::unique_ptr<TUsbTransfer> Open(const TUsbOpenRequest&) override { throw EISPException(FWhy); }
+// Where the board is plugged in: bus, "-", the port numbers ("1-1.4").
+void ApplyUsbPath(TKindSettings& Settings, const std::string& Port) {
+    const auto dash = Port.find('-');
+    const bool path = dash != std::string::npos && dash > 0 && dash + 1 < Port.size() &&
+                      Port.find_first_not_of("0123456789.-") == std::string::npos &&
+                      Port.find('-', dash + 1) == std::string::npos;
+    if (!path) throw EKindOptionError("a USB path such as 1-1.4 for \"" + Settings.Section() + "\"");
+    Settings.Set("USBPATH", Port);
+}
 
-  private:
-    std::string FWhy;
-};
+// The I2C clock in kHz.
+void ApplyI2CSpeed(TKindSettings& Settings, TClockChoice Clock) {
+    Settings.Set("I2CSpeed", Clock == TClockChoice::Fast ? 400 : Clock == TClockChoice::Medium ? 100 : 20);
+}
 
 } // namespace
 
-bool Ch341SimulationRequested() {
-    const char* v = std::getenv("NORVOISP_CH341_SIM");
-    const std::string value = v ? v : "";
-    if (value.empty() || value == "0") return false;
-    if (value == "1") return true;
-    throw EISPException("NORVOISP_CH341_SIM must be 1 (the emulated board) or 0 (it is \"" + value + "\")");
-}
-
 std::unique_ptr<TISPProgrammer> GetNewCh341aPsi() {
-    bool simulated = false;
-    try {
-        simulated = Ch341SimulationRequested();
-    } catch (const EISPException& e) {
-        // Reported when the driver is opened, where the message is shown.
-        return std::make_unique<TCh341A>(std::make_unique<TRefusedBus>(e.Message()));
-    }
-    if (!simulated) return std::make_unique<TCh341A>();
-    auto driver = std::make_unique<TCh341A>(nullptr);
-    driver->SetUsbBus(std::make_unique<TSimCh341Bus>(*driver, TSimOptions::FromEnvironment()));
-    return driver;
+    return std::make_unique<TCh341A>();
 }
 
-void RegisterCh341aHardware(THardwareRegistry& Registry) {
-    Registry.RegisterNewHardware(Ch341aHardwareName, TProgrammerSupport{pk_usb}, GetNewCh341aPsi, true);
-}
+const THardwareKind Ch341aKind = {
+    .Name = Ch341aHardwareName,
+    .Visible = true,
+    .Caption = "",
+    .Support = TProgrammerSupport{pk_usb},
+    .NewInstance = GetNewCh341aPsi,
+    .StartUp = nullptr,
+    .Simulated = false,
+    .PortSyntax = "a USB path such as 1-1.4 (default: the first CH341A found)",
+    .Needs = "a CH341A board (USB id 1a86:5512), libusb-1.0 and the udev rule 60-norvoisp.rules",
+    .ApplyPort = ApplyUsbPath,
+    .ApplyClock = ApplyI2CSpeed,
+    .ApplyBaud = nullptr,
+    .ApplyWriteTime = ChooseWriteTime,
+    .PortName = nullptr,
+};

@@ -1,20 +1,17 @@
-// The driver module of the CH341A USB programmer: its hardware kind and the
-// factory, which puts the kind on the emulated board when
-// NORVOISP_CH341_SIM=1 (programmer/simulated/sim_ch341_bus.h).
+// The driver module of the CH341A USB programmer: its hardware kind as an
+// entry of the kind table, and the factory.
 #pragma once
+
+#include "programmer/hardware_kind.h"
 
 #include <memory>
 
 class TISPProgrammer;
-class THardwareRegistry;
 
 inline constexpr const char Ch341aHardwareName[] = "CH341A (USB)";
 
-// True when NORVOISP_CH341_SIM asks for the emulated board ("1"); "" and
-// "0" leave the computer's USB in place. Raises EISPException for other values.
-bool Ch341SimulationRequested();
-std::unique_ptr<TISPProgrammer> GetNewCh341aPsi();
+// "CH341A (USB)", the board on the computer's USB buses (--port: where it
+// is plugged in, "1-1.4"), visible.
+extern const THardwareKind Ch341aKind;
 
-// Registers "CH341A (USB)", visible; the registry calls it after the
-// programmer unit's kinds.
-void RegisterCh341aHardware(THardwareRegistry& Registry);
+std::unique_ptr<TISPProgrammer> GetNewCh341aPsi();

@@ -3,10 +3,10 @@
 // the 25-pin connector (true = high at the connector; the port layer undoes
 // the hardware inversions). The printer port object of the port layer
 // provides it (vic_lpt_port.h). The module's factory makes the computer's
-// printer port, or the simulated one NORVOISP_LPT_SIM asks for
-// (sim_parallel_port.h); tests may install another, and with an empty one
-// there is no port and opening the parallel kind fails with "LPT port not
-// found or in use by another program".
+// printer port; the simulated kinds install theirs when NORVOISP_LPT_SIM
+// asks for the simulated port (sim_kinds/sim_parallel_port.h), tests may
+// install another, and with an empty one there is no port and opening the
+// parallel kind fails with "LPT port not found or in use by another program".
 #pragma once
 
 #include "ports/lpt_modes.h"

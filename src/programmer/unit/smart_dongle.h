@@ -1,29 +1,28 @@
-// The driver module of the programmer unit: the hardware kinds it registers
-// and their factories.
+// The driver module of the programmer unit: its two hardware kinds as
+// entries of the kind table, their factories and the module's printer port
+// object (parallel_port.h).
 #pragma once
+
+#include "programmer/hardware_kind.h"
 
 #include <memory>
 
 class TISPProgrammer;
-class THardwareRegistry;
 
 inline constexpr const char LptHardwareName[] = "Norvo ISP (LPT)";
 inline constexpr const char ComHardwareName[] = "Norvo ISP (COM)";
-// The serial driver talking to the simulated unit in-process: the program
-// can be tried without hardware. Lists show it by its caption.
-inline constexpr const char SimHardwareName[] = "Norvo ISP (SIM)";
-inline constexpr const char SimHardwareCaption[] = "Simulated unit";
 
-// TSmartParallel; TSmartLptSim when NORVOISP_LPT_SIM asks for the simulated
-// printer port (sim_parallel_port.h).
+// "Norvo ISP (LPT)", the unit on a printer port (LPT1 to LPT3), visible.
+// Its start-up clears the printer port object and runs ISPStartUp.
+extern const THardwareKind LptKind;
+// "Norvo ISP (COM)", the unit on a serial port (COMn or a device path), visible.
+extern const THardwareKind ComKind;
+
 std::unique_ptr<TISPProgrammer> GetNewSmartPsi();
 std::unique_ptr<TISPProgrammer> GetNewSmartSerialPsi();
-std::unique_ptr<TISPProgrammer> GetNewSmartSimPsi();
 
-// Start-up of the module: clears the printer port object, registers "Norvo
-// ISP (LPT)" (entry 0) and "Norvo ISP (COM)", both visible, and runs
-// ISPStartUp. The process-wide registry calls it before its first use.
-void RegisterSmartDongleHardware(THardwareRegistry& Registry);
-// Registers "Norvo ISP (SIM)", visible, with its caption; the registry calls
-// it after every kind that drives hardware.
-void RegisterSimulatedUnitHardware(THardwareRegistry& Registry);
+// What the unit's kinds share in their entries: the bus clock as the unit's
+// "Clockspeed" (1 fast, 16 medium, 32 slow) and the write delay.
+void ApplyUnitClock(TKindSettings& Settings, TClockChoice Clock);
+// The serial unit's fastest line rate for the fast link ("MaxBaud").
+void ApplyUnitBaud(TKindSettings& Settings, int Baud);

@@ -157,16 +157,12 @@ class TSmartParallel : public TISPProgrammer {
     // The write delay is the operator's choice (from the options dialog or
     // the command line), kept in the settings; otherwise every open takes
     // the selected device's default, so one device's delay is never carried
-    // over to another. "EEPROMtimeChosen" marks a chosen value; a stored
-    // "EEPROMtime" without it (as older versions wrote every device's
-    // default) stands for the device's default.
+    // over to another (the keys: programmer/kind_settings.h).
     bool EEPROMTimeChosen() const { return FEEPROMTimeChosen; }
     // The delay the options dialog shows: the chosen one, or 0 (the device's).
     std::uint8_t OptionsEEPROMTime() const { return FEEPROMTimeChosen ? EEPROMTime : 0; }
     // The delay the options dialog returned: 0 gives the choice back to the device.
     void ChooseEEPROMTime(std::uint8_t Value);
-    static constexpr char kEEPROMTimeKey[] = "EEPROMtime";
-    static constexpr char kEEPROMTimeChosenKey[] = "EEPROMtimeChosen";
 
     // Pauses of the parallel open.
     static constexpr auto kPowerSettle = std::chrono::milliseconds(300);

@@ -2,10 +2,14 @@
 // algorithms (programmer/algorithms) run over the unit as their bus master.
 #include "programmer/algorithms/family_algorithms.h"
 #include "programmer/driver_host.h"
+#include "programmer/operation_parameters.h"
 #include "programmer/unit/smart_parallel.h"
 
 TFamilyAlgorithms TSmartParallel::Algorithms() {
-    return TFamilyAlgorithms(*this, FUnitBus);
+    TOperationParameters p = CurrentOperationParameters(*this);
+    // The unit's write delay: the operator's choice, else the device's.
+    if (EEPROMTime != 0) p.WriteCycleTime = EEPROMTime;
+    return TFamilyAlgorithms(*this, FUnitBus, p);
 }
 
 void TSmartParallel::ProgramFlash(THexList& Afile) {

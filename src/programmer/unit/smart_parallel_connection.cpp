@@ -4,6 +4,7 @@
 #include "buffer/hex_text.h"
 #include "errors/errors.h"
 #include "programmer/driver_host.h"
+#include "programmer/kind_settings.h"
 #include "programmer/unit/parallel_port.h"
 #include "programmer/unit/smart_parallel.h"
 #include "settings/settings_store.h"
@@ -234,12 +235,9 @@ void TSmartParallel::LoadSettings() {
     ClockSpeed = 1;
     if (s) {
         ABasePort = static_cast<std::uint16_t>(s->GetInteger(HardwareName(), "BASEPORT", 0));
-        if (s->GetInteger(HardwareName(), kEEPROMTimeChosenKey, 0) != 0) {
-            const auto chosen = static_cast<std::uint8_t>(s->GetInteger(HardwareName(), kEEPROMTimeKey, 0));
-            if (chosen != 0) {
-                EEPROMTime = chosen;
-                FEEPROMTimeChosen = true;
-            }
+        if (const std::uint8_t chosen = ChosenWriteTime(s, HardwareName())) {
+            EEPROMTime = chosen;
+            FEEPROMTimeChosen = true;
         }
         ClockSpeed = s->GetInteger(HardwareName(), "Clockspeed", 1);
     }
@@ -251,10 +249,7 @@ void TSmartParallel::SaveSettings() {
     TISPSettings* s = SaveLocation();
     if (!s) return;
     s->SetSetting(HardwareName(), "BASEPORT", ss_global, static_cast<std::int32_t>(ABasePort));
-    // 0 stands for the device's default, also to older versions reading this.
-    s->SetSetting(HardwareName(), kEEPROMTimeKey, ss_global,
-                  static_cast<std::int32_t>(FEEPROMTimeChosen ? EEPROMTime : 0));
-    s->SetSetting(HardwareName(), kEEPROMTimeChosenKey, ss_global, std::int32_t{FEEPROMTimeChosen ? 1 : 0});
+    StoreWriteTime(*s, HardwareName(), FEEPROMTimeChosen ? EEPROMTime : 0);
     s->SetSetting(HardwareName(), "Clockspeed", ss_global, static_cast<std::int32_t>(ClockSpeed));
 }
 

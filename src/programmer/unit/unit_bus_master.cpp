@@ -2,19 +2,19 @@
 
 #include "buffer/hex_text.h"
 #include "catalogue/device.h"
-#include "programmer/driver_host.h"
+#include "programmer/operation_parameters.h"
 #include "programmer/unit/smart_parallel.h"
 
 #include <algorithm>
 
-void TUnitBusMaster::SelectBus(bool ResetPolarity) {
+void TUnitBusMaster::SelectBus(const TOperationParameters& Parameters, bool ResetPolarity) {
     FUnit.CheckISPMode();
-    if (ResetPolarity) FUnit.Run(static_cast<std::uint8_t>(HostResetPolarity()));
+    if (ResetPolarity) FUnit.Run(Parameters.ResetPolarity);
 }
 
-void TUnitBusMaster::BeginOperation(bool PagedWrites) {
+void TUnitBusMaster::BeginOperation(const TOperationParameters& Parameters, bool PagedWrites) {
     // The unit waits this many milliseconds after each page or byte it writes.
-    if (PagedWrites) FUnit.WriteString('D', IntToHex(FUnit.EEPROMTime, 2));
+    if (PagedWrites) FUnit.WriteString('D', IntToHex(Parameters.WriteCycleTime, 2));
     FUnit.WriteString('%', "");
 }
 

@@ -17,8 +17,8 @@ class TUnitBusMaster final : public TBusMaster {
   public:
     explicit TUnitBusMaster(TSmartParallel& Unit) : FUnit(Unit) {}
 
-    void SelectBus(bool ResetPolarity) override;
-    void BeginOperation(bool PagedWrites) override;
+    void SelectBus(const TOperationParameters& Parameters, bool ResetPolarity) override;
+    void BeginOperation(const TOperationParameters& Parameters, bool PagedWrites) override;
     void EndOperation() override;
     void Start() override;
     void Stop() override;

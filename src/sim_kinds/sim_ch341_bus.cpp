@@ -1,4 +1,4 @@
-#include "programmer/simulated/sim_ch341_bus.h"
+#include "sim_kinds/sim_ch341_bus.h"
 
 #include "errors/errors.h"
 

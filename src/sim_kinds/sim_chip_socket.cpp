@@ -1,4 +1,4 @@
-#include "programmer/simulated/sim_chip_socket.h"
+#include "sim_kinds/sim_chip_socket.h"
 
 #include "catalogue/device_list.h"
 #include "chips/chip_factory.h"

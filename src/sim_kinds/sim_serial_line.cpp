@@ -1,4 +1,4 @@
-#include "programmer/simulated/sim_serial_line.h"
+#include "sim_kinds/sim_serial_line.h"
 
 #include <algorithm>
 

@@ -9,9 +9,9 @@
 #pragma once
 
 #include "byte_link.h"
-#include "programmer/simulated/sim_chip_socket.h"
-#include "programmer/simulated/sim_serial_line.h"
 #include "programmer/unit/smart_serial.h"
+#include "sim_kinds/sim_chip_socket.h"
+#include "sim_kinds/sim_serial_line.h"
 #include "unit.h"
 
 #include <string>

@@ -11,9 +11,9 @@
 // NORVOISP_SIM_BUS, NORVOISP_SIM_ORG; see sim_chip_socket.h).
 #pragma once
 
-#include "programmer/simulated/sim_chip_socket.h"
-#include "programmer/simulated/sim_parallel_port.h"
 #include "programmer/unit/smart_parallel.h"
+#include "sim_kinds/sim_chip_socket.h"
+#include "sim_kinds/sim_parallel_port.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "programmer/simulated/sim_parallel_port.h"
+#include "sim_kinds/sim_parallel_port.h"
 
 #include "errors/errors.h"
 #include "ports/ppdev_io.h"

@@ -9,7 +9,7 @@
 
 #include "ch341a/ch341_emulator.h"
 #include "ports/usb_bulk_device.h"
-#include "programmer/simulated/sim_chip_socket.h"
+#include "sim_kinds/sim_chip_socket.h"
 
 class TSimCh341Bus : public TUsbBulkBus {
   public:

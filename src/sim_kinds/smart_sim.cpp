@@ -1,4 +1,4 @@
-#include "programmer/simulated/smart_sim.h"
+#include "sim_kinds/smart_sim.h"
 
 #include "errors/errors.h"
 

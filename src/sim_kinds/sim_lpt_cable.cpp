@@ -1,4 +1,4 @@
-#include "programmer/simulated/sim_lpt_cable.h"
+#include "sim_kinds/sim_lpt_cable.h"
 
 TSimLptCable::TSimLptCable(TPinLink& Link, TSimDuration IoTime)
     : FLink(Link), FSyncPin(ConnectorPin(TUnitPin::SYNC)), FMisoPin(ConnectorPin(TUnitPin::MISO)),

@@ -22,8 +22,8 @@
 #include "pin_link.h"
 #include "ports/sim_lpt_io.h"
 #include "ports/sim_ppdev_calls.h"
-#include "programmer/simulated/sim_lpt_cable.h"
 #include "programmer/unit/vic_lpt_port.h"
+#include "sim_kinds/sim_lpt_cable.h"
 #include "unit.h"
 
 #include <optional>

@@ -39,8 +39,7 @@ bool LogRecord(TCliSession& Session, const TProductionOptions& Options, TTraceRe
 
 } // namespace
 
-bool StartLineDb(TCliSession& Session, const TProductionOptions& Options,
-                 std::optional<TLineStation>& Line) {
+bool StartLineDb(TCliSession& Session, const TProductionOptions& Options, std::optional<TLineStation>& Line) {
     if (!Options.LineDb) return true;
     try {
         Line.emplace(*Options.LineDb);

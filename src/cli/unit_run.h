@@ -33,8 +33,7 @@ class TCliSession;
 // anything is programmed. False after the failure is reported when it
 // refuses the station, or cannot be reached and the station cannot go on
 // without it; a warning when it goes on.
-bool StartLineDb(TCliSession& Session, const TProductionOptions& Options,
-                 std::optional<TLineStation>& Line);
+bool StartLineDb(TCliSession& Session, const TProductionOptions& Options, std::optional<TLineStation>& Line);
 
 // Returns the exit code.
 int RunProgramUnit(const CliArgs& Args, const TUnitRun& Run, std::ostream& Out, std::ostream& Err);

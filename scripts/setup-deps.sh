@@ -6,7 +6,7 @@ PACKAGES="cmake ninja-build g++ gcc clang libclang-rt-14-dev clang-format \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev \
   libserialport-dev libusb-1.0-0-dev srecord python3 git \
-  zlib1g-dev libssl-dev nlohmann-json3-dev dpkg-dev \
+  zlib1g-dev libssl-dev nlohmann-json3-dev dpkg-dev libpq-dev postgresql \
   gcc-avr avr-libc libsimavr-dev simavr avrdude"
 missing=""
 for p in $PACKAGES; do

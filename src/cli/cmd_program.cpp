@@ -32,10 +32,12 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
         // Only a failure is reported here; the units load the file again.
         std::ostringstream none;
         TCliSession check(a, a.Has("json") ? out : none, err);
-        ReadProductionOptions(a, check.Device());
+        const TProductionOptions options = ReadProductionOptions(a, check.Device());
         THexList buffer;
         check.SetQuiet();
         if (!check.LoadFile(a.Required("file"), buffer)) return check.Finish("program", EXIT_USAGE);
+        std::optional<TLineStation> line; // reached once before any unit starts
+        if (!StartLineDb(check, options, line)) return check.Finish("program", EXIT_FAILED);
     }
     std::vector<TGangUnit> units;
     for (std::size_t i = 0; i < ports.size(); ++i) {
@@ -58,7 +60,10 @@ const CliRegistrar kProgram(
      "Program the device from FILE (a recognised text format, otherwise binary), then verify it unless "
      "--no-verify, and print the image's checksums. --serial-* writes a serial number into every part "
      "(most significant byte first), --serial-file keeps the next one in a state file so no number is "
-     "ever handed out twice, --log appends one JSON line per part. Several --port options program one "
+     "ever handed out twice, --log appends one JSON line per part. --line-db shares the numbers of a series "
+     "(--serial-series) among the stations of a line, leased --serial-lease at a time into the "
+     "--serial-file, and uploads every record of the log to the line database. Several --port options "
+     "program one "
      "part on each unit at the same time, in a process per unit, and end with a summary table; the exit "
      "code is 0 only when every unit passed.",
      RunProgram});

@@ -4,7 +4,8 @@
 #include <filesystem>
 
 std::set<std::string> ProductionValueOptions(std::set<std::string> Extra) {
-    Extra.insert({"log", "serial-at", "serial-bytes", "serial", "serial-step", "serial-file"});
+    Extra.insert({"log", "serial-at", "serial-bytes", "serial", "serial-step", "serial-file", "line-db",
+                  "station", "serial-series", "serial-lease"});
     return Extra;
 }
 
@@ -38,12 +39,44 @@ TSerialAllocator TSerialOptions::Allocator(int Unit) const {
     return TSerialAllocator(Start + offset, Step, Max());
 }
 
+namespace {
+
+std::optional<TLineDbOptions> ReadLineDbOptions(const CliArgs& Args) {
+    std::optional<std::string> url = Args.Value("line-db");
+    if (url && url->empty()) throw CliUsageError("option --line-db needs a connection string or URL");
+    if (!url) url = LineDbFromEnvironment();
+    if (!url) {
+        for (const char* name : {"station", "serial-series", "serial-lease"})
+            if (Args.Has(name)) throw CliUsageError(std::string("option --") + name + " needs --line-db");
+        return std::nullopt;
+    }
+    TLineDbOptions o;
+    o.Connection = *url;
+    o.Station = Args.Value("station").value_or(DefaultStationName());
+    o.Series = Args.Value("serial-series").value_or("default");
+    try {
+        CheckLineName("The station", o.Station);
+        CheckLineName("The serial series", o.Series);
+    } catch (const EISPException& e) {
+        throw CliUsageError(e.Message());
+    }
+    if (Args.Has("serial-lease")) o.LeaseSize = CliNumber(Args, "serial-lease", 1000000);
+    if (o.LeaseSize == 0) throw CliUsageError("option --serial-lease needs a number from 1 to 1000000");
+    return o;
+}
+
+} // namespace
+
 TProductionOptions ReadProductionOptions(const CliArgs& Args, const TDevice& Device) {
     TProductionOptions o;
     if (const auto log = Args.Value("log")) {
         if (log->empty()) throw CliUsageError("option --log needs a file name");
         o.LogFile = AbsolutePath(*log);
     }
+    o.LineDb = ReadLineDbOptions(Args);
+    if (o.LineDb && !o.LogFile)
+        throw CliUsageError(
+            "--line-db needs --log FILE: the log is the spool the line database is filled from");
     const bool any = Args.Has("serial-at") || Args.Has("serial-bytes") || Args.Has("serial") ||
                      Args.Has("serial-step") || Args.Has("serial-file");
     if (!any) return o;
@@ -66,6 +99,9 @@ TProductionOptions ReadProductionOptions(const CliArgs& Args, const TDevice& Dev
         if (file->empty()) throw CliUsageError("option --serial-file needs a file name");
         s.StateFile = AbsolutePath(*file);
     }
+    if (o.LineDb && !s.StateFile)
+        throw CliUsageError(
+            "serial numbers from --line-db need --serial-file FILE: it keeps the station's lease");
     o.Serial = s;
     return o;
 }

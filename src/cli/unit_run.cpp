@@ -6,6 +6,7 @@
 #include "cli/cmd_device_session.h"
 #include "cli/data_file_load.h"
 #include "errors/errors.h"
+#include "linedb/line_station.h"
 #include "production/local_time.h"
 #include "production/trace_log.h"
 #include "production/trace_record.h"
@@ -18,12 +19,17 @@ namespace {
 
 // The part's record once its run is over, appended to the log when there is
 // one. False after a warning line when it could not be written.
-bool LogRecord(TCliSession& Session, const TProductionOptions& Options, TTraceRecord& Record) {
+// With a line database the record then goes up to it (a warning when it
+// cannot be reached: the log keeps it for later).
+bool LogRecord(TCliSession& Session, const TProductionOptions& Options, TTraceRecord& Record,
+               TLineStation* Line) {
     Record.Failure = Record.Passed ? std::string() : Session.LastFailure();
     Record.DurationSeconds = Session.Seconds();
     if (!Options.LogFile) return true;
     try {
         TTraceLog(*Options.LogFile).Append(TraceRecordJson(Record));
+        if (Line)
+            if (const auto warning = Line->AfterPart(*Options.LogFile)) Session.Output().Warning(*warning);
         return true;
     } catch (...) {
         Session.Fail(std::current_exception());
@@ -32,6 +38,19 @@ bool LogRecord(TCliSession& Session, const TProductionOptions& Options, TTraceRe
 }
 
 } // namespace
+
+bool StartLineDb(TCliSession& Session, const TProductionOptions& Options, std::optional<TLineStation>& Line) {
+    if (!Options.LineDb) return true;
+    try {
+        Line.emplace(*Options.LineDb);
+        const auto lease = Options.Serial ? Options.Serial->StateFile : std::nullopt;
+        if (const auto warning = Line->Start(lease, *Options.LogFile)) Session.Output().Warning(*warning);
+        return true;
+    } catch (...) {
+        Session.Fail(std::current_exception());
+        return false;
+    }
+}
 
 int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std::ostream& err) {
     const std::string file = a.Required("file");
@@ -63,6 +82,8 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
             return session.Finish("program", EXIT_FAILED);
         }
     }
+    std::optional<TLineStation> line;
+    if (!StartLineDb(session, options, line)) return session.Finish("program", EXIT_FAILED);
     // The record as it stands, for the parent of a run over several units.
     const auto pending = [&] {
         if (!Run.PendingSink) return;
@@ -73,7 +94,7 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
     };
     const auto end = [&](int Code) {
         record.Passed = Code == EXIT_OK;
-        if (!LogRecord(session, options, record)) Code = EXIT_FAILED;
+        if (!LogRecord(session, options, record, line ? &*line : nullptr)) Code = EXIT_FAILED;
         if (Run.PendingSink) Run.PendingSink(nullptr);
         session.AddResult("counts", {{"bytes", buffer.Size()}, {"failed_bytes", record.FailedBytes}});
         return session.Finish("program", Code);
@@ -86,10 +107,19 @@ int RunProgramUnit(const CliArgs& a, const TUnitRun& Run, std::ostream& out, std
     if (options.Serial) {
         const TSerialOptions& s = *options.Serial;
         try {
-            const std::uint64_t value = s.Allocator(Run.Unit).Next();
+            std::uint64_t value = 0;
+            TTraceSerial serial{0, s.Address, {}};
+            if (line) {
+                const TLeasedNumber n = line->NextSerial(*s.StateFile, s.Range());
+                value = n.Value;
+                record.SerialSeries = line->Options().Series;
+                record.SerialLease = n.Lease;
+            } else {
+                value = s.Allocator(Run.Unit).Next();
+            }
+            serial.Value = static_cast<std::uint32_t>(value);
             StoreSerialNumber(buffer, s.Address, static_cast<std::int32_t>(static_cast<std::uint32_t>(value)),
                               s.Bytes - 2);
-            TTraceSerial serial{static_cast<std::uint32_t>(value), s.Address, {}};
             for (int k = 0; k < s.Bytes; ++k)
                 serial.Bytes.push_back(buffer.HexData[s.Address + static_cast<std::uint32_t>(k)]);
             record.Serial = serial;

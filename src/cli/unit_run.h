@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 struct TUnitRun {
@@ -25,6 +26,14 @@ struct TUnitRun {
     // logs it (UnitLost).
     std::function<void(const nlohmann::ordered_json&)> PendingSink;
 };
+
+class TCliSession;
+
+// The line database of Options, when there is one, reached into Line before
+// anything is programmed. False after the failure is reported when it
+// refuses the station, or cannot be reached and the station cannot go on
+// without it; a warning when it goes on.
+bool StartLineDb(TCliSession& Session, const TProductionOptions& Options, std::optional<TLineStation>& Line);
 
 // Returns the exit code.
 int RunProgramUnit(const CliArgs& Args, const TUnitRun& Run, std::ostream& Out, std::ostream& Err);

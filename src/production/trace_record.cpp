@@ -28,6 +28,10 @@ nlohmann::ordered_json TraceRecordJson(const TTraceRecord& r) {
             bytes += IntToHex(b, 2);
         j["serial"] = {
             {"value", r.Serial->Value}, {"address", IntToHex(r.Serial->Address, 4)}, {"bytes", bytes}};
+        if (!r.SerialSeries.empty()) {
+            j["serial"]["series"] = r.SerialSeries;
+            j["serial"]["lease"] = r.SerialLease;
+        }
     } else {
         j["serial"] = nullptr;
     }

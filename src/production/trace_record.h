@@ -31,6 +31,10 @@ struct TTraceRecord {
     std::string DataFileSha256;      // of the file's bytes on disk
     std::optional<TChecksums> Image; // the buffer as programmed (device range)
     std::optional<TTraceSerial> Serial;
+    // With a line database: the series and the lease the serial number came
+    // from.
+    std::string SerialSeries;
+    std::int64_t SerialLease = 0;
     std::vector<std::string> Steps; // the steps that ran, in order
     bool Passed = false;
     std::string Failure;
@@ -43,7 +47,8 @@ struct TTraceRecord {
 //   {"record":"part","time":...,"host":...,"program":...,"hardware":...,
 //    "port":...,"unit":...,"device":...,"file":...,"file_sha256":...,
 //    "crc32":"1A2B3C4D","sha256":...,"sum16":"ABCD",
-//    "serial":{"value":N,"address":"0010","bytes":"0001F4"} or null,
+//    "serial":{"value":N,"address":"0010","bytes":"0001F4"} or null (with a
+//    line database also "series":NAME,"lease":N),
 //    "steps":[...],"result":"passed"|"failed","failure":null or text,
 //    "first_failed_address":null or N,"failed_bytes":N,"duration_s":X}
 nlohmann::ordered_json TraceRecordJson(const TTraceRecord& Record);

@@ -31,7 +31,7 @@ ABOVE_DRIVERS = {"src/session", "src/kinds", "src/sim_kinds", "sim"}
 # The floors under the drivers, lowest first: each may include its own and
 # the ones before it.
 BASE_FLOORS = ["src/errors", "src/fileio", "src/catalogue", "src/buffer", "src/settings", "src/formats",
-               "src/ports", "src/production"]
+               "src/ports", "src/production", "src/linedb"]
 
 
 def area(root, path):

@@ -1,5 +1,7 @@
 #include "ch341a/ch341_emulator.h"
 
+#include "byte_bits.h"
+
 #include "catalogue/device.h"
 
 #include <algorithm>
@@ -33,17 +35,6 @@ constexpr int kCS = 0;   // D0: 25C /CS, 93C CS (through the adapter)
 constexpr int kSCK = 3;  // D3: SCK, 93C SK
 constexpr int kMOSI = 5; // D5: SI, 93C DI
 constexpr int kMISO = 7; // D7: SO, 93C DO
-
-std::uint8_t Reverse(std::uint8_t b) {
-    b = static_cast<std::uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
-    b = static_cast<std::uint8_t>((b & 0xCC) >> 2 | (b & 0x33) << 2);
-    return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
-}
-
-std::string Hex(std::uint8_t b) {
-    static const char digits[] = "0123456789abcdef";
-    return {digits[b >> 4], digits[b & 15]};
-}
 
 } // namespace
 
@@ -183,7 +174,7 @@ void TCh341Emulator::Packet(std::span<const std::uint8_t> P) {
         UioStream(P.subspan(1));
         break;
     default:
-        Malformed("unknown command " + Hex(P[0]));
+        Malformed("unknown command " + HexByte(P[0]));
         break;
     }
 }
@@ -235,7 +226,7 @@ void TCh341Emulator::I2CStream(std::span<const std::uint8_t> P) {
         } else if ((c & 0xF0) == kI2CMilliseconds) {
             Delay(std::chrono::milliseconds(c & 0x0F));
         } else {
-            Malformed("unknown I2C command " + Hex(c));
+            Malformed("unknown I2C command " + HexByte(c));
             return;
         }
     }
@@ -245,8 +236,8 @@ void TCh341Emulator::SpiStream(std::span<const std::uint8_t> P) {
     TSpiTarget* spi = FChip ? FChip->AsSpi() : nullptr;
     for (std::uint8_t b : P) {
         std::uint8_t in = 0xFF; // SO pulled up
-        if (spi && FChipSelected) in = spi->Transfer(Reverse(b));
-        FPacketReply.push_back(Reverse(in));
+        if (spi && FChipSelected) in = spi->Transfer(ReverseBits(b));
+        FPacketReply.push_back(ReverseBits(in));
         Busy(TSimDuration(8LL * 1'000'000'000LL / SpiClockHz));
     }
 }
@@ -265,7 +256,7 @@ void TCh341Emulator::UioStream(std::span<const std::uint8_t> P) {
             Delay(std::chrono::microseconds(c & 0x3F));
             continue;
         } else {
-            Malformed("unknown UIO command " + Hex(c));
+            Malformed("unknown UIO command " + HexByte(c));
             return;
         }
         Busy(UioStep);

@@ -44,6 +44,7 @@
 #pragma once
 
 #include "chips/chip.h"
+#include "usb_result.h"
 #include "virtual_clock.h"
 
 #include <cstddef>
@@ -54,13 +55,6 @@
 #include <span>
 #include <string>
 #include <vector>
-
-enum class TUsbResult : std::uint8_t {
-    Ok,
-    NoDevice, // the board is unplugged
-    Timeout,  // a bulk IN found no reply packet
-    Overflow, // the reply packet was longer than the bulk IN asked for
-};
 
 struct TCh341Faults {
     // The board is pulled out after this many OUT bytes (counted from

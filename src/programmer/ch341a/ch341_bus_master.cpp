@@ -3,24 +3,14 @@
 #include "buffer/hex_text.h"
 #include "catalogue/device.h"
 #include "errors/errors.h"
+#include "programmer/algorithms/poll_until_ready.h"
 #include "programmer/ch341a/ch341a_driver.h"
 #include "programmer/ch341a/ch341a_protocol.h"
 
 #include <algorithm>
-#include <optional>
 
 using K = TCh341Reply::TKind;
 using S = TCh341Stream;
-
-namespace {
-
-// A poll loop gives up after this many polls even if the clock stood still.
-// It must never come before the write cycle limit: a board's round trip
-// takes about a millisecond, but a stand-in for it can answer in a few
-// microseconds, and ten thousand of those are over before 20 ms have passed.
-constexpr int kMaxPolls = 1000000;
-
-} // namespace
 
 void TCh341BusMaster::Fail(const std::string& Message) const {
     throw EISPException(Message, false, FDriver.HardwareName());
@@ -323,27 +313,8 @@ void TCh341BusMaster::WaitWriteCycle(TWriteCycle) {
     }
 }
 
-// Write cycles are polled until the chip is ready. The first exchange of a
-// poll loop carries what started the cycle (the page, the STOP or the
-// deselect that ends the command) together with the first poll, so the
-// cycle began before its answer came in: the write cycle limit counts from
-// then. Each later poll is judged by the time it was sent: the chip is
-// given up on only when a poll sent after the limit still finds it busy, so
-// a host that stalls between a poll and its answer (the scheduler, a hub)
-// never fails a write that has succeeded, and the limit, twice the write
-// time and 10 ms counted from the first answer, is never eaten into.
 void TCh341BusMaster::PollUntilReady(const std::function<bool()>& Ready) {
-    TLinkClock& clock = FDriver.Transfer().Clock();
-    std::optional<TLinkTime> limit;
-    for (int i = 0; i < kMaxPolls; ++i) {
-        const TLinkTime sent = clock.Now();
-        if (Ready()) return;
-        if (!limit)
-            limit = clock.Now() + FDriver.WriteCycleLimit();
-        else if (sent >= *limit)
-            break;
-    }
-    StillBusy();
+    if (!::PollUntilReady(FDriver.Transfer().Clock(), FDriver.WriteCycleLimit(), Ready)) StillBusy();
 }
 
 void TCh341BusMaster::PollI2C() {
